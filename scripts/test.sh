@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets everything up (scripts/bootstrap.sh) and runs every test. Exits non-zero on any failure.
+#   scripts/test.sh            build, then all tests (CTest)
+# Extra checks run after the main suite:
+#   - the runtime's core services compiled for Windows with MinGW (scripts/check_windows.sh)
+#   - the runtime and stand-in tests again under AddressSanitizer and UBSan (build-asan/)
+# Set SKIP_EXTRA_CHECKS=1 to run the main suite only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/bootstrap.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+status=0
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$jobs" --timeout 600 || status=1
+
+if [ "${SKIP_EXTRA_CHECKS:-0}" != 1 ]; then
+  if [ -x scripts/check_windows.sh ]; then
+    echo "== Windows compile check"
+    scripts/check_windows.sh || status=1
+  fi
+  if [ -x scripts/sanitize.sh ]; then
+    echo "== sanitizer tests"
+    scripts/sanitize.sh || status=1
+  fi
+fi
+
+exit $status
