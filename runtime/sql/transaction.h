@@ -1,0 +1,99 @@
+// hostrt::Transaction: the host's transaction object (the global `sqlca`). Holds the connection
+// settings and reaches Microsoft SQL Server (or the stand-in) through ODBC. Every statement
+// method returns the outcome it leaves in SQLCode: 0 success, 100 no row, -1 error; on error
+// SQLErrText holds the server's (or driver's) message and SQLDBCode its native error number.
+// It never throws. One connection per object; not copyable; use from one thread at a time.
+//
+//   hostrt::Transaction sqlca;
+//   sqlca.DBMS = "MSS Microsoft SQL Server 6.x";
+//   sqlca.ServerName = ".";  sqlca.Database = "master";
+//   sqlca.LogId = "sa";  sqlca.LogPass = "...";  sqlca.AutoCommit = true;
+//   if (sqlca.Connect() != 0) { /* sqlca.SQLErrText says why */ }
+//   std::string name;
+//   sqlca.SelectInto("select name from master.dbo.sysdatabases where name = ?", {dbname}, {&name});
+//   sqlca.Execute("update t set a = ? where b = ?", {value, key});   // SQLNRows = rows touched
+//   sqlca.ExecuteImmediate("Drop DATABASE qdzt");
+//   sqlca.Disconnect();
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/sql/sql_target.h"
+#include "runtime/sql/sql_value.h"
+
+namespace hostrt {
+
+class OdbcConnection;
+
+class Transaction {
+ public:
+  Transaction();
+  ~Transaction();  // disconnects as Disconnect() does when still connected
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Connection settings, read by Connect().
+  std::string DBMS;        // a name of a SQL Server interface, e.g. "MSS Microsoft SQL Server 6.x"
+  std::string ServerName;  // client alias, ".", "(LOCAL)", computer name, "host" or "host,port"
+  std::string Database;
+  std::string LogId;
+  std::string LogPass;
+  std::string Lock;    // isolation level: "RU", "RC", "RR", "TS" (empty: the server's default)
+  std::string DBParm;  // e.g. "CommitOnDisconnect='No',PacketSize = 2048,AppName = 'x',Host='y'"
+  bool AutoCommit = false;
+
+  // Outcome of the last statement.
+  long SQLCode = 0;        // 0 success, 100 no row, -1 error
+  long SQLNRows = 0;       // rows affected (INSERT/UPDATE/DELETE) or fetched (SELECT INTO)
+  long SQLDBCode = 0;      // the server's error number (native error), 0 when none
+  std::string SQLErrText;  // the server's message text, without the driver's bracketed prefixes
+
+  // CONNECT: connects with the settings above. Fails (-1) when already connected, for a DBMS
+  // that is not a SQL Server interface, and when the server refuses or cannot be reached (within
+  // the login timeout of a few seconds).
+  int Connect();
+  // DISCONNECT: ends an open transaction as DBParm's CommitOnDisconnect says (default: commit),
+  // then closes the connection. -1 when not connected.
+  int Disconnect();
+  int Commit();    // COMMIT
+  int Rollback();  // ROLLBACK
+
+  // EXECUTE IMMEDIATE: runs the text as one batch. The outcome is the batch's: the first error
+  // wins, and every result and message of the batch is read. SQLNRows is the last row count
+  // the batch reported.
+  int ExecuteImmediate(std::string_view sql);
+  // INSERT / UPDATE / DELETE (or any other statement) with `?` placeholders bound to `inputs`
+  // as real parameters. SQLNRows is the number of rows affected.
+  int Execute(std::string_view sql, const std::vector<SqlValue>& inputs = {});
+  // SELECT ... INTO: runs a singleton select with bound inputs and stores the columns of its one
+  // row into `outputs` (in order). 100 when there is no row (targets unchanged); -1 when there
+  // is more than one row, or fewer columns than targets (targets unchanged).
+  int SelectInto(std::string_view sql, const std::vector<SqlValue>& inputs,
+                 const std::vector<SqlTarget>& outputs);
+
+  bool IsConnected() const;
+
+  // Low-level access for the data-store layer: the ODBC connection (an SQLHDBC), or nullptr
+  // when not connected. Statements made on it should go through hostrt::SqlStatement, which
+  // records outcomes in this object.
+  void* OdbcHandle() const;
+
+  // The one place where the outcome of an ODBC call is recorded. `rc` is the SQLRETURN, `type`
+  // and `handle` the SQLSMALLINT handle type and handle that carry the diagnostics. Success
+  // (with or without info) sets SQLCode 0, SQL_NO_DATA 100, anything else -1 with SQLErrText /
+  // SQLDBCode taken from the first error record. Returns rc's success (true for 0 and 100).
+  bool Check(short rc, short type, void* handle, std::string_view what);
+  // Records a failure found by this library itself (not by ODBC): SQLCode -1, SQLDBCode 0.
+  void Fail(std::string_view text);
+  // Clears the outcome before a statement: SQLCode 0, SQLNRows 0, no text, no number.
+  void Reset();
+
+ private:
+  friend class SqlStatement;
+  std::unique_ptr<OdbcConnection> conn_;
+};
+
+}  // namespace hostrt
