@@ -1,0 +1,116 @@
+#include "runtime/text/gbk_units.h"
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "runtime/text/gbk.h"
+
+namespace hostrt::detail {
+
+namespace {
+
+// Widths of the Basic Multilingual Plane, worked out once by encoding every code point.
+const std::array<std::uint8_t, 0x10000>& BmpWidths() {
+  static std::array<std::uint8_t, 0x10000> widths{};
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+      if (cp < 0x80) {
+        widths[cp] = 1;
+        continue;
+      }
+      if (cp >= 0xD800 && cp <= 0xDFFF) {
+        widths[cp] = 1;  // never reached: DecodeUtf8 rejects surrogates
+        continue;
+      }
+      std::string utf8;
+      if (cp < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (cp >> 6));
+      } else {
+        utf8 += static_cast<char>(0xE0 | (cp >> 12));
+        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      }
+      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      const std::size_t n = Utf8ToGbk(utf8).size();
+      widths[cp] = static_cast<std::uint8_t>(n == 2 ? 2 : (n == 1 ? 1 : 4));
+    }
+  });
+  return widths;
+}
+
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoint) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char b0 = byte(pos);
+  if (b0 < 0x80) {
+    codePoint = b0;
+    return 1;
+  }
+  std::size_t len;
+  char32_t cp;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    cp = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    cp = b0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + len > text.size()) return 0;
+  for (std::size_t i = 1; i < len; ++i) {
+    const unsigned char b = byte(pos + i);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  // Reject overlong forms, surrogates and values beyond U+10FFFF.
+  if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+      (cp >= 0xD800 && cp <= 0xDFFF)) {
+    return 0;
+  }
+  codePoint = cp;
+  return len;
+}
+
+int GbkWidthOf(char32_t codePoint) {
+  if (codePoint < 0x80) return 1;
+  if (codePoint >= 0x10000) return 4;
+  return BmpWidths()[codePoint];
+}
+
+std::vector<GbkUnit> SplitGbkUnits(std::string_view utf8) {
+  std::vector<GbkUnit> units;
+  units.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t cp = 0;
+    const std::size_t len = DecodeUtf8(utf8, pos, cp);
+    if (len == 0) {
+      units.push_back({pos, 1, 1});
+      ++pos;
+    } else {
+      units.push_back({pos, len, GbkWidthOf(cp)});
+      pos += len;
+    }
+  }
+  return units;
+}
+
+}  // namespace hostrt::detail
+
+namespace hostrt {
+
+std::size_t GbkByteLength(std::string_view utf8) {
+  std::size_t total = 0;
+  for (const auto& unit : detail::SplitGbkUnits(utf8))
+    total += static_cast<std::size_t>(unit.width);
+  return total;
+}
+
+}  // namespace hostrt

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/text/gbk.h"
+#include "runtime/text/gbk_bytes.h"
+
+namespace {
+
+const std::string kCaipinGbk = "\xB2\xCB\xC6\xB7\xB4\xF3\xC0\xE0";  // 菜品大类
+
+TEST(GbkConversion, ChineseRoundTripsThroughGbkBytes) {
+  EXPECT_EQ(hostrt::Utf8ToGbk("菜品大类"), kCaipinGbk);
+  EXPECT_EQ(hostrt::GbkToUtf8(kCaipinGbk), "菜品大类");
+  EXPECT_EQ(hostrt::Utf8ToGbk("abc 123"), "abc 123");
+  EXPECT_EQ(hostrt::GbkToUtf8(""), "");
+}
+
+TEST(GbkConversion, CharactersOutsideGbkUseFourByteFormAndSurvive) {
+  const std::string emoji = "😀";
+  const std::string gbk = hostrt::Utf8ToGbk(emoji);
+  EXPECT_EQ(gbk, "\x94\x39\xFC\x36");
+  EXPECT_EQ(hostrt::GbkToUtf8(gbk), emoji);
+  EXPECT_EQ(hostrt::GbkByteLength("a😀菜"), 7u);
+}
+
+TEST(GbkConversion, InvalidGbkBytesBecomeReplacementCharacters) {
+  // A lone lead byte at the end, a lead byte followed by an invalid trail byte, then plain text.
+  EXPECT_EQ(hostrt::GbkToUtf8("ab\xB2"), "ab\xEF\xBF\xBD");
+  const std::string mixed = hostrt::GbkToUtf8(std::string("\xFF\x20ok\xB2\xCB", 6));
+  EXPECT_EQ(mixed, "\xEF\xBF\xBD ok菜");
+}
+
+TEST(GbkConversion, InvalidUtf8BecomesQuestionMarksAndLengthAgrees) {
+  const std::string broken =
+      "a\xE8\x8F"
+      "b\xC0\xAF";  // cut sequence, overlong form
+  EXPECT_EQ(hostrt::Utf8ToGbk(broken), "a??b??");
+  EXPECT_EQ(hostrt::GbkByteLength(broken), 6u);
+}
+
+TEST(GbkBytes, CutsExactlyAtBytesEvenInsideCharacters) {
+  namespace gb = hostrt::gbk_bytes;
+  EXPECT_EQ(gb::Len(kCaipinGbk), 8);
+  EXPECT_EQ(gb::Mid(kCaipinGbk, 2, 2), "\xCB\xC6");
+  EXPECT_EQ(gb::Left(kCaipinGbk, 3), "\xB2\xCB\xC6");
+  EXPECT_EQ(gb::Right(kCaipinGbk, 1), "\xE0");
+  EXPECT_EQ(gb::Right("ab", 5), "ab");
+  EXPECT_EQ(gb::Mid("abc", 4), "");
+  EXPECT_EQ(gb::Mid("abc", 0, 2), "");
+  EXPECT_EQ(gb::Fill("\xB2\xCB", 3), "\xB2\xCB\xB2");
+}
+
+TEST(GbkBytes, ReverseKeepsCharactersWholeAndReverseBytesDoesNot) {
+  namespace gb = hostrt::gbk_bytes;
+  EXPECT_EQ(hostrt::GbkToUtf8(gb::Reverse(hostrt::Utf8ToGbk("a菜品b😀"))), "😀b品菜a");
+  EXPECT_EQ(gb::ReverseBytes("\xB2\xCB"
+                             "a"),
+            "a\xCB\xB2");
+  // A lone lead byte at the end is a character of its own.
+  EXPECT_EQ(gb::Reverse("a\xB2"),
+            "\xB2"
+            "a");
+  EXPECT_EQ(gb::CharSizeAt("\xB2\xCB", 0), 2u);
+  EXPECT_EQ(gb::CharSizeAt("\x94\x39\xFC\x36", 0), 4u);
+  EXPECT_EQ(gb::CharSizeAt("\x94\x39", 0), 1u);
+}
+
+TEST(GbkBytes, PosAscCharAndTrimWorkOnRawBytes) {
+  namespace gb = hostrt::gbk_bytes;
+  // 0x5C (backslash) as the trail byte of a GBK character is found by a byte search.
+  const std::string withTrail =
+      "\x81\x5C"
+      "x\\";
+  EXPECT_EQ(gb::Pos(withTrail, "\\"), 2);
+  EXPECT_EQ(gb::Pos(withTrail, "\\", 3), 4);
+  EXPECT_EQ(gb::Pos(withTrail, "\\", 5), 0);
+  EXPECT_EQ(gb::Pos(withTrail, ""), 0);
+  EXPECT_EQ(gb::Asc("\xFF"), 255);
+  EXPECT_EQ(gb::Asc(""), 0);
+  EXPECT_EQ(gb::Char(255), "\xFF");
+  EXPECT_EQ(gb::Char(256 + 65), "A");
+  EXPECT_EQ(gb::Char(0), "");
+  EXPECT_EQ(gb::Trim("  \xB2\xCB a  "), "\xB2\xCB a");
+  EXPECT_EQ(gb::Trim("   "), "");
+}
+
+}  // namespace
