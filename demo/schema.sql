@@ -82,9 +82,9 @@ GO
 
 -- 菜品单位: sales units; ch_numtype '1' counted, '2' weighed
 CREATE TABLE cybr_bt_dish_unit (
-  ch_unitno   char(2)     NOT NULL,
+  ch_unitno    char(2)     NOT NULL,
   vch_unitname varchar(10) NOT NULL,
-  ch_numtype  char(1)     NOT NULL DEFAULT '1',
+  ch_numtype   char(1)     NOT NULL DEFAULT '1',
   CONSTRAINT pk_cybr_bt_dish_unit PRIMARY KEY (ch_unitno)
 )
 GO
@@ -115,11 +115,11 @@ GO
 
 -- 菜品规格资料: sizes of a dish with their own prices
 CREATE TABLE cybr_bt_dish_spec (
-  ch_dishno   varchar(10)   NOT NULL,
-  ch_specno   char(2)       NOT NULL,
-  vch_specname varchar(20)  NOT NULL,
-  num_price   decimal(12,2) NOT NULL DEFAULT 0,
-  num_m_price decimal(12,2) NULL,
+  ch_dishno    varchar(10)   NOT NULL,
+  ch_specno    char(2)       NOT NULL,
+  vch_specname varchar(20)   NOT NULL,
+  num_price    decimal(12,2) NOT NULL DEFAULT 0,
+  num_m_price  decimal(12,2) NULL,
   CONSTRAINT pk_cybr_bt_dish_spec PRIMARY KEY (ch_dishno, ch_specno)
 )
 GO
@@ -127,11 +127,11 @@ GO
 -- 套菜明细设置: the dishes of a set menu (ch_suitno is the set menu's dish number)
 CREATE TABLE cybr_bt_dish_suit (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_suitno     varchar(10)   NOT NULL,
-  ch_dishno     varchar(10)   NOT NULL,
-  num_num       decimal(12,3) NOT NULL DEFAULT 1,
-  num_price     decimal(12,2) NOT NULL DEFAULT 0,
-  ch_changeflag char(1)       NOT NULL DEFAULT 'N',
+  ch_suitno     varchar(10)       NOT NULL,
+  ch_dishno     varchar(10)       NOT NULL,
+  num_num       decimal(12,3)     NOT NULL DEFAULT 1,
+  num_price     decimal(12,2)     NOT NULL DEFAULT 0,
+  ch_changeflag char(1)           NOT NULL DEFAULT 'N',
   CONSTRAINT pk_cybr_bt_dish_suit PRIMARY KEY (int_flowid),
   CONSTRAINT uq_cybr_bt_dish_suit UNIQUE (ch_suitno, ch_dishno)
 )
@@ -140,11 +140,11 @@ GO
 -- 套菜可替换菜品设置: dishes that may replace one dish of a set menu
 CREATE TABLE cybr_bt_suit_change (
   int_flowid       int IDENTITY(1,1) NOT NULL,
-  ch_suitno        varchar(10)   NOT NULL,
-  ch_dishno        varchar(10)   NOT NULL,
-  ch_change_dishno varchar(10)   NOT NULL,
-  num_num          decimal(12,3) NOT NULL DEFAULT 1,
-  num_addprice     decimal(12,2) NOT NULL DEFAULT 0,
+  ch_suitno        varchar(10)       NOT NULL,
+  ch_dishno        varchar(10)       NOT NULL,
+  ch_change_dishno varchar(10)       NOT NULL,
+  num_num          decimal(12,3)     NOT NULL DEFAULT 1,
+  num_addprice     decimal(12,2)     NOT NULL DEFAULT 0,
   CONSTRAINT pk_cybr_bt_suit_change PRIMARY KEY (int_flowid)
 )
 GO
@@ -152,16 +152,16 @@ GO
 -- 菜品特价设置: special prices by date range, time of day and weekday ('1'..'7')
 CREATE TABLE cybr_bt_dish_special (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_dishno     varchar(10)   NOT NULL,
-  num_price     decimal(12,2) NOT NULL,
-  dt_date_begin datetime      NOT NULL,
-  dt_date_end   datetime      NOT NULL,
-  ch_time_begin char(5)       NOT NULL DEFAULT '00:00',
-  ch_time_end   char(5)       NOT NULL DEFAULT '23:59',
-  vch_weekday   varchar(7)    NOT NULL DEFAULT '1234567',
-  ch_state      char(1)       NOT NULL DEFAULT 'Y',
-  vch_operid    varchar(10)   NULL,
-  dt_operdate   datetime      NOT NULL DEFAULT getdate(),
+  ch_dishno     varchar(10)       NOT NULL,
+  num_price     decimal(12,2)     NOT NULL,
+  dt_date_begin datetime          NOT NULL,
+  dt_date_end   datetime          NOT NULL,
+  ch_time_begin char(5)           NOT NULL DEFAULT '00:00',
+  ch_time_end   char(5)           NOT NULL DEFAULT '23:59',
+  vch_weekday   varchar(7)        NOT NULL DEFAULT '1234567',
+  ch_state      char(1)           NOT NULL DEFAULT 'Y',
+  vch_operid    varchar(10)       NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_bt_dish_special PRIMARY KEY (int_flowid)
 )
 GO
@@ -169,15 +169,15 @@ GO
 -- 菜品买赠设置: buy num_num of a dish, get num_pre_num of ch_pre_dishno free
 CREATE TABLE cybr_bt_dish_present (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_dishno     varchar(10)   NOT NULL,
-  num_num       decimal(12,3) NOT NULL,
-  ch_pre_dishno varchar(10)   NOT NULL,
-  num_pre_num   decimal(12,3) NOT NULL,
-  dt_date_begin datetime      NOT NULL,
-  dt_date_end   datetime      NOT NULL,
-  ch_state      char(1)       NOT NULL DEFAULT 'Y',
-  vch_operid    varchar(10)   NULL,
-  dt_operdate   datetime      NOT NULL DEFAULT getdate(),
+  ch_dishno     varchar(10)       NOT NULL,
+  num_num       decimal(12,3)     NOT NULL,
+  ch_pre_dishno varchar(10)       NOT NULL,
+  num_pre_num   decimal(12,3)     NOT NULL,
+  dt_date_begin datetime          NOT NULL,
+  dt_date_end   datetime          NOT NULL,
+  ch_state      char(1)           NOT NULL DEFAULT 'Y',
+  vch_operid    varchar(10)       NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_bt_dish_present PRIMARY KEY (int_flowid)
 )
 GO
@@ -198,12 +198,12 @@ GO
 
 -- 折扣方案: discount plans; int_discount in percent, ch_type '1' whole bill, '2' by dish type
 CREATE TABLE cybr_bt_project (
-  ch_projectno   char(3)     NOT NULL,
+  ch_projectno    char(3)     NOT NULL,
   vch_projectname varchar(30) NOT NULL,
-  int_discount   int         NOT NULL DEFAULT 100,
-  ch_type        char(1)     NOT NULL DEFAULT '1',
-  ch_state       char(1)     NOT NULL DEFAULT 'Y',
-  dt_operdate    datetime    NOT NULL DEFAULT getdate(),
+  int_discount    int         NOT NULL DEFAULT 100,
+  ch_type         char(1)     NOT NULL DEFAULT '1',
+  ch_state        char(1)     NOT NULL DEFAULT 'Y',
+  dt_operdate     datetime    NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_bt_project PRIMARY KEY (ch_projectno)
 )
 GO
@@ -219,9 +219,9 @@ GO
 
 -- 餐桌区域设置: dining areas
 CREATE TABLE cybr_bt_table_area (
-  ch_areano   char(2)     NOT NULL,
+  ch_areano    char(2)     NOT NULL,
   vch_areaname varchar(20) NOT NULL,
-  int_sort    int         NOT NULL DEFAULT 0,
+  int_sort     int         NOT NULL DEFAULT 0,
   CONSTRAINT pk_cybr_bt_table_area PRIMARY KEY (ch_areano)
 )
 GO
@@ -239,23 +239,23 @@ GO
 
 -- 餐桌资料: tables; ch_state '0' free, '1' occupied, '2' reserved
 CREATE TABLE cybr_bt_table (
-  ch_tableno   varchar(6)  NOT NULL,
+  ch_tableno    varchar(6)  NOT NULL,
   vch_tablename varchar(20) NOT NULL,
-  ch_areano    char(2)     NOT NULL,
-  ch_typeno    char(2)     NOT NULL,
-  int_person   int         NOT NULL DEFAULT 4,
-  ch_state     char(1)     NOT NULL DEFAULT '0',
-  int_sort     int         NOT NULL DEFAULT 0,
+  ch_areano     char(2)     NOT NULL,
+  ch_typeno     char(2)     NOT NULL,
+  int_person    int         NOT NULL DEFAULT 4,
+  ch_state      char(1)     NOT NULL DEFAULT '0',
+  int_sort      int         NOT NULL DEFAULT 0,
   CONSTRAINT pk_cybr_bt_table PRIMARY KEY (ch_tableno)
 )
 GO
 
 -- 市别资料: business periods of the day (breakfast, lunch, ...), times as 'HH:MM'
 CREATE TABLE cybr_bt_bustype (
-  ch_bustypeno   char(2)     NOT NULL,
+  ch_bustypeno    char(2)     NOT NULL,
   vch_bustypename varchar(20) NOT NULL,
-  ch_time_begin  char(5)     NOT NULL,
-  ch_time_end    char(5)     NOT NULL,
+  ch_time_begin   char(5)     NOT NULL,
+  ch_time_end     char(5)     NOT NULL,
   CONSTRAINT pk_cybr_bt_bustype PRIMARY KEY (ch_bustypeno)
 )
 GO
@@ -282,13 +282,13 @@ GO
 -- 付款方式表: payment modes; ch_changeflag gives change, ch_faceflag counts as income,
 -- num_rate converts a foreign currency
 CREATE TABLE cybr_bt_paymode (
-  ch_paymodeno   char(2)      NOT NULL,
-  vch_paymodename varchar(20) NOT NULL,
-  ch_changeflag  char(1)      NOT NULL DEFAULT 'N',
-  ch_faceflag    char(1)      NOT NULL DEFAULT 'Y',
-  num_rate       decimal(8,4) NOT NULL DEFAULT 1,
-  int_sort       int          NOT NULL DEFAULT 0,
-  ch_useflag     char(1)      NOT NULL DEFAULT 'Y',
+  ch_paymodeno    char(2)      NOT NULL,
+  vch_paymodename varchar(20)  NOT NULL,
+  ch_changeflag   char(1)      NOT NULL DEFAULT 'N',
+  ch_faceflag     char(1)      NOT NULL DEFAULT 'Y',
+  num_rate        decimal(8,4) NOT NULL DEFAULT 1,
+  int_sort        int          NOT NULL DEFAULT 0,
+  ch_useflag      char(1)      NOT NULL DEFAULT 'Y',
   CONSTRAINT pk_cybr_bt_paymode PRIMARY KEY (ch_paymodeno)
 )
 GO
@@ -299,25 +299,25 @@ GO
 
 -- 公司信息: the company running the shop
 CREATE TABLE cybr_sys_company (
-  ch_companyno   char(4)      NOT NULL,
-  vch_companyname varchar(60) NOT NULL,
-  vch_address    varchar(100) NULL,
-  vch_tel        varchar(30)  NULL,
-  vch_fax        varchar(30)  NULL,
-  vch_linkman    varchar(20)  NULL,
-  vch_email      varchar(50)  NULL,
-  vch_memo       varchar(255) NULL,
+  ch_companyno    char(4)      NOT NULL,
+  vch_companyname varchar(60)  NOT NULL,
+  vch_address     varchar(100) NULL,
+  vch_tel         varchar(30)  NULL,
+  vch_fax         varchar(30)  NULL,
+  vch_linkman     varchar(20)  NULL,
+  vch_email       varchar(50)  NULL,
+  vch_memo        varchar(255) NULL,
   CONSTRAINT pk_cybr_sys_company PRIMARY KEY (ch_companyno)
 )
 GO
 
 -- 行政部门资料: administrative departments
 CREATE TABLE cybr_sys_dept (
-  ch_deptno   char(3)     NOT NULL,
+  ch_deptno    char(3)     NOT NULL,
   vch_deptname varchar(30) NOT NULL,
-  vch_manager varchar(20) NULL,
-  vch_tel     varchar(30) NULL,
-  int_sort    int         NOT NULL DEFAULT 0,
+  vch_manager  varchar(20) NULL,
+  vch_tel      varchar(30) NULL,
+  int_sort     int         NOT NULL DEFAULT 0,
   CONSTRAINT pk_cybr_sys_dept PRIMARY KEY (ch_deptno)
 )
 GO
@@ -373,7 +373,7 @@ GO
 
 -- 做法类型资料: kinds of cooking notes (taste, spiciness, ...)
 CREATE TABLE cybr_cp_memo_type (
-  ch_memotypeno   char(2)     NOT NULL,
+  ch_memotypeno    char(2)     NOT NULL,
   vch_memotypename varchar(20) NOT NULL,
   CONSTRAINT pk_cybr_cp_memo_type PRIMARY KEY (ch_memotypeno)
 )
@@ -411,10 +411,10 @@ GO
 
 -- 区域厨打方案: kitchen printing by dining area
 CREATE TABLE cybr_cp_area (
-  ch_cpareano   char(3)      NOT NULL,
-  vch_cpareaname varchar(30) NOT NULL,
-  ch_state      char(1)      NOT NULL DEFAULT 'Y',
-  vch_memo      varchar(100) NULL,
+  ch_cpareano    char(3)      NOT NULL,
+  vch_cpareaname varchar(30)  NOT NULL,
+  ch_state       char(1)      NOT NULL DEFAULT 'Y',
+  vch_memo       varchar(100) NULL,
   CONSTRAINT pk_cybr_cp_area PRIMARY KEY (ch_cpareano)
 )
 GO
@@ -452,8 +452,8 @@ GO
 
 -- 原料小类: material types within a series
 CREATE TABLE t_stbr_material_type (
-  ch_typeno   char(4)     NOT NULL,
-  ch_seriesno char(2)     NOT NULL,
+  ch_typeno    char(4)     NOT NULL,
+  ch_seriesno  char(2)     NOT NULL,
   vch_typename varchar(20) NOT NULL,
   CONSTRAINT pk_t_stbr_material_type PRIMARY KEY (ch_typeno)
 )
@@ -461,7 +461,7 @@ GO
 
 -- 原料单位: stock units
 CREATE TABLE t_stbr_material_unit (
-  ch_unitno   char(2)     NOT NULL,
+  ch_unitno    char(2)     NOT NULL,
   vch_unitname varchar(10) NOT NULL,
   CONSTRAINT pk_t_stbr_material_unit PRIMARY KEY (ch_unitno)
 )
@@ -469,18 +469,18 @@ GO
 
 -- 原料资料: raw materials and half-finished products (ch_halfflag); prices per stock unit
 CREATE TABLE t_stbr_material (
-  ch_materialno   varchar(10)   NOT NULL,
-  vch_materialname varchar(40)  NOT NULL,
-  vch_spell       varchar(20)   NULL,
-  vch_spec        varchar(30)   NULL,
-  ch_typeno       char(4)       NOT NULL,
-  ch_unitno       char(2)       NOT NULL,
-  num_cost_price  decimal(12,4) NOT NULL DEFAULT 0,
-  ch_halfflag     char(1)       NOT NULL DEFAULT 'N',
-  num_min_stock   decimal(12,3) NOT NULL DEFAULT 0,
-  num_max_stock   decimal(12,3) NOT NULL DEFAULT 0,
-  ch_providerno   varchar(10)   NULL,
-  ch_useflag      char(1)       NOT NULL DEFAULT 'Y',
+  ch_materialno    varchar(10)   NOT NULL,
+  vch_materialname varchar(40)   NOT NULL,
+  vch_spell        varchar(20)   NULL,
+  vch_spec         varchar(30)   NULL,
+  ch_typeno        char(4)       NOT NULL,
+  ch_unitno        char(2)       NOT NULL,
+  num_cost_price   decimal(12,4) NOT NULL DEFAULT 0,
+  ch_halfflag      char(1)       NOT NULL DEFAULT 'N',
+  num_min_stock    decimal(12,3) NOT NULL DEFAULT 0,
+  num_max_stock    decimal(12,3) NOT NULL DEFAULT 0,
+  ch_providerno    varchar(10)   NULL,
+  ch_useflag       char(1)       NOT NULL DEFAULT 'Y',
   CONSTRAINT pk_t_stbr_material PRIMARY KEY (ch_materialno)
 )
 GO
@@ -505,11 +505,11 @@ GO
 
 -- 仓库资料: warehouses and kitchens that hold stock; ch_type '1' warehouse, '2' kitchen
 CREATE TABLE t_sys_dept (
-  ch_deptno   char(3)     NOT NULL,
+  ch_deptno    char(3)     NOT NULL,
   vch_deptname varchar(30) NOT NULL,
-  ch_type     char(1)     NOT NULL DEFAULT '1',
-  vch_manager varchar(20) NULL,
-  ch_useflag  char(1)     NOT NULL DEFAULT 'Y',
+  ch_type      char(1)     NOT NULL DEFAULT '1',
+  vch_manager  varchar(20) NULL,
+  ch_useflag   char(1)     NOT NULL DEFAULT 'Y',
   CONSTRAINT pk_t_sys_dept PRIMARY KEY (ch_deptno)
 )
 GO
@@ -520,7 +520,7 @@ GO
 
 -- 供应商类别: supplier kinds
 CREATE TABLE t_st_provider_type (
-  ch_typeno   char(2)     NOT NULL,
+  ch_typeno    char(2)     NOT NULL,
   vch_typename varchar(20) NOT NULL,
   CONSTRAINT pk_t_st_provider_type PRIMARY KEY (ch_typeno)
 )
@@ -528,17 +528,17 @@ GO
 
 -- 供应商资料: suppliers; num_credit is the credit line granted by the supplier
 CREATE TABLE t_st_provider (
-  ch_providerno   varchar(10)   NOT NULL,
-  vch_providername varchar(60)  NOT NULL,
-  vch_shortname   varchar(20)   NULL,
-  ch_typeno       char(2)       NOT NULL,
-  vch_linkman     varchar(20)   NULL,
-  vch_tel         varchar(30)   NULL,
-  vch_address     varchar(100)  NULL,
-  vch_bank        varchar(60)   NULL,
-  vch_account     varchar(30)   NULL,
-  num_credit      decimal(12,2) NOT NULL DEFAULT 0,
-  ch_useflag      char(1)       NOT NULL DEFAULT 'Y',
+  ch_providerno    varchar(10)   NOT NULL,
+  vch_providername varchar(60)   NOT NULL,
+  vch_shortname    varchar(20)   NULL,
+  ch_typeno        char(2)       NOT NULL,
+  vch_linkman      varchar(20)   NULL,
+  vch_tel          varchar(30)   NULL,
+  vch_address      varchar(100)  NULL,
+  vch_bank         varchar(60)   NULL,
+  vch_account      varchar(30)   NULL,
+  num_credit       decimal(12,2) NOT NULL DEFAULT 0,
+  ch_useflag       char(1)       NOT NULL DEFAULT 'Y',
   CONSTRAINT pk_t_st_provider PRIMARY KEY (ch_providerno)
 )
 GO
@@ -582,10 +582,10 @@ GO
 -- Balance history of the members, written by the trigger of t_m_member.
 CREATE TABLE t_m_member_log (
   int_logid      int IDENTITY(1,1) NOT NULL,
-  ch_memberno    varchar(20)   NOT NULL,
-  num_old_amount decimal(12,2) NOT NULL,
-  num_new_amount decimal(12,2) NOT NULL,
-  dt_operdate    datetime      NOT NULL DEFAULT getdate(),
+  ch_memberno    varchar(20)       NOT NULL,
+  num_old_amount decimal(12,2)     NOT NULL,
+  num_new_amount decimal(12,2)     NOT NULL,
+  dt_operdate    datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_t_m_member_log PRIMARY KEY (int_logid)
 )
 GO
@@ -597,22 +597,22 @@ GO
 -- 点菜临时记录: ordered dishes of the open bills
 CREATE TABLE cybr_u_tmp_orderdish (
   int_flowid     int IDENTITY(1,1) NOT NULL,
-  ch_billno      varchar(20)   NOT NULL,
-  ch_payno       varchar(20)   NULL,
-  ch_tableno     varchar(6)    NOT NULL,
-  ch_dishno      varchar(10)   NOT NULL,
-  ch_specno      char(2)       NULL,
-  num_num        decimal(12,3) NOT NULL DEFAULT 1,
-  num_num_back   decimal(12,3) NOT NULL DEFAULT 0,
-  num_price      decimal(12,2) NOT NULL DEFAULT 0,
-  int_discount   int           NOT NULL DEFAULT 100,
-  ch_suitflag    char(1)       NOT NULL DEFAULT 'N',
-  ch_suitno      varchar(10)   NULL,
-  ch_presentflag char(1)       NOT NULL DEFAULT 'N',
-  ch_printflag   char(1)       NOT NULL DEFAULT 'N',
-  vch_memo       varchar(60)   NULL,
-  vch_operid     varchar(10)   NOT NULL,
-  dt_operdate    datetime      NOT NULL DEFAULT getdate(),
+  ch_billno      varchar(20)       NOT NULL,
+  ch_payno       varchar(20)       NULL,
+  ch_tableno     varchar(6)        NOT NULL,
+  ch_dishno      varchar(10)       NOT NULL,
+  ch_specno      char(2)           NULL,
+  num_num        decimal(12,3)     NOT NULL DEFAULT 1,
+  num_num_back   decimal(12,3)     NOT NULL DEFAULT 0,
+  num_price      decimal(12,2)     NOT NULL DEFAULT 0,
+  int_discount   int               NOT NULL DEFAULT 100,
+  ch_suitflag    char(1)           NOT NULL DEFAULT 'N',
+  ch_suitno      varchar(10)       NULL,
+  ch_presentflag char(1)           NOT NULL DEFAULT 'N',
+  ch_printflag   char(1)           NOT NULL DEFAULT 'N',
+  vch_memo       varchar(60)       NULL,
+  vch_operid     varchar(10)       NOT NULL,
+  dt_operdate    datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_u_tmp_orderdish PRIMARY KEY (int_flowid)
 )
 GO
@@ -622,12 +622,12 @@ GO
 -- Audit of the ordered dishes, written by the trigger of cybr_u_tmp_orderdish.
 CREATE TABLE cybr_u_tmp_orderdish_audit (
   int_auditid int IDENTITY(1,1) NOT NULL,
-  int_flowid  int           NOT NULL,
-  ch_billno   varchar(20)   NOT NULL,
-  ch_dishno   varchar(10)   NOT NULL,
-  num_num     decimal(12,3) NOT NULL,
-  vch_operid  varchar(10)   NOT NULL,
-  dt_audit    datetime      NOT NULL DEFAULT getdate(),
+  int_flowid  int               NOT NULL,
+  ch_billno   varchar(20)       NOT NULL,
+  ch_dishno   varchar(10)       NOT NULL,
+  num_num     decimal(12,3)     NOT NULL,
+  vch_operid  varchar(10)       NOT NULL,
+  dt_audit    datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_u_tmp_orderdish_audit PRIMARY KEY (int_auditid)
 )
 GO
@@ -635,11 +635,11 @@ GO
 -- 点菜做法临时记录: cooking notes of ordered dishes (int_orderflow: int_flowid of the dish)
 CREATE TABLE cybr_u_tmp_orderdish_memo (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_billno     varchar(20)   NOT NULL,
-  int_orderflow int           NOT NULL,
-  ch_memono     char(4)       NOT NULL,
-  vch_memoname  varchar(30)   NOT NULL,
-  num_addprice  decimal(12,2) NOT NULL DEFAULT 0,
+  ch_billno     varchar(20)       NOT NULL,
+  int_orderflow int               NOT NULL,
+  ch_memono     char(4)           NOT NULL,
+  vch_memoname  varchar(30)       NOT NULL,
+  num_addprice  decimal(12,2)     NOT NULL DEFAULT 0,
   CONSTRAINT pk_cybr_u_tmp_orderdish_memo PRIMARY KEY (int_flowid)
 )
 GO
@@ -700,14 +700,14 @@ GO
 -- 结算临时明细表: payment lines, one per payment mode used
 CREATE TABLE cybr_u_tmp_checkout_detail (
   int_flowid     int IDENTITY(1,1) NOT NULL,
-  ch_payno       varchar(20)   NOT NULL,
-  ch_paymodeno   char(2)       NOT NULL,
-  num_payamount  decimal(12,2) NOT NULL DEFAULT 0,
-  num_change     decimal(12,2) NOT NULL DEFAULT 0,
-  num_realamount decimal(12,2) NOT NULL DEFAULT 0,
-  vch_voucherno  varchar(30)   NULL,
-  vch_operid     varchar(10)   NOT NULL,
-  dt_operdate    datetime      NOT NULL DEFAULT getdate(),
+  ch_payno       varchar(20)       NOT NULL,
+  ch_paymodeno   char(2)           NOT NULL,
+  num_payamount  decimal(12,2)     NOT NULL DEFAULT 0,
+  num_change     decimal(12,2)     NOT NULL DEFAULT 0,
+  num_realamount decimal(12,2)     NOT NULL DEFAULT 0,
+  vch_voucherno  varchar(30)       NULL,
+  vch_operid     varchar(10)       NOT NULL,
+  dt_operdate    datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_u_tmp_checkout_detail PRIMARY KEY (int_flowid)
 )
 GO
@@ -715,15 +715,15 @@ GO
 -- 点菜删除表: dishes taken off an open bill, with the reason
 CREATE TABLE cybr_u_orderdish_delete (
   int_flowid  int IDENTITY(1,1) NOT NULL,
-  ch_billno   varchar(20)   NOT NULL,
-  ch_tableno  varchar(6)    NOT NULL,
-  ch_dishno   varchar(10)   NOT NULL,
-  num_num     decimal(12,3) NOT NULL,
-  num_price   decimal(12,2) NOT NULL DEFAULT 0,
-  ch_reasonno char(3)       NULL,
-  vch_reason  varchar(60)   NULL,
-  vch_operid  varchar(10)   NOT NULL,
-  dt_operdate datetime      NOT NULL DEFAULT getdate(),
+  ch_billno   varchar(20)       NOT NULL,
+  ch_tableno  varchar(6)        NOT NULL,
+  ch_dishno   varchar(10)       NOT NULL,
+  num_num     decimal(12,3)     NOT NULL,
+  num_price   decimal(12,2)     NOT NULL DEFAULT 0,
+  ch_reasonno char(3)           NULL,
+  vch_reason  varchar(60)       NULL,
+  vch_operid  varchar(10)       NOT NULL,
+  dt_operdate datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_u_orderdish_delete PRIMARY KEY (int_flowid)
 )
 GO
@@ -732,14 +732,14 @@ GO
 -- dish); ch_type '1' given free, '2' discount, '3' price changed, '4' moved to another table
 CREATE TABLE cybr_u_orderdish_log (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  int_orderflow int         NOT NULL,
-  ch_type       char(1)     NOT NULL,
-  vch_old_value varchar(40) NULL,
-  vch_new_value varchar(40) NULL,
-  ch_reasonno   char(3)     NULL,
-  vch_operid    varchar(10) NOT NULL,
-  vch_authorize varchar(10) NULL,
-  dt_operdate   datetime    NOT NULL DEFAULT getdate(),
+  int_orderflow int               NOT NULL,
+  ch_type       char(1)           NOT NULL,
+  vch_old_value varchar(40)       NULL,
+  vch_new_value varchar(40)       NULL,
+  ch_reasonno   char(3)           NULL,
+  vch_operid    varchar(10)       NOT NULL,
+  vch_authorize varchar(10)       NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_cybr_u_orderdish_log PRIMARY KEY (int_flowid)
 )
 GO
@@ -771,15 +771,15 @@ GO
 -- goods going out
 CREATE TABLE t_st_material_io_flow (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_deptno     char(3)       NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  ch_voucherno  varchar(20)   NULL,
-  ch_iotype     char(2)       NOT NULL,
-  num_num       decimal(12,3) NOT NULL,
-  num_price     decimal(12,4) NOT NULL DEFAULT 0,
-  num_amount    decimal(12,2) NOT NULL DEFAULT 0,
-  vch_operid    varchar(10)   NOT NULL,
-  dt_operdate   datetime      NOT NULL DEFAULT getdate(),
+  ch_deptno     char(3)           NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  ch_voucherno  varchar(20)       NULL,
+  ch_iotype     char(2)           NOT NULL,
+  num_num       decimal(12,3)     NOT NULL,
+  num_price     decimal(12,4)     NOT NULL DEFAULT 0,
+  num_amount    decimal(12,2)     NOT NULL DEFAULT 0,
+  vch_operid    varchar(10)       NOT NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_t_st_material_io_flow PRIMARY KEY (int_flowid)
 )
 GO
@@ -815,12 +815,12 @@ GO
 -- 盘点单明细: counted quantity against book quantity
 CREATE TABLE t_st_pd_detail (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_sheetno    varchar(20)   NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_book_num  decimal(12,3) NOT NULL DEFAULT 0,
-  num_real_num  decimal(12,3) NOT NULL DEFAULT 0,
-  num_price     decimal(12,4) NOT NULL DEFAULT 0,
-  vch_memo      varchar(60)   NULL,
+  ch_sheetno    varchar(20)       NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  num_book_num  decimal(12,3)     NOT NULL DEFAULT 0,
+  num_real_num  decimal(12,3)     NOT NULL DEFAULT 0,
+  num_price     decimal(12,4)     NOT NULL DEFAULT 0,
+  vch_memo      varchar(60)       NULL,
   CONSTRAINT pk_t_st_pd_detail PRIMARY KEY (int_flowid)
 )
 GO
@@ -838,11 +838,11 @@ GO
 -- 原料历史调价日志: every change of a current stock price (old price NULL for a new material)
 CREATE TABLE t_st_material_price_log (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_old_price decimal(12,4) NULL,
-  num_new_price decimal(12,4) NOT NULL,
-  vch_operid    varchar(10)   NULL,
-  dt_operdate   datetime      NOT NULL DEFAULT getdate(),
+  ch_materialno varchar(10)       NOT NULL,
+  num_old_price decimal(12,4)     NULL,
+  num_new_price decimal(12,4)     NOT NULL,
+  vch_operid    varchar(10)       NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_t_st_material_price_log PRIMARY KEY (int_flowid)
 )
 GO
@@ -852,10 +852,10 @@ GO
 -- Audit of the price history, written by the trigger of t_st_material_price_log.
 CREATE TABLE t_st_material_price_audit (
   int_auditid   int IDENTITY(1,1) NOT NULL,
-  int_logid     int           NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_new_price decimal(12,4) NOT NULL,
-  dt_audit      datetime      NOT NULL DEFAULT getdate(),
+  int_logid     int               NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  num_new_price decimal(12,4)     NOT NULL,
+  dt_audit      datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_t_st_material_price_audit PRIMARY KEY (int_auditid)
 )
 GO
@@ -894,12 +894,12 @@ GO
 -- 采购申请明细: requested materials
 CREATE TABLE t_st_stock_detail (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_sheetno    varchar(20)   NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_num       decimal(12,3) NOT NULL,
-  num_price     decimal(12,4) NOT NULL DEFAULT 0,
-  num_amount    decimal(12,2) NOT NULL DEFAULT 0,
-  vch_memo      varchar(60)   NULL,
+  ch_sheetno    varchar(20)       NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  num_num       decimal(12,3)     NOT NULL,
+  num_price     decimal(12,4)     NOT NULL DEFAULT 0,
+  num_amount    decimal(12,2)     NOT NULL DEFAULT 0,
+  vch_memo      varchar(60)       NULL,
   CONSTRAINT pk_t_st_stock_detail PRIMARY KEY (int_flowid)
 )
 GO
@@ -907,12 +907,12 @@ GO
 -- 采购历史调价: purchase price changes per supplier and material
 CREATE TABLE t_st_stock_price (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_providerno varchar(10)   NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_old_price decimal(12,4) NULL,
-  num_new_price decimal(12,4) NOT NULL,
-  vch_operid    varchar(10)   NOT NULL,
-  dt_operdate   datetime      NOT NULL DEFAULT getdate(),
+  ch_providerno varchar(10)       NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  num_old_price decimal(12,4)     NULL,
+  num_new_price decimal(12,4)     NOT NULL,
+  vch_operid    varchar(10)       NOT NULL,
+  dt_operdate   datetime          NOT NULL DEFAULT getdate(),
   CONSTRAINT pk_t_st_stock_price PRIMARY KEY (int_flowid)
 )
 GO
@@ -939,12 +939,12 @@ GO
 -- 库存单据明细: lines of a stock voucher
 CREATE TABLE t_st_voucher_detail (
   int_flowid    int IDENTITY(1,1) NOT NULL,
-  ch_voucherno  varchar(20)   NOT NULL,
-  ch_materialno varchar(10)   NOT NULL,
-  num_num       decimal(12,3) NOT NULL,
-  num_price     decimal(12,4) NOT NULL DEFAULT 0,
-  num_amount    decimal(12,2) NOT NULL DEFAULT 0,
-  vch_memo      varchar(60)   NULL,
+  ch_voucherno  varchar(20)       NOT NULL,
+  ch_materialno varchar(10)       NOT NULL,
+  num_num       decimal(12,3)     NOT NULL,
+  num_price     decimal(12,4)     NOT NULL DEFAULT 0,
+  num_amount    decimal(12,2)     NOT NULL DEFAULT 0,
+  vch_memo      varchar(60)       NULL,
   CONSTRAINT pk_t_st_voucher_detail PRIMARY KEY (int_flowid)
 )
 GO
