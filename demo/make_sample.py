@@ -7,7 +7,7 @@ single value is written (NULL, decimals, dates) is decided in format_value() alo
 can be regenerated when the data-store layer fixes its text format.
 
 Before anything is written every row is checked against the schema: known columns, NOT NULL,
-lengths in GBK bytes, number ranges, decimal scale, primary keys and UNIQUE constraints, bill and
+lengths in GBK bytes, char codes filling their column, number ranges, decimal scale, primary keys and UNIQUE constraints, bill and
 payment numbers of the open front-desk records, and the references between tables that the
 demonstration relies on (the database itself declares no foreign keys).
 
@@ -325,6 +325,10 @@ def coerce(column, value):
             raise ValueError(f"{value!r} has characters outside GBK")
         if t != "text" and size > column.args[0]:
             raise ValueError(f"{value!r} is {size} bytes, column holds {column.args[0]}")
+        # The server pads char values with blanks; full-width codes keep the exported text
+        # identical to the data written here.
+        if t == "char" and size != column.args[0]:
+            raise ValueError(f"{value!r} does not fill char({column.args[0]})")
         if any(ch in value for ch in "\t\r\n"):
             raise ValueError(f"{value!r} holds a tab or line break")
         return value

@@ -427,6 +427,8 @@ class SampleData(unittest.TestCase):
             ("cybr_u_tmp_master", 0, "ch_billno", "B0612070001", "is not a number"),
             # a price with more decimals than the column keeps
             ("cybr_bt_dish", 0, "num_price", "18.005", "decimal places"),
+            # a code shorter than its char column would come back padded with blanks
+            ("cybr_bt_dish_series", 0, "ch_seriesno", "1", "does not fill"),
             # NULL in a NOT NULL column
             ("t_m_member", 0, "vch_member", None, "NOT NULL"),
         ]
