@@ -7,9 +7,10 @@ single value is written (NULL, decimals, dates) is decided in format_value() alo
 can be regenerated when the data-store layer fixes its text format.
 
 Before anything is written every row is checked against the schema: known columns, NOT NULL,
-lengths in GBK bytes, char codes filling their column, number ranges, decimal scale, primary keys and UNIQUE constraints, bill and
-payment numbers of the open front-desk records, and the references between tables that the
-demonstration relies on (the database itself declares no foreign keys).
+lengths in GBK bytes, char codes filling their column, number ranges, decimal scale, primary
+keys and UNIQUE constraints, bill and payment numbers of the open front-desk records, and the
+references between tables that the demonstration relies on (the database itself declares no
+foreign keys).
 
 Usage:
   make_sample.py            write the files into demo/sample/
