@@ -1,0 +1,153 @@
+// The registry off Windows: a registry export file (see runtime/settings/registry.h).
+#include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "runtime/settings/reg_file.h"
+#include "runtime/settings/registry.h"
+#include "runtime/settings/registry_key.h"
+#include "runtime/settings/text_file.h"
+
+namespace hostrt {
+
+namespace {
+
+enum class ReadResult { kRead, kMissing, kFailed };
+
+std::mutex& WriterLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return ReadResult::kFailed;
+  }
+  bytes.clear();
+  char buffer[1 << 14];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return ReadResult::kFailed;
+    }
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return ReadResult::kRead;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes a temporary file beside `path`, flushes it to disk and renames it over `path`, so that
+// the file is at every moment either the old or the new one.
+bool ReplaceFile(const std::string& path, const std::string& bytes) {
+  const std::filesystem::path target(path);
+  const std::filesystem::path directory =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  mode_t mode = 0644;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 0777;
+
+  std::string temp = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+// The file to read and write: a symbolic link is followed so that the link stays in place.
+std::string ResolvedRegistryPath() {
+  std::string path = RegistryFilePath();
+  if (path.empty()) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real != nullptr) {
+    path = real;
+    std::free(real);
+  }
+  return path;
+}
+
+}  // namespace
+
+std::string RegistryFilePath() {
+  const char* explicitPath = std::getenv("HOSTRT_REGISTRY");
+  if (explicitPath != nullptr && *explicitPath != '\0') return explicitPath;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/hostrt/registry.reg";
+  const char* home = std::getenv("HOME");
+  std::string homeDir = home != nullptr ? home : "";
+  if (homeDir.empty()) {
+    const struct passwd* entry = ::getpwuid(::getuid());
+    if (entry != nullptr && entry->pw_dir != nullptr) homeDir = entry->pw_dir;
+  }
+  if (homeDir.empty()) return {};
+  return homeDir + "/.config/hostrt/registry.reg";
+}
+
+int RegistryGet(std::string_view key, std::string_view valueName, std::string& value) {
+  RegistryKey parsedKey;
+  if (!RegistryKey::Parse(key, parsedKey)) return -1;
+  const std::string path = ResolvedRegistryPath();
+  std::string bytes;
+  if (path.empty() || ReadWholeFile(path, bytes) != ReadResult::kRead) return -1;
+  const RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8));
+  std::string found;
+  if (file.Get(parsedKey, valueName, found) != RegFile::Lookup::kFound) return -1;
+  value = std::move(found);
+  return 1;
+}
+
+int RegistrySet(std::string_view key, std::string_view valueName, std::string_view value) {
+  RegistryKey parsedKey;
+  if (!RegistryKey::Parse(key, parsedKey)) return -1;
+  const std::string path = ResolvedRegistryPath();
+  if (path.empty()) return -1;
+  std::lock_guard guard(WriterLock());
+  std::string bytes;
+  // A file that exists but cannot be read is never overwritten: its content would be lost.
+  if (ReadWholeFile(path, bytes) == ReadResult::kFailed) return -1;
+  RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8));
+  if (!file.Set(parsedKey, valueName, value)) return -1;
+  return ReplaceFile(path, file.Text()) ? 1 : -1;
+}
+
+}  // namespace hostrt
