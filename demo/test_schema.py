@@ -2,11 +2,11 @@
 """Checks of the template schema, the SQL check files and the demonstration data.
 
 The schema is read with the reader of make_sample.py and replayed on SQLite: tables with the
-server's comparison rules for char data (case-insensitive, trailing blanks ignored), the
-triggers as row triggers over the same INSERT ... SELECT bodies, DISABLE/ENABLE TRIGGER ALL as
-dropping and re-creating them inside the running transaction. The check files in test_sql/ and
-the sample files are run against it. Types and lengths, which SQLite does not enforce, are
-checked from the parsed schema.
+server's rules for char data (lengths in GBK bytes, comparison case-insensitive and ignoring
+trailing blanks), the triggers as row triggers over the same INSERT ... SELECT bodies,
+DISABLE/ENABLE TRIGGER ALL as dropping and re-creating them inside the running transaction. The check files in test_sql/ and
+the sample files are run against it. Column types, which SQLite does not enforce, are checked
+from the parsed schema.
 
 Run: python3 -m unittest discover -s demo -p 'test_*.py'
 """
@@ -62,8 +62,14 @@ class ServerError(Exception):
         self.number = number
 
 
+def gbk_len(value):
+    return None if value is None else len(str(value).encode("gbk"))
+
+
 def sqlite_error_number(err):
     text = str(err)
+    if "CHECK constraint failed" in text:
+        return 8152  # string or binary data would be truncated
     if "UNIQUE constraint failed" in text:
         return 2627
     if "NOT NULL constraint failed" in text:
@@ -86,7 +92,9 @@ def column_sql(table, col):
         if table.primary_key != [col.name]:
             raise AssertionError(f"{table.name}: identity column is not the whole key")
         return f"{col.name} INTEGER PRIMARY KEY AUTOINCREMENT"
-    if col.type in ("char", "varchar", "text", "nchar", "nvarchar"):
+    if col.type in ("char", "varchar"):
+        kind = f"TEXT COLLATE TSQL CHECK (gbk_len({col.name}) <= {col.args[0]})"
+    elif col.type in ("text", "nchar", "nvarchar"):
         kind = "TEXT COLLATE TSQL"
     elif col.type in ms.INT_RANGES:
         kind = "INTEGER"
@@ -142,6 +150,7 @@ class Replay:
         self.db.create_collation("TSQL", tsql_collation)
         self.db.create_function("stuff", 4, stuff)
         self.db.create_function("getdate", 0, getdate)
+        self.db.create_function("gbk_len", 1, gbk_len, deterministic=True)
         self.triggers = {}  # table -> [sqlite trigger statements]
         for batch in self.schema.batches:
             head = batch.split(None, 2)[:2]

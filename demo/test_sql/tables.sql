@@ -178,3 +178,10 @@ SELECT count(*) FROM cybr_bt_dish_suit;
 INSERT INTO cybr_bt_dish (ch_dishno, vch_dishname, ch_unitno) VALUES ('10001', N'香菇滑鸡饭', '01');
 -- expect: 0
 SELECT count(*) FROM cybr_bt_dish;
+
+-- Lengths count GBK bytes: ten Chinese characters fill varchar(20), eleven do not fit.
+INSERT INTO cybr_bt_table_area (ch_areano, vch_areaname) VALUES ('01', N'一二三四五六七八九十');
+-- expect error: 8152
+INSERT INTO cybr_bt_table_area (ch_areano, vch_areaname) VALUES ('02', N'一二三四五六七八九十百');
+-- expect: 1
+SELECT count(*) FROM cybr_bt_table_area;
