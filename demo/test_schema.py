@@ -309,9 +309,16 @@ class SchemaShape(unittest.TestCase):
     def test_redated_columns_hold_the_numbers_and_times(self):
         statements = redating_statements()
         self.assertEqual(len(statements), 9)
+        redated = set()
         for sql in statements:
             table = self.schema.tables[re.match(r"update\s+(\w+)", sql, re.I).group(1)]
-            for name in re.findall(r"(\w+)\s*=", sql.split(" set ", 1)[1]):
+            redated.add(table.name)
+            updated = re.findall(r"(\w+)\s*=", sql.split(" set ", 1)[1])
+            # a number or time the updates leave alone would keep the day of the demo data
+            dated = [c.name for c in table.columns
+                     if c.name in ("ch_billno", "ch_payno") or c.type.endswith("datetime")]
+            self.assertEqual(sorted(dated), sorted(updated), table.name)
+            for name in updated:
                 col = table.column(name)
                 with self.subTest(column=f"{table.name}.{name}"):
                     self.assertIsNotNone(col)
@@ -320,6 +327,8 @@ class SchemaShape(unittest.TestCase):
                     else:
                         self.assertIn(col.type, ("char", "varchar"))
                         self.assertGreaterEqual(col.args[0], len("B0612080001"))
+        open_tables = {t for _, t in ms.CATALOGUE if t.startswith("cybr_u_")}
+        self.assertEqual(redated, open_tables)
 
     def test_each_switched_table_has_a_trigger_writing_existing_columns(self):
         by_table = {t.table: t for t in self.schema.triggers}
