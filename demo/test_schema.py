@@ -4,9 +4,9 @@
 The schema is read with the reader of make_sample.py and replayed on SQLite: tables with the
 server's rules for char data (lengths in GBK bytes, comparison case-insensitive and ignoring
 trailing blanks), the triggers as row triggers over the same INSERT ... SELECT bodies,
-DISABLE/ENABLE TRIGGER ALL as dropping and re-creating them inside the running transaction. The check files in test_sql/ and
-the sample files are run against it. Column types, which SQLite does not enforce, are checked
-from the parsed schema.
+DISABLE/ENABLE TRIGGER ALL as dropping and re-creating them inside the running transaction.
+The check files in test_sql/ and the sample files are run against it. Column types, which
+SQLite does not enforce, are checked from the parsed schema.
 
 Run: python3 -m unittest discover -s demo -p 'test_*.py'
 """
