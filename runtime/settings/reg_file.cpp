@@ -84,7 +84,8 @@ std::string Quote(std::string_view text) {
         out += c;
     }
   }
-  return out + "\"";
+  out += '"';
+  return out;
 }
 
 struct ValueLine {
@@ -117,7 +118,10 @@ std::optional<ValueLine> ParseValueLine(std::string_view line) {
 }
 
 std::string FormatValueLine(std::string_view name, std::string_view value) {
-  return (name.empty() ? std::string("@") : Quote(name)) + "=" + Quote(value);
+  std::string line = name.empty() ? std::string("@") : Quote(name);
+  line += '=';
+  line += Quote(value);
+  return line;
 }
 
 }  // namespace
@@ -187,7 +191,10 @@ bool RegFile::Set(const RegistryKey& key, std::string_view name, std::string_vie
       while (!lines_.empty() && TrimBlanks(lines_.back()).empty()) lines_.pop_back();
     }
     lines_.emplace_back();
-    lines_.push_back("[" + key.FullName() + "]");
+    std::string header = "[";
+    header += key.FullName();
+    header += ']';
+    lines_.push_back(std::move(header));
     lines_.push_back(formatted);
   }
   return true;

@@ -77,7 +77,10 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 0777;
 
-  std::string temp = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string tempName = ".";
+  tempName += target.filename().string();
+  tempName += ".XXXXXX";
+  std::string temp = (directory / tempName).string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   const bool written = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;

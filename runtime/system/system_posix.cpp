@@ -170,7 +170,8 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     }
     mode = targetInfo.st_mode & 0777;
   }
-  std::string temp = DirectoryOf(target) + "/." + FileNameOf(target) + ".XXXXXX";
+  std::string temp = DirectoryOf(target);
+  temp.append("/.").append(FileNameOf(target)).append(".XXXXXX");
   const int out = ::mkstemp(temp.data());
   if (out < 0) {
     ::close(in);
@@ -213,7 +214,8 @@ bool CreateTempFile(std::string_view prefix, std::string& path) {
   std::string name(prefix);
   std::replace(name.begin(), name.end(), '/', '_');
   std::replace(name.begin(), name.end(), '\\', '_');
-  std::string candidate = directory + "/" + name + "XXXXXX";
+  std::string candidate = directory;
+  candidate.append("/").append(name).append("XXXXXX");
   // mkstemp creates the file with O_EXCL and permissions 0600.
   const int fd = ::mkstemp(candidate.data());
   if (fd < 0) return false;

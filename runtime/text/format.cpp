@@ -83,14 +83,15 @@ std::string String(std::int64_t value, std::string_view picture) {
   if (point != std::string_view::npos) {
     std::string fraction;
     for (char c : picture.substr(point + 1)) {
-      if (c == '0')
-        fraction += '0';
-      else if (c != '#')
-        fraction += c;
+      if (c != '#') fraction += c;
     }
-    if (!fraction.empty()) out += "." + fraction;
+    if (!fraction.empty()) {
+      out += '.';
+      out += fraction;
+    }
   }
-  if (negative && out.find_first_of("0123456789") != std::string::npos) out.insert(0, "-");
+  if (negative && out.find_first_of("0123456789") != std::string::npos)
+    out.insert(out.begin(), '-');
   return out;
 }
 
