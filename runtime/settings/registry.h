@@ -7,10 +7,11 @@
 // registry export files ("Windows Registry Editor Version 5.00", then "[HKEY_...\key]" sections
 // and "name"="value" lines with \\ and \" escapes; \n and \r stand for line breaks), whose path
 // is the environment variable HOSTRT_REGISTRY or, without it, $XDG_CONFIG_HOME/hostrt/registry.reg
-// (~/.config/hostrt/registry.reg). A missing file is an empty registry. When the file names a
-// value twice, the later line wins, as when such a file is imported. Writes replace the file in
-// one step (a crash leaves the old or the new file, never a mix), keep every other line as it
-// was, and writers in one process take turns.
+// (~/.config/hostrt/registry.reg). The file is UTF-8 (UTF-16 with a byte-order mark and GBK
+// files are read too, and written back as UTF-8). A missing file is an empty registry. When the
+// file names a value twice, the later line wins, as when such a file is imported. Writes replace
+// the file in one step (a crash leaves the old or the new file, never a mix), keep every other line
+// as it was, and writers in one process take turns.
 #pragma once
 
 #include <string>

@@ -132,7 +132,7 @@ int RegistryGet(std::string_view key, std::string_view valueName, std::string& v
   const std::string path = ResolvedRegistryPath();
   std::string bytes;
   if (path.empty() || ReadWholeFile(path, bytes) != ReadResult::kRead) return -1;
-  const RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8));
+  const RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8AndGbk));
   std::string found;
   if (file.Get(parsedKey, valueName, found) != RegFile::Lookup::kFound) return -1;
   value = std::move(found);
@@ -148,7 +148,7 @@ int RegistrySet(std::string_view key, std::string_view valueName, std::string_vi
   std::string bytes;
   // A file that exists but cannot be read is never overwritten: its content would be lost.
   if (ReadWholeFile(path, bytes) == ReadResult::kFailed) return -1;
-  RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8));
+  RegFile file(TextFile::Decode(bytes, TextFile::Fallback::kUtf8AndGbk));
   if (!file.Set(parsedKey, valueName, value)) return -1;
   return ReplaceFile(path, file.Text()) ? 1 : -1;
 }

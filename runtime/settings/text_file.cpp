@@ -1,6 +1,7 @@
 #include "runtime/settings/text_file.h"
 
 #include "runtime/text/gbk.h"
+#include "runtime/text/gbk_units.h"
 
 namespace hostrt {
 
@@ -48,13 +49,24 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+  char32_t ignored = 0;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t length = detail::DecodeUtf8(bytes, pos, ignored);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string TextFile::Decode(std::string_view bytes, Fallback fallback) {
   if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
   if (bytes.starts_with("\xFF\xFE")) return Utf16ToUtf8(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return Utf16ToUtf8(bytes.substr(2), true);
-  return fallback == Fallback::kGbk ? GbkToUtf8(bytes) : std::string(bytes);
+  if (fallback == Fallback::kUtf8AndGbk && IsUtf8(bytes)) return std::string(bytes);
+  return GbkToUtf8(bytes);
 }
 
 }  // namespace hostrt

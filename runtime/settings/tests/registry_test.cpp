@@ -135,7 +135,7 @@ TEST_F(RegistryTest, LaterLineWinsAndChangesGoToIt) {
   EXPECT_EQ(Get("HKLM\\SOFTWARE\\a", "v", -1), "<untouched>");  // removed by the later line
 }
 
-TEST_F(RegistryTest, UnicodeExportFileIsRead) {
+TEST_F(RegistryTest, ExportFilesInOtherEncodingsAreRead) {
   // Registry exports are UTF-16 with a byte-order mark by default.
   const std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\qdzt]\r\n"
@@ -146,6 +146,14 @@ TEST_F(RegistryTest, UnicodeExportFileIsRead) {
     bytes += static_cast<char>(c >> 8);
   }
   ScratchDir::Write(file_, bytes);
+  EXPECT_EQ(Get("HKLM\\SOFTWARE\\qdzt", "Database"), "快餐");
+
+  // An ANSI export from a Chinese system is GBK: "快餐" is BF EC B2 CD.
+  ScratchDir::Write(file_,
+                    "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\qdzt]\n"
+                    "\"Database\"=\"\xBF\xEC\xB2\xCD\"\n");
+  EXPECT_EQ(Get("HKLM\\SOFTWARE\\qdzt", "Database"), "快餐");
+  ASSERT_EQ(hostrt::RegistrySet("HKLM\\SOFTWARE\\qdzt", "DBMS", "MSS"), 1);
   EXPECT_EQ(Get("HKLM\\SOFTWARE\\qdzt", "Database"), "快餐");
 }
 
