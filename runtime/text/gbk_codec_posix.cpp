@@ -28,9 +28,14 @@ class Converter {
   std::string Run(std::string_view in, std::string_view replacement) {
     std::string out;
     if (!valid()) {
-      out.reserve(in.size());
-      for (char c : in)
-        out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : std::string(replacement);
+      // No converter on this system: ASCII passes, everything else is replaced.
+      for (char c : in) {
+        if (static_cast<unsigned char>(c) < 0x80) {
+          out += c;
+        } else {
+          out += replacement;
+        }
+      }
       return out;
     }
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
