@@ -47,7 +47,43 @@ bool ParseReal(std::string_view text, double& out) {
 
 }  // namespace
 
-bool SqlTarget::assign(const std::optional<std::string>& value) const {
+bool SqlTarget::assignReal(const std::optional<double>& value) const {
+  if (kind_ == Kind::Double) {
+    if (value) *static_cast<double*>(target_) = *value;
+    return true;
+  }
+  if (kind_ == Kind::OptionalDouble) {
+    *static_cast<std::optional<double>*>(target_) = value;
+    return true;
+  }
+  return false;
+}
+
+bool SqlTarget::convert(const std::optional<std::string>& value, bool store) const {
+  if (!store) {
+    long long integer = 0;
+    double real = 0;
+    if (!value) return true;
+    switch (kind_) {
+      case Kind::Text:
+      case Kind::OptionalText:
+        return true;
+      case Kind::Int:
+        return ParseInteger(*value, integer) && integer >= std::numeric_limits<int>::min() &&
+               integer <= std::numeric_limits<int>::max();
+      case Kind::Long:
+        return ParseInteger(*value, integer) && integer >= std::numeric_limits<long>::min() &&
+               integer <= std::numeric_limits<long>::max();
+      case Kind::LongLong:
+      case Kind::OptionalLongLong:
+        return ParseInteger(*value, integer);
+      case Kind::Double:
+      case Kind::OptionalDouble:
+      case Kind::Bool:
+        return ParseReal(*value, real);
+    }
+    return false;
+  }
   if (!value) {
     switch (kind_) {
       case Kind::OptionalText:

@@ -39,9 +39,15 @@ class SqlTarget {
 
   // Stores a column value given as text (as the driver delivers it) or NULL. Returns false,
   // leaving the target unchanged, when the text is not a value of the target's type.
-  bool assign(const std::optional<std::string>& value) const;
+  bool assign(const std::optional<std::string>& value) const { return convert(value, true); }
+  // True when assign(value) would succeed; stores nothing.
+  bool accepts(const std::optional<std::string>& value) const { return convert(value, false); }
+  // Stores a floating-point column value (Double and OptionalDouble targets only).
+  bool assignReal(const std::optional<double>& value) const;
 
  private:
+  bool convert(const std::optional<std::string>& value, bool store) const;
+
   Kind kind_;
   void* target_;
 };

@@ -81,19 +81,33 @@ class Transaction {
   // records outcomes in this object.
   void* OdbcHandle() const;
 
+  // Bulk copy: when on, the next Connect() asks the driver for a connection that can run the
+  // bcp_* functions of <odbcss.h> on OdbcHandle() (bcp_init, bcp_bind, bcp_sendrow, bcp_done).
+  // Off by default.
+  void EnableBulkCopy(bool on) { bulkCopy_ = on; }
+
   // The one place where the outcome of an ODBC call is recorded. `rc` is the SQLRETURN, `type`
-  // and `handle` the SQLSMALLINT handle type and handle that carry the diagnostics. Success
-  // (with or without info) sets SQLCode 0, SQL_NO_DATA 100, anything else -1 with SQLErrText /
-  // SQLDBCode taken from the first error record. Returns rc's success (true for 0 and 100).
+  // and `handle` the SQLSMALLINT handle type and handle that carry the diagnostics. Returns
+  // true for SQL_SUCCESS and SQL_SUCCESS_WITH_INFO (nothing recorded: informational messages
+  // are not errors) and false otherwise. SQL_NO_DATA records nothing either: whether it means
+  // "no row" is the caller's decision. Any other result records SQLCode -1 with SQLErrText
+  // and SQLDBCode from the first diagnostic record that is not a warning, unless an error is
+  // already recorded since the last Reset(): the first error of a statement wins.
   bool Check(short rc, short type, void* handle, std::string_view what);
-  // Records a failure found by this library itself (not by ODBC): SQLCode -1, SQLDBCode 0.
+  // Records a failure found by this library itself (not by ODBC): SQLCode -1, SQLDBCode 0
+  // (again, an error already recorded since the last Reset() stays).
   void Fail(std::string_view text);
   // Clears the outcome before a statement: SQLCode 0, SQLNRows 0, no text, no number.
   void Reset();
 
  private:
-  friend class SqlStatement;
+  int Run(std::string_view sql, const std::vector<SqlValue>& inputs);
+  int EndTransaction(bool commit);
+  bool SyncAutoCommit();
+  bool SetConnectAttr(int attribute, long value, std::string_view what);
+
   std::unique_ptr<OdbcConnection> conn_;
+  bool bulkCopy_ = false;
 };
 
 }  // namespace hostrt

@@ -1,0 +1,126 @@
+#include "runtime/sql/db_parm.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace hostrt {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool ParseYesNo(std::string_view value, bool& out) {
+  if (EqualsNoCase(value, "yes") || EqualsNoCase(value, "y") || EqualsNoCase(value, "true") ||
+      value == "1") {
+    out = true;
+    return true;
+  }
+  if (EqualsNoCase(value, "no") || EqualsNoCase(value, "n") || EqualsNoCase(value, "false") ||
+      value == "0") {
+    out = false;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
+  DbParm result;
+  size_t pos = 0;
+  const size_t n = text.size();
+  while (pos < n) {
+    // key
+    while (pos < n && (IsBlank(text[pos]) || text[pos] == ',')) ++pos;
+    if (pos >= n) break;
+    size_t keyStart = pos;
+    while (pos < n && text[pos] != '=' && text[pos] != ',') ++pos;
+    std::string_view key = Trim(text.substr(keyStart, pos - keyStart));
+    if (pos >= n || text[pos] != '=') {
+      error = "DBParm: '" + std::string(key) + "' has no value (expected Key=Value)";
+      out = DbParm();
+      return false;
+    }
+    ++pos;  // '='
+    while (pos < n && IsBlank(text[pos])) ++pos;
+    // value: quoted or up to the next comma
+    std::string value;
+    if (pos < n && (text[pos] == '\'' || text[pos] == '"')) {
+      const char quote = text[pos++];
+      bool closed = false;
+      while (pos < n) {
+        if (text[pos] == quote) {
+          if (pos + 1 < n && text[pos + 1] == quote) {
+            value += quote;
+            pos += 2;
+            continue;
+          }
+          ++pos;
+          closed = true;
+          break;
+        }
+        value += text[pos++];
+      }
+      if (!closed) {
+        error = "DBParm: the value of " + std::string(key) + " has no closing quote";
+        out = DbParm();
+        return false;
+      }
+      while (pos < n && IsBlank(text[pos])) ++pos;
+      if (pos < n && text[pos] != ',') {
+        error = "DBParm: unexpected text after the value of " + std::string(key);
+        out = DbParm();
+        return false;
+      }
+    } else {
+      size_t valueStart = pos;
+      while (pos < n && text[pos] != ',') ++pos;
+      value = std::string(Trim(text.substr(valueStart, pos - valueStart)));
+    }
+
+    if (EqualsNoCase(key, "CommitOnDisconnect")) {
+      if (!ParseYesNo(Trim(value), result.commitOnDisconnect)) {
+        error = "DBParm: CommitOnDisconnect must be 'Yes' or 'No', not '" + value + "'";
+        out = DbParm();
+        return false;
+      }
+    } else if (EqualsNoCase(key, "PacketSize")) {
+      std::string_view digits = Trim(value);
+      int size = 0;
+      auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() ||
+          size < 512 || size > 32767) {
+        error = "DBParm: PacketSize must be a number from 512 to 32767, not '" + value + "'";
+        out = DbParm();
+        return false;
+      }
+      result.packetSize = size;
+    } else if (EqualsNoCase(key, "AppName")) {
+      result.appName = value;
+    } else if (EqualsNoCase(key, "Host")) {
+      result.host = value;
+    }
+    // other keys belong to other interfaces or options we do not use: ignored
+  }
+  out = result;
+  return true;
+}
+
+}  // namespace hostrt

@@ -1,0 +1,115 @@
+#include "runtime/sql/server_address.h"
+
+#include <cctype>
+#include <charconv>
+
+#include "runtime/settings/registry.h"
+#include "runtime/system/system.h"
+
+namespace hostrt {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+bool ParsePort(std::string_view text, int& port) {
+  text = Trim(text);
+  int value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value < 1 ||
+      value > 65535)
+    return false;
+  port = value;
+  return true;
+}
+
+bool IsThisMachine(std::string_view host, std::string_view computerName) {
+  return host == "." || EqualsNoCase(host, "(local)") || EqualsNoCase(host, "localhost") ||
+         (!computerName.empty() && EqualsNoCase(host, Trim(computerName)));
+}
+
+// "host", "host,port" or "host\instance" (also with a "tcp:" prefix).
+bool ParseHostPort(std::string_view text, std::string_view computerName, ServerAddress& out,
+                   std::string& error, std::string_view origin) {
+  text = Trim(text);
+  if (text.size() > 4 && EqualsNoCase(text.substr(0, 4), "tcp:")) text = Trim(text.substr(4));
+  ServerAddress result;
+  std::string_view host = text;
+  const size_t comma = text.find(',');
+  if (comma != std::string_view::npos) {
+    host = Trim(text.substr(0, comma));
+    if (!ParsePort(text.substr(comma + 1), result.port)) {
+      error = std::string(origin) + ": '" + std::string(text.substr(comma + 1)) +
+              "' is not a port number";
+      return false;
+    }
+  }
+  const size_t backslash = host.find('\\');
+  if (backslash != std::string_view::npos) {
+    result.instance = std::string(Trim(host.substr(backslash + 1)));
+    host = Trim(host.substr(0, backslash));
+  }
+  if (host.empty()) {
+    error = std::string(origin) + ": no server name";
+    return false;
+  }
+  result.host = IsThisMachine(host, computerName) ? "127.0.0.1" : std::string(host);
+  out = result;
+  return true;
+}
+
+}  // namespace
+
+bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alias,
+                            std::string_view computerName, ServerAddress& out, std::string& error) {
+  const std::string_view name = Trim(serverName);
+  if (name.empty()) {
+    error = "ServerName is empty: no server to connect to";
+    return false;
+  }
+  std::string value;
+  if (alias && alias(name, value)) {
+    // "DBMSSOCN,host,port" (TCP/IP); other network libraries cannot be used here.
+    const std::string_view data = Trim(value);
+    const size_t comma = data.find(',');
+    const std::string_view library = Trim(data.substr(0, comma));
+    const std::string origin = "client alias '" + std::string(name) + "'";
+    if (!EqualsNoCase(library, "DBMSSOCN")) {
+      error = origin + " uses the network library '" + std::string(library) +
+              "'; only TCP/IP (DBMSSOCN) is supported";
+      return false;
+    }
+    if (comma == std::string_view::npos) {
+      error = origin + " names no server";
+      return false;
+    }
+    return ParseHostPort(data.substr(comma + 1), computerName, out, error, origin);
+  }
+  return ParseHostPort(name, computerName, out, error, "ServerName '" + std::string(name) + "'");
+}
+
+bool ServerAddress::ResolveHere(std::string_view serverName, ServerAddress& out,
+                                std::string& error) {
+  auto lookup = [](std::string_view name, std::string& value) {
+    std::string read;
+    if (RegistryGet(kAliasKey, name, read) != 1) return false;
+    value = read;
+    return true;
+  };
+  return Resolve(serverName, lookup, ComputerName(), out, error);
+}
+
+}  // namespace hostrt

@@ -1,0 +1,282 @@
+#include "runtime/sql/sql_statement.h"
+
+#include <limits>
+
+#include "runtime/sql/odbc.h"
+#include "runtime/sql/transaction.h"
+
+namespace hostrt {
+
+struct SqlStatement::Buffer {
+  std::string text;
+  SQLBIGINT integer = 0;
+  SQLINTEGER integer32 = 0;
+  double real = 0;
+  SQLLEN indicator = 0;
+};
+
+namespace {
+
+SQLHSTMT H(void* stmt) {
+  return static_cast<SQLHSTMT>(stmt);
+}
+
+// Text longer than a varchar parameter can hold goes as text (varchar(max) on the server).
+constexpr size_t kLongText = 8000;
+
+}  // namespace
+
+SqlStatement::SqlStatement(Transaction& trans) : trans_(trans) {
+  void* dbc = trans.OdbcHandle();
+  if (dbc == nullptr) {
+    trans.Fail("Transaction not connected");
+    return;
+  }
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  if (trans.Check(SQLAllocHandle(SQL_HANDLE_STMT, static_cast<SQLHDBC>(dbc), &stmt), SQL_HANDLE_DBC,
+                  dbc, "allocate a statement"))
+    stmt_ = stmt;
+}
+
+SqlStatement::~SqlStatement() {
+  if (stmt_ != nullptr) {
+    // Freeing closes the cursor and discards what is left of the results.
+    trans_.Check(SQLFreeHandle(SQL_HANDLE_STMT, H(stmt_)), SQL_HANDLE_STMT, stmt_,
+                 "free a statement");
+  }
+}
+
+bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
+  if (!trans_.Check(SQLFreeStmt(H(stmt_), SQL_RESET_PARAMS), SQL_HANDLE_STMT, stmt_,
+                    "reset parameters"))
+    return false;
+  buffers_.clear();
+  SQLUSMALLINT number = 0;
+  for (const SqlValue& input : inputs) {
+    ++number;
+    auto buffer = std::make_unique<Buffer>();
+    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLSMALLINT sqlType = SQL_VARCHAR;
+    SQLULEN size = 1;
+    SQLPOINTER data = nullptr;
+    SQLLEN capacity = 0;
+    switch (input.kind()) {
+      case SqlValue::Kind::Null:
+        buffer->indicator = SQL_NULL_DATA;
+        data = buffer->text.data();
+        break;
+      case SqlValue::Kind::Text:
+        buffer->text = input.text();
+        buffer->indicator = static_cast<SQLLEN>(buffer->text.size());
+        size = buffer->text.empty() ? 1 : buffer->text.size();
+        if (buffer->text.size() > kLongText) sqlType = SQL_LONGVARCHAR;
+        data = buffer->text.data();
+        capacity = static_cast<SQLLEN>(buffer->text.size());
+        break;
+      case SqlValue::Kind::Integer:
+        if (input.integer() >= std::numeric_limits<SQLINTEGER>::min() &&
+            input.integer() <= std::numeric_limits<SQLINTEGER>::max()) {
+          buffer->integer32 = static_cast<SQLINTEGER>(input.integer());
+          cType = SQL_C_SLONG;
+          sqlType = SQL_INTEGER;
+          data = &buffer->integer32;
+          size = 10;
+        } else {
+          buffer->integer = input.integer();
+          cType = SQL_C_SBIGINT;
+          sqlType = SQL_BIGINT;
+          data = &buffer->integer;
+          size = 19;
+        }
+        break;
+      case SqlValue::Kind::Real:
+        buffer->real = input.real();
+        cType = SQL_C_DOUBLE;
+        sqlType = SQL_DOUBLE;
+        data = &buffer->real;
+        size = 15;
+        break;
+    }
+    if (!trans_.Check(SQLBindParameter(H(stmt_), number, SQL_PARAM_INPUT, cType, sqlType, size, 0,
+                                       data, capacity, &buffer->indicator),
+                      SQL_HANDLE_STMT, stmt_, "bind an input value"))
+      return false;
+    buffers_.push_back(std::move(buffer));
+  }
+  return true;
+}
+
+bool SqlStatement::ExecDirect(std::string_view sql, const std::vector<SqlValue>& inputs) {
+  if (stmt_ == nullptr) return false;
+  CloseCursor();
+  if (!BindInputs(inputs)) return false;
+  std::string text(sql);
+  SQLRETURN rc = SQLExecDirect(H(stmt_), reinterpret_cast<SQLCHAR*>(text.data()),
+                               static_cast<SQLINTEGER>(text.size()));
+  return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
+}
+
+bool SqlStatement::Prepare(std::string_view sql) {
+  if (stmt_ == nullptr) return false;
+  CloseCursor();
+  std::string text(sql);
+  return trans_.Check(SQLPrepare(H(stmt_), reinterpret_cast<SQLCHAR*>(text.data()),
+                                 static_cast<SQLINTEGER>(text.size())),
+                      SQL_HANDLE_STMT, stmt_, "prepare");
+}
+
+bool SqlStatement::Execute(const std::vector<SqlValue>& inputs) {
+  if (stmt_ == nullptr) return false;
+  CloseCursor();
+  if (!BindInputs(inputs)) return false;
+  SQLRETURN rc = SQLExecute(H(stmt_));
+  return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
+}
+
+int SqlStatement::ColumnCount() {
+  if (stmt_ == nullptr) return -1;
+  SQLSMALLINT count = 0;
+  if (!trans_.Check(SQLNumResultCols(H(stmt_), &count), SQL_HANDLE_STMT, stmt_,
+                    "count result columns"))
+    return -1;
+  return count;
+}
+
+bool SqlStatement::Describe(int column, SqlColumn& out) {
+  if (stmt_ == nullptr) return false;
+  SQLCHAR name[512];
+  SQLSMALLINT nameLength = 0;
+  SQLSMALLINT type = 0;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0;
+  SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+  if (!trans_.Check(SQLDescribeCol(H(stmt_), static_cast<SQLUSMALLINT>(column), name, sizeof name,
+                                   &nameLength, &type, &size, &digits, &nullable),
+                    SQL_HANDLE_STMT, stmt_, "describe a column"))
+    return false;
+  SqlColumn result;
+  result.name.assign(reinterpret_cast<char*>(name),
+                     std::min<size_t>(static_cast<size_t>(nameLength), sizeof name - 1));
+  result.sqlType = type;
+  result.size = static_cast<unsigned long>(size);
+  result.decimalDigits = digits;
+  result.nullable = nullable != SQL_NO_NULLS;
+  SQLLEN autoUnique = SQL_FALSE;
+  if (!trans_.Check(SQLColAttribute(H(stmt_), static_cast<SQLUSMALLINT>(column),
+                                    SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique),
+                    SQL_HANDLE_STMT, stmt_, "describe a column"))
+    return false;
+  result.identity = autoUnique == SQL_TRUE;
+  SQLCHAR typeName[256];
+  SQLSMALLINT typeNameLength = 0;
+  if (!trans_.Check(SQLColAttribute(H(stmt_), static_cast<SQLUSMALLINT>(column), SQL_DESC_TYPE_NAME,
+                                    typeName, sizeof typeName, &typeNameLength, nullptr),
+                    SQL_HANDLE_STMT, stmt_, "describe a column"))
+    return false;
+  result.typeName.assign(
+      reinterpret_cast<char*>(typeName),
+      std::min<size_t>(static_cast<size_t>(typeNameLength), sizeof typeName - 1));
+  out = std::move(result);
+  return true;
+}
+
+int SqlStatement::Fetch() {
+  if (stmt_ == nullptr) return -1;
+  SQLRETURN rc = SQLFetch(H(stmt_));
+  if (rc == SQL_NO_DATA) return 0;
+  return trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "fetch") ? 1 : -1;
+}
+
+bool SqlStatement::GetData(int column, short cType, std::optional<std::string>& value) {
+  // Long values arrive in pieces: each call returns SQL_SUCCESS_WITH_INFO (01004) while more
+  // is left. Text pieces carry a terminating NUL that is not part of the value.
+  std::string result;
+  char chunk[8192];
+  const size_t terminator = cType == SQL_C_CHAR ? 1 : 0;
+  for (;;) {
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQLGetData(H(stmt_), static_cast<SQLUSMALLINT>(column), cType, chunk,
+                              sizeof chunk, &indicator);
+    if (rc == SQL_NO_DATA) break;  // every piece read
+    if (!trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "read a column")) return false;
+    if (indicator == SQL_NULL_DATA) {
+      value = std::nullopt;
+      return true;
+    }
+    size_t piece = sizeof chunk - terminator;
+    if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < piece)
+      piece = static_cast<size_t>(indicator);
+    result.append(chunk, piece);
+    if (rc == SQL_SUCCESS) break;
+    if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= sizeof chunk - terminator)
+      break;
+  }
+  value = std::move(result);
+  return true;
+}
+
+bool SqlStatement::GetText(int column, std::optional<std::string>& value) {
+  if (stmt_ == nullptr) return false;
+  return GetData(column, SQL_C_CHAR, value);
+}
+
+bool SqlStatement::GetBytes(int column, std::optional<std::string>& value) {
+  if (stmt_ == nullptr) return false;
+  return GetData(column, SQL_C_BINARY, value);
+}
+
+bool SqlStatement::GetDouble(int column, std::optional<double>& value) {
+  if (stmt_ == nullptr) return false;
+  double number = 0;
+  SQLLEN indicator = 0;
+  if (!trans_.Check(SQLGetData(H(stmt_), static_cast<SQLUSMALLINT>(column), SQL_C_DOUBLE, &number,
+                               sizeof number, &indicator),
+                    SQL_HANDLE_STMT, stmt_, "read a column"))
+    return false;
+  if (indicator == SQL_NULL_DATA)
+    value = std::nullopt;
+  else
+    value = number;
+  return true;
+}
+
+long SqlStatement::RowCount() {
+  if (stmt_ == nullptr) return -1;
+  SQLLEN count = -1;
+  if (!trans_.Check(SQLRowCount(H(stmt_), &count), SQL_HANDLE_STMT, stmt_, "count rows")) return -1;
+  return static_cast<long>(count);
+}
+
+int SqlStatement::MoreResults() {
+  if (stmt_ == nullptr) return 0;
+  SQLRETURN rc = SQLMoreResults(H(stmt_));
+  if (rc == SQL_NO_DATA) return 0;
+  return trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "read the next result") ? 1 : -1;
+}
+
+long SqlStatement::Drain() {
+  long last = -1;
+  // A driver that keeps reporting errors without moving on would loop for ever; a batch of
+  // this many failing statements in a row is not one this library sends.
+  int failuresInARow = 0;
+  for (;;) {
+    const int more = MoreResults();
+    if (more == 0) break;
+    if (more < 0) {
+      if (++failuresInARow > 1000) break;
+      continue;
+    }
+    failuresInARow = 0;
+    const long count = RowCount();
+    if (count >= 0) last = count;
+  }
+  return last;
+}
+
+void SqlStatement::CloseCursor() {
+  if (stmt_ == nullptr) return;
+  // SQLCloseCursor would complain when no cursor is open; SQLFreeStmt(SQL_CLOSE) does not.
+  trans_.Check(SQLFreeStmt(H(stmt_), SQL_CLOSE), SQL_HANDLE_STMT, stmt_, "close the cursor");
+}
+
+}  // namespace hostrt

@@ -1,0 +1,85 @@
+// hostrt::SqlStatement: one ODBC statement on a connected hostrt::Transaction, for code that
+// needs more than embedded SQL (the data stores): prepared statements executed many times,
+// result metadata, row fetching. Every ODBC call goes through the transaction's Check(), so
+// the transaction's SQLCode, SQLErrText and SQLDBCode describe the first failure since the
+// caller last called Transaction::Reset(). The transaction must outlive the statement and stay
+// connected while it is used. Not copyable. Never throws.
+//
+//   hostrt::SqlStatement st(sqlca);
+//   if (st.Prepare("insert into t (a, b) values (?, ?)"))
+//     for (auto& row : rows) if (!st.Execute({row.a, row.b})) break;
+//   st.ExecDirect("select * from t");
+//   for (int i = 1; i <= st.ColumnCount(); ++i) st.Describe(i, column);
+//   while (st.Fetch() == 1) st.GetText(1, value);
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/sql/sql_value.h"
+
+namespace hostrt {
+
+class Transaction;
+
+struct SqlColumn {
+  std::string name;
+  short sqlType = 0;       // ODBC SQL type (SQL_VARCHAR, SQL_INTEGER, SQL_TYPE_TIMESTAMP, ...)
+  std::string typeName;    // the server's type name ("varchar", "int identity", "datetime")
+  unsigned long size = 0;  // column size: characters / bytes / digits
+  short decimalDigits = 0;
+  bool nullable = true;
+  bool identity = false;  // an auto-numbered (identity) column
+};
+
+class SqlStatement {
+ public:
+  // Allocates a statement on `trans`'s connection; valid() is false (and the failure is
+  // recorded in `trans`) when it is not connected or the driver refuses.
+  explicit SqlStatement(Transaction& trans);
+  ~SqlStatement();
+  SqlStatement(const SqlStatement&) = delete;
+  SqlStatement& operator=(const SqlStatement&) = delete;
+
+  bool valid() const { return stmt_ != nullptr; }
+  void* handle() const { return stmt_; }  // the SQLHSTMT
+
+  // Runs `sql` with `inputs` bound to its `?` markers. True when it ran: SQL_SUCCESS,
+  // SQL_SUCCESS_WITH_INFO, or SQL_NO_DATA (a statement that touched no row). Further results
+  // of a batch are read with MoreResults().
+  bool ExecDirect(std::string_view sql, const std::vector<SqlValue>& inputs = {});
+  bool Prepare(std::string_view sql);
+  // Runs the prepared statement with `inputs`; closes the previous run's cursor first.
+  bool Execute(const std::vector<SqlValue>& inputs = {});
+
+  int ColumnCount();  // columns of the current result, 0 when it has none, -1 on error
+  bool Describe(int column, SqlColumn& out);  // column from 1
+  int Fetch();                                // 1 a row, 0 no more rows, -1 error
+  // The column of the current row as text (as the driver converts it: decimals exact,
+  // datetimes "yyyy-mm-dd hh:mm:ss.fff", binary in hex) or nullopt for NULL.
+  bool GetText(int column, std::optional<std::string>& value);
+  bool GetDouble(int column, std::optional<double>& value);
+  bool GetBytes(int column, std::optional<std::string>& value);  // binary columns, raw bytes
+  long RowCount();  // rows affected by the current result, -1 when not known
+  // Moves to the next result of the batch: 1 there is one, 0 none left, -1 that result is an
+  // error (recorded; calling again goes on with the one after).
+  int MoreResults();
+  // Reads every remaining result (recording errors); returns the last row count any of them
+  // reported (-1 if none).
+  long Drain();
+  void CloseCursor();
+
+ private:
+  bool BindInputs(const std::vector<SqlValue>& inputs);
+  bool GetData(int column, short cType, std::optional<std::string>& value);
+
+  Transaction& trans_;
+  void* stmt_ = nullptr;
+  struct Buffer;
+  std::vector<std::unique_ptr<Buffer>> buffers_;  // bound input values, kept until next bind
+};
+
+}  // namespace hostrt
