@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 // <windows.h> maps these names to its A/W variants; the runtime's functions keep their own names.
+// A file that needs both includes <windows.h> first.
 #undef CopyFile
 #undef DeleteFile
 #undef SetFileAttributes
