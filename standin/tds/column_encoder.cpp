@@ -1,0 +1,497 @@
+#include "standin/tds/column_encoder.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "standin/tds/text_codec.h"
+#include "standin/tds/wire_codes.h"
+
+namespace standin {
+namespace {
+
+using U128 = unsigned __int128;
+
+uint8_t decimalBytes(uint8_t precision) {
+  return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
+}
+
+bool isCharCode(uint8_t code) {
+  return code == kBigVarChar || code == kBigChar || code == kText;
+}
+bool isNCharCode(uint8_t code) {
+  return code == kNVarChar || code == kNChar || code == kNText;
+}
+
+// Integer, float or decimal value as int64 (decimals truncated toward zero).
+bool asInt(const Value& v, int64_t& out) {
+  switch (v.kind) {
+    case Value::Kind::Int:
+    case Value::Kind::DateTime:
+      out = v.i;
+      return true;
+    case Value::Kind::Float:
+      if (!(v.f > -9.3e18 && v.f < 9.3e18)) return false;
+      out = static_cast<int64_t>(v.f);
+      return true;
+    case Value::Kind::Decimal:
+    case Value::Kind::Text: {
+      bool neg;
+      U128 m;
+      if (!ColumnEncoder::parseDecimal(v.s, 0, neg, m) || m > static_cast<U128>(INT64_MAX))
+        return false;
+      out = neg ? -static_cast<int64_t>(m) : static_cast<int64_t>(m);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool asDouble(const Value& v, double& out) {
+  switch (v.kind) {
+    case Value::Kind::Int:
+      out = static_cast<double>(v.i);
+      return true;
+    case Value::Kind::Float:
+      out = v.f;
+      return true;
+    case Value::Kind::Decimal:
+    case Value::Kind::Text: {
+      char* end = nullptr;
+      std::string tmp(v.s);
+      out = std::strtod(tmp.c_str(), &end);
+      return end && *end == 0 && !tmp.empty();
+    }
+    default:
+      return false;
+  }
+}
+
+// Scaled magnitude of a value for decimal/money columns.
+bool asScaled(const Value& v, uint8_t scale, bool& neg, U128& mag) {
+  switch (v.kind) {
+    case Value::Kind::Decimal:
+    case Value::Kind::Text:
+      return ColumnEncoder::parseDecimal(v.s, scale, neg, mag);
+    case Value::Kind::Int: {
+      neg = v.i < 0;
+      mag = neg ? static_cast<U128>(-(v.i + 1)) + 1 : static_cast<U128>(v.i);
+      for (int i = 0; i < scale; ++i) mag *= 10;
+      return true;
+    }
+    case Value::Kind::Float: {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(scale), v.f);
+      return ColumnEncoder::parseDecimal(buf, scale, neg, mag);
+    }
+    default:
+      return false;
+  }
+}
+
+void writeUtf16Plp(ByteWriter& out, std::string_view utf8) {
+  size_t total = out.reserve(8);
+  size_t chunk = out.reserve(4);
+  size_t units = TextCodec::appendUtf16(out, utf8);
+  out.patchU64(total, units * 2);
+  if (units == 0) {
+    out.truncate(chunk);
+  } else {
+    out.patchU32(chunk, static_cast<uint32_t>(units * 2));
+  }
+  out.u32(0);
+}
+
+void writeBytesPlp(ByteWriter& out, std::string_view bytes) {
+  out.u64(bytes.size());
+  if (!bytes.empty()) {
+    out.u32(static_cast<uint32_t>(bytes.size()));
+    out.append(bytes);
+  }
+  out.u32(0);
+}
+
+void writeGbkPlp(ByteWriter& out, std::string_view utf8) {
+  size_t total = out.reserve(8);
+  size_t chunk = out.reserve(4);
+  size_t n = TextCodec::appendGbk(out, utf8);
+  out.patchU64(total, n);
+  if (n == 0) {
+    out.truncate(chunk);
+  } else {
+    out.patchU32(chunk, static_cast<uint32_t>(n));
+  }
+  out.u32(0);
+}
+
+const uint8_t kTextPointer[16] = {0x74, 0x65, 0x78, 0x74, 0x70, 0x74, 0x72, 0x00,
+                                  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01};
+const uint8_t kTimestamp[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+
+}  // namespace
+
+bool ColumnEncoder::parseDecimal(std::string_view text, uint8_t scale, bool& negative,
+                                 U128& magnitude) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ')) ++i;
+  negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  U128 m = 0;
+  int digits = 0;
+  int frac = 0;
+  bool seenDot = false;
+  bool any = false;
+  int roundDigit = -1;
+  static const U128 kLimit = [] {
+    U128 x = 1;
+    for (int k = 0; k < 38; ++k) x *= 10;
+    return x;
+  }();
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '.' && !seenDot) {
+      seenDot = true;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (seenDot && frac >= scale) {
+      if (roundDigit < 0) roundDigit = c - '0';
+      continue;
+    }
+    m = m * 10 + static_cast<unsigned>(c - '0');
+    if (m != 0) ++digits;
+    if (seenDot) ++frac;
+    if (m >= kLimit) return false;
+  }
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (!any || i != text.size()) return false;
+  for (; frac < scale; ++frac) {
+    m *= 10;
+    if (m >= kLimit) return false;
+  }
+  if (roundDigit >= 5) ++m;
+  if (m >= kLimit) return false;
+  magnitude = m;
+  if (m == 0) negative = false;
+  return true;
+}
+
+ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t) {
+  Plan p;
+  p.id = t.id;
+  auto varLen = [&](uint8_t code, int32_t len, int32_t unit, int32_t cap) {
+    p.code = code;
+    if (len < 0 || len > cap) {
+      p.plp = true;
+      p.maxLength = 0xFFFF;
+    } else {
+      p.maxLength = static_cast<uint16_t>((len == 0 ? 1 : len) * unit);
+    }
+  };
+  switch (t.id) {
+    case TypeId::Bit:
+      p.code = kBitN;
+      p.size = 1;
+      break;
+    case TypeId::TinyInt:
+      p.code = kIntN;
+      p.size = 1;
+      break;
+    case TypeId::SmallInt:
+      p.code = kIntN;
+      p.size = 2;
+      break;
+    case TypeId::Int:
+      p.code = kIntN;
+      p.size = 4;
+      break;
+    case TypeId::BigInt:
+      p.code = kIntN;
+      p.size = 8;
+      break;
+    case TypeId::Decimal:
+      p.code = kDecimalN;
+      p.precision = t.precision == 0 ? 18 : t.precision > 38 ? 38 : t.precision;
+      p.scale = t.scale > p.precision ? p.precision : t.scale;
+      p.size = decimalBytes(p.precision);
+      break;
+    case TypeId::Money:
+      p.code = kMoneyN;
+      p.size = 8;
+      break;
+    case TypeId::SmallMoney:
+      p.code = kMoneyN;
+      p.size = 4;
+      break;
+    case TypeId::Float:
+      p.code = kFloatN;
+      p.size = 8;
+      break;
+    case TypeId::Real:
+      p.code = kFloatN;
+      p.size = 4;
+      break;
+    case TypeId::DateTime:
+      p.code = kDateTimeN;
+      p.size = 8;
+      break;
+    case TypeId::SmallDateTime:
+      p.code = kDateTimeN;
+      p.size = 4;
+      break;
+    case TypeId::Char:
+      varLen(kBigChar, t.length, 1, 8000);
+      if (p.plp) p.code = kBigVarChar;
+      break;
+    case TypeId::VarChar:
+      varLen(kBigVarChar, t.length, 1, 8000);
+      break;
+    case TypeId::NChar:
+      varLen(kNChar, t.length, 2, 4000);
+      if (p.plp) p.code = kNVarChar;
+      break;
+    case TypeId::NVarChar:
+      varLen(kNVarChar, t.length, 2, 4000);
+      break;
+    case TypeId::Binary:
+      varLen(kBigBinary, t.length, 1, 8000);
+      if (p.plp) p.code = kBigVarBinary;
+      break;
+    case TypeId::VarBinary:
+      varLen(kBigVarBinary, t.length, 1, 8000);
+      break;
+    case TypeId::Text:
+      p.code = kText;
+      p.longText = true;
+      break;
+    case TypeId::NText:
+      p.code = kNText;
+      p.longText = true;
+      break;
+    case TypeId::Image:
+      p.code = kImage;
+      p.longText = true;
+      break;
+  }
+  return p;
+}
+
+void ColumnEncoder::reset(const std::vector<Column>& cols) {
+  plans_.clear();
+  for (const Column& c : cols) plans_.push_back(planFor(c.type));
+}
+
+void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
+  const Plan& p = plans_[col];
+  out.u8(p.code);
+  switch (p.code) {
+    case kIntN:
+    case kBitN:
+    case kFloatN:
+    case kMoneyN:
+    case kDateTimeN:
+      out.u8(p.size);
+      break;
+    case kDecimalN:
+      out.u8(p.size);
+      out.u8(p.precision);
+      out.u8(p.scale);
+      break;
+    case kText:
+    case kNText:
+    case kImage:
+      out.u32(0x7FFFFFFF);
+      break;
+    default:
+      out.u16(p.maxLength);
+      break;
+  }
+  if (isCharCode(p.code) || isNCharCode(p.code)) out.append(kCollation, 5);
+}
+
+void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>& cols) const {
+  out.u8(kTokenColMetadata);
+  out.u16(static_cast<uint16_t>(cols.size()));
+  for (size_t i = 0; i < cols.size() && i < plans_.size(); ++i) {
+    const Column& c = cols[i];
+    out.u32(0);  // user type
+    uint16_t flags = 0;
+    if (c.nullable) flags |= 0x01;
+    if (c.updatable && !c.computed && !c.identity) flags |= 0x08;
+    if (c.identity) flags |= 0x10;
+    if (c.computed) flags |= 0x20;
+    out.u16(flags);
+    writeTypeInfo(out, i);
+    if (plans_[i].longText) {
+      // Table name: one part.
+      out.u8(1);
+      std::string_view table = c.table.empty() ? std::string_view("t") : c.table;
+      size_t at = out.reserve(2);
+      out.patchU16(at, static_cast<uint16_t>(TextCodec::appendUtf16(out, table)));
+    }
+    size_t at = out.reserve(1);
+    size_t units =
+        TextCodec::appendUtf16(out, c.name.size() > 128 ? c.name.substr(0, 128) : c.name);
+    out.data()[at] = static_cast<uint8_t>(units);
+  }
+}
+
+void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) const {
+  const Plan& p = plans_[col];
+  auto writeNull = [&] {
+    if (p.longText) {
+      out.u8(0);
+    } else if (p.plp) {
+      out.u64(~uint64_t{0});
+    } else if (p.code == kBigVarChar || p.code == kBigChar || p.code == kNVarChar ||
+               p.code == kNChar || p.code == kBigVarBinary || p.code == kBigBinary) {
+      out.u16(0xFFFF);
+    } else {
+      out.u8(0);
+    }
+  };
+  if (v.isNull()) {
+    writeNull();
+    return;
+  }
+  switch (p.code) {
+    case kIntN:
+    case kBitN: {
+      int64_t x;
+      if (!asInt(v, x)) return writeNull();
+      if (p.code == kBitN) x = x != 0;
+      out.u8(p.size);
+      out.append(&x, p.size);  // little-endian host
+      return;
+    }
+    case kFloatN: {
+      double d;
+      if (!asDouble(v, d)) return writeNull();
+      out.u8(p.size);
+      if (p.size == 4) {
+        float f = static_cast<float>(d);
+        out.append(&f, 4);
+      } else {
+        out.append(&d, 8);
+      }
+      return;
+    }
+    case kDecimalN: {
+      bool neg;
+      U128 mag;
+      if (!asScaled(v, p.scale, neg, mag)) return writeNull();
+      out.u8(p.size);
+      out.u8(neg ? 0 : 1);
+      out.append(&mag, p.size - 1);
+      return;
+    }
+    case kMoneyN: {
+      bool neg;
+      U128 mag;
+      // money holds -2^63 .. 2^63-1 ten-thousandths, smallmoney -2^31 .. 2^31-1.
+      U128 limit = p.size == 4 ? (U128{1} << 31) : (U128{1} << 63);
+      if (!asScaled(v, 4, neg, mag) || mag > limit || (!neg && mag == limit)) return writeNull();
+      int64_t m =
+          neg ? static_cast<int64_t>(~static_cast<uint64_t>(mag) + 1) : static_cast<int64_t>(mag);
+      out.u8(p.size);
+      if (p.size == 4) {
+        out.u32(static_cast<uint32_t>(static_cast<int32_t>(m)));
+      } else {
+        out.u32(static_cast<uint32_t>(static_cast<uint64_t>(m) >> 32));
+        out.u32(static_cast<uint32_t>(static_cast<uint64_t>(m)));
+      }
+      return;
+    }
+    case kDateTimeN: {
+      if (v.kind != Value::Kind::DateTime) return writeNull();
+      out.u8(p.size);
+      if (p.size == 4) {
+        uint32_t minutes = (v.ticks + 9000) / 18000;
+        int64_t days = v.i;
+        if (minutes >= 1440) {
+          minutes -= 1440;
+          ++days;
+        }
+        out.u16(static_cast<uint16_t>(days));
+        out.u16(static_cast<uint16_t>(minutes));
+      } else {
+        out.u32(static_cast<uint32_t>(static_cast<int32_t>(v.i)));
+        out.u32(v.ticks);
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  // Character and binary data.
+  std::string_view s = v.s;
+  std::string converted;
+  if (v.kind != Value::Kind::Text && v.kind != Value::Kind::Binary &&
+      v.kind != Value::Kind::Decimal) {
+    if (v.kind == Value::Kind::Int) {
+      converted = std::to_string(v.i);
+    } else if (v.kind == Value::Kind::Float) {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", v.f);
+      converted = buf;
+    } else {
+      return writeNull();
+    }
+    s = converted;
+  }
+  if (p.longText) {
+    out.u8(16);
+    out.append(kTextPointer, 16);
+    out.append(kTimestamp, 8);
+    size_t at = out.reserve(4);
+    size_t n;
+    if (p.code == kText)
+      n = TextCodec::appendGbk(out, s);
+    else if (p.code == kNText)
+      n = TextCodec::appendUtf16(out, s) * 2;
+    else
+      n = (out.append(s), s.size());
+    out.patchU32(at, static_cast<uint32_t>(n));
+    return;
+  }
+  if (p.plp) {
+    if (isCharCode(p.code))
+      writeGbkPlp(out, s);
+    else if (isNCharCode(p.code))
+      writeUtf16Plp(out, s);
+    else
+      writeBytesPlp(out, s);
+    return;
+  }
+  size_t at = out.reserve(2);
+  size_t n;
+  if (isCharCode(p.code)) {
+    n = TextCodec::appendGbk(out, s);
+  } else if (isNCharCode(p.code)) {
+    n = TextCodec::appendUtf16(out, s) * 2;
+  } else {
+    out.append(s);
+    n = s.size();
+  }
+  if (n > p.maxLength && n > 8000) {
+    // Longer than any non-(max) value can be: cut at the declared size rather than send a
+    // length the client would read as NULL or overrun.
+    out.truncate(at + 2 + p.maxLength);
+    n = p.maxLength;
+  }
+  out.patchU16(at, static_cast<uint16_t>(n));
+}
+
+void ColumnEncoder::writeRow(ByteWriter& out, const std::vector<Value>& values) const {
+  out.u8(kTokenRow);
+  for (size_t i = 0; i < plans_.size(); ++i) {
+    if (i < values.size())
+      writeValue(out, i, values[i]);
+    else
+      writeValue(out, i, Value{});
+  }
+}
+
+}  // namespace standin

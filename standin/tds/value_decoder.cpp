@@ -1,0 +1,464 @@
+#include "standin/tds/value_decoder.h"
+
+#include <cstring>
+
+#include "standin/tds/text_codec.h"
+#include "standin/tds/wire_codes.h"
+
+namespace standin {
+namespace {
+
+using U128 = unsigned __int128;
+
+bool isCharCollated(uint8_t code) {
+  return code == kBigVarChar || code == kBigChar || code == kNVarChar || code == kNChar ||
+         code == kText || code == kNText;
+}
+
+// Days from 0001-01-01 to 1900-01-01 (the day counts of date/datetime2).
+constexpr int64_t kDaysTo1900 = 693595;
+
+void timeToTicks(uint64_t units, uint8_t scale, int64_t& days, uint32_t& ticks) {
+  // units are 10^-scale seconds since midnight; round to 1/300 s.
+  U128 pow10 = 1;
+  for (int i = 0; i < scale; ++i) pow10 *= 10;
+  U128 t = (static_cast<U128>(units) * 300 * 2 + pow10) / (pow10 * 2);
+  if (t >= 300ull * 86400) {
+    t -= 300ull * 86400;
+    ++days;
+  }
+  ticks = static_cast<uint32_t>(t);
+}
+
+size_t timeBytes(uint8_t scale) {
+  return scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+}
+
+void moneyText(int64_t v, std::string& out) {
+  bool neg = v < 0;
+  uint64_t m = neg ? static_cast<uint64_t>(-(v + 1)) + 1 : static_cast<uint64_t>(v);
+  uint8_t mag[16] = {};
+  std::memcpy(mag, &m, 8);
+  ValueDecoder::decimalText(neg, mag, 8, 4, out);
+}
+
+}  // namespace
+
+void ValueDecoder::decimalText(bool negative, const uint8_t* magnitude, size_t n, uint8_t scale,
+                               std::string& out) {
+  U128 m = 0;
+  for (size_t i = n; i-- > 0;) m = (m << 8) | magnitude[i];
+  char digits[48];
+  int nd = 0;
+  do {
+    digits[nd++] = static_cast<char>('0' + static_cast<int>(m % 10));
+    m /= 10;
+  } while (m != 0 && nd < 48);
+  while (nd <= scale) digits[nd++] = '0';
+  out.clear();
+  if (negative) out.push_back('-');
+  for (int i = nd - 1; i >= 0; --i) {
+    out.push_back(digits[i]);
+    if (i == scale && scale > 0) out.push_back('.');
+  }
+  if (negative && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+}
+
+bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
+  t = WireType{};
+  t.code = in.u8();
+  switch (t.code) {
+    case kNullType:
+      t.maxLength = 0;
+      break;
+    case kInt1:
+    case kBit:
+      t.maxLength = 1;
+      break;
+    case kInt2:
+      t.maxLength = 2;
+      break;
+    case kInt4:
+    case kDateTime4:
+    case kFloat4:
+    case kMoney4:
+      t.maxLength = 4;
+      break;
+    case kInt8:
+    case kDateTime:
+    case kFloat8:
+    case kMoney:
+      t.maxLength = 8;
+      break;
+    case kIntN:
+    case kBitN:
+    case kFloatN:
+    case kMoneyN:
+    case kDateTimeN:
+    case kGuid:
+      t.len = WireType::Len::Byte;
+      t.maxLength = in.u8();
+      break;
+    case kDecimalN:
+    case kNumericN:
+      t.len = WireType::Len::Byte;
+      t.maxLength = in.u8();
+      t.precision = in.u8();
+      t.scale = in.u8();
+      if (t.precision == 0 || t.precision > 38 || t.scale > t.precision || t.maxLength > 17)
+        return false;
+      break;
+    case kDateN:
+      t.len = WireType::Len::Byte;
+      t.maxLength = 3;
+      break;
+    case kTimeN:
+    case kDateTime2N:
+      t.len = WireType::Len::Byte;
+      t.scale = in.u8();
+      if (t.scale > 7) return false;
+      break;
+    case kBigVarBinary:
+    case kBigVarChar:
+    case kBigBinary:
+    case kBigChar:
+    case kNVarChar:
+    case kNChar:
+      t.maxLength = in.u16();
+      t.len = t.maxLength == 0xFFFF ? WireType::Len::Plp : WireType::Len::UShort;
+      if (t.len == WireType::Len::Plp &&
+          (t.code == kBigBinary || t.code == kBigChar || t.code == kNChar))
+        return false;
+      break;
+    case kText:
+    case kNText:
+    case kImage:
+      t.len = WireType::Len::Long;
+      t.maxLength = in.u32();
+      break;
+    default:
+      return false;
+  }
+  if (isCharCollated(t.code)) in.skip(5);
+  if (ctx == ValueContext::Bulk && t.len == WireType::Len::Long) {
+    uint16_t chars = in.u16();
+    in.skip(size_t{chars} * 2);
+  }
+  return in.ok();
+}
+
+bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx, Value& v) {
+  // Raw bytes of the value; null is reported through v directly.
+  std::string_view raw;
+  switch (t.len) {
+    case WireType::Len::Fixed:
+      raw = in.bytes(t.maxLength);
+      if (t.code == kNullType) {
+        v = Value::null();
+        return in.ok();
+      }
+      break;
+    case WireType::Len::Byte: {
+      uint8_t n = in.u8();
+      if (n == 0) {
+        v.kind = Value::Kind::Null;
+        return in.ok();
+      }
+      raw = in.bytes(n);
+      break;
+    }
+    case WireType::Len::UShort: {
+      uint16_t n = in.u16();
+      if (n == 0xFFFF) {
+        v.kind = Value::Kind::Null;
+        return in.ok();
+      }
+      raw = in.bytes(n);
+      break;
+    }
+    case WireType::Len::Long: {
+      if (ctx == ValueContext::Bulk) {
+        uint8_t ptrLen = in.u8();
+        if (ptrLen == 0) {
+          v.kind = Value::Kind::Null;
+          return in.ok();
+        }
+        in.skip(size_t{ptrLen} + 8);
+      }
+      uint32_t n = in.u32();
+      if (n == 0xFFFFFFFF) {
+        v.kind = Value::Kind::Null;
+        return in.ok();
+      }
+      raw = in.bytes(n);
+      break;
+    }
+    case WireType::Len::Plp: {
+      uint64_t total = in.u64();
+      if (total == ~uint64_t{0}) {
+        v.kind = Value::Kind::Null;
+        return in.ok();
+      }
+      // Chunks follow until a zero length; collect them in v.s (raw for now).
+      std::string collected;
+      for (;;) {
+        uint32_t n = in.u32();
+        if (!in.ok()) return false;
+        if (n == 0) break;
+        std::string_view chunk = in.bytes(n);
+        if (!in.ok()) return false;
+        collected.append(chunk);
+      }
+      if (t.code == kBigVarChar) {
+        v.kind = Value::Kind::Text;
+        TextCodec::gbkToUtf8(collected, v.s);
+      } else if (t.code == kNVarChar) {
+        v.kind = Value::Kind::Text;
+        TextCodec::utf16ToUtf8(collected, v.s);
+      } else {
+        v.kind = Value::Kind::Binary;
+        v.s = std::move(collected);
+      }
+      return true;
+    }
+  }
+  if (!in.ok()) return false;
+  const auto* b = reinterpret_cast<const uint8_t*>(raw.data());
+  size_t n = raw.size();
+  auto le = [&](size_t count) {
+    uint64_t x = 0;
+    for (size_t i = 0; i < count; ++i) x |= static_cast<uint64_t>(b[i]) << (8 * i);
+    return x;
+  };
+  switch (t.code) {
+    case kInt1:
+    case kBit:
+    case kBitN:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kIntN: {
+      if (n != 1 && n != 2 && n != 4 && n != 8) return false;
+      uint64_t x = le(n);
+      int64_t s;
+      if (n == 1)
+        s = (t.code == kBit || t.code == kBitN) ? (x != 0) : static_cast<int64_t>(x);
+      else if (n == 2)
+        s = static_cast<int16_t>(x);
+      else if (n == 4)
+        s = static_cast<int32_t>(x);
+      else
+        s = static_cast<int64_t>(x);
+      v.kind = Value::Kind::Int;
+      v.i = s;
+      return true;
+    }
+    case kFloat4:
+    case kFloat8:
+    case kFloatN: {
+      v.kind = Value::Kind::Float;
+      if (n == 4) {
+        float f;
+        std::memcpy(&f, b, 4);
+        v.f = f;
+      } else if (n == 8) {
+        std::memcpy(&v.f, b, 8);
+      } else {
+        return false;
+      }
+      return true;
+    }
+    case kMoney:
+    case kMoney4:
+    case kMoneyN: {
+      int64_t m;
+      if (n == 8)
+        m = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(le(4))) << 32) |
+                                 static_cast<uint32_t>(b[4] | (b[5] << 8) | (b[6] << 16) |
+                                                       (static_cast<uint32_t>(b[7]) << 24)));
+      else if (n == 4)
+        m = static_cast<int32_t>(le(4));
+      else
+        return false;
+      v.kind = Value::Kind::Decimal;
+      moneyText(m, v.s);
+      return true;
+    }
+    case kDateTime:
+    case kDateTime4:
+    case kDateTimeN: {
+      v.kind = Value::Kind::DateTime;
+      if (n == 8) {
+        v.i = static_cast<int32_t>(le(4));
+        uint32_t ticks = static_cast<uint32_t>(b[4] | (b[5] << 8) | (b[6] << 16) |
+                                               (static_cast<uint32_t>(b[7]) << 24));
+        if (ticks >= 300u * 86400) return false;
+        v.ticks = ticks;
+      } else if (n == 4) {
+        v.i = static_cast<uint16_t>(le(2));
+        uint32_t minutes = static_cast<uint16_t>(b[2] | (b[3] << 8));
+        if (minutes >= 1440) return false;
+        v.ticks = minutes * 60 * 300;
+      } else {
+        return false;
+      }
+      return true;
+    }
+    case kDateN: {
+      if (n != 3) return false;
+      v.kind = Value::Kind::DateTime;
+      v.i = static_cast<int64_t>(le(3)) - kDaysTo1900;
+      v.ticks = 0;
+      return true;
+    }
+    case kTimeN:
+    case kDateTime2N: {
+      size_t tb = timeBytes(t.scale);
+      size_t want = t.code == kTimeN ? tb : tb + 3;
+      if (n != want) return false;
+      int64_t days = 0;
+      if (t.code == kDateTime2N) days = static_cast<int64_t>(le(tb + 3) >> (8 * tb)) - kDaysTo1900;
+      uint64_t units = le(tb);
+      v.kind = Value::Kind::DateTime;
+      timeToTicks(units, t.scale, days, v.ticks);
+      v.i = days;
+      return true;
+    }
+    case kDecimalN:
+    case kNumericN: {
+      if (n < 2 || n > 17) return false;
+      v.kind = Value::Kind::Decimal;
+      decimalText(b[0] == 0, b + 1, n - 1, t.scale, v.s);
+      return true;
+    }
+    case kBigVarChar:
+    case kBigChar:
+    case kText:
+      v.kind = Value::Kind::Text;
+      TextCodec::gbkToUtf8(raw, v.s);
+      return true;
+    case kNVarChar:
+    case kNChar:
+    case kNText:
+      if (n % 2 != 0) return false;
+      v.kind = Value::Kind::Text;
+      TextCodec::utf16ToUtf8(raw, v.s);
+      return true;
+    case kBigVarBinary:
+    case kBigBinary:
+    case kImage:
+    case kGuid:
+      v.kind = Value::Kind::Binary;
+      v.s.assign(raw);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
+  out = SqlType{};
+  auto intBySize = [&](uint32_t n) {
+    out.id = n == 1   ? TypeId::TinyInt
+             : n == 2 ? TypeId::SmallInt
+             : n == 4 ? TypeId::Int
+                      : TypeId::BigInt;
+  };
+  auto chars = [](uint32_t len) { return len == 0xFFFF ? -1 : static_cast<int32_t>(len); };
+  switch (t.code) {
+    case kNullType:
+      out.id = TypeId::Int;
+      return true;
+    case kInt1:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kIntN:
+      intBySize(t.maxLength);
+      return true;
+    case kBit:
+    case kBitN:
+      out.id = TypeId::Bit;
+      return true;
+    case kFloat4:
+      out.id = TypeId::Real;
+      return true;
+    case kFloat8:
+      out.id = TypeId::Float;
+      return true;
+    case kFloatN:
+      out.id = t.maxLength == 4 ? TypeId::Real : TypeId::Float;
+      return true;
+    case kMoney:
+      out.id = TypeId::Money;
+      return true;
+    case kMoney4:
+      out.id = TypeId::SmallMoney;
+      return true;
+    case kMoneyN:
+      out.id = t.maxLength == 4 ? TypeId::SmallMoney : TypeId::Money;
+      return true;
+    case kDateTime4:
+      out.id = TypeId::SmallDateTime;
+      return true;
+    case kDateTimeN:
+      out.id = t.maxLength == 4 ? TypeId::SmallDateTime : TypeId::DateTime;
+      return true;
+    case kDateTime:
+    case kDateN:
+    case kTimeN:
+    case kDateTime2N:
+      out.id = TypeId::DateTime;
+      return true;
+    case kDecimalN:
+    case kNumericN:
+      out.id = TypeId::Decimal;
+      out.precision = t.precision;
+      out.scale = t.scale;
+      return true;
+    case kBigVarChar:
+      out.id = TypeId::VarChar;
+      out.length = chars(t.maxLength);
+      return true;
+    case kBigChar:
+      out.id = TypeId::Char;
+      out.length = static_cast<int32_t>(t.maxLength);
+      return true;
+    case kNVarChar:
+      out.id = TypeId::NVarChar;
+      out.length = t.maxLength == 0xFFFF ? -1 : static_cast<int32_t>(t.maxLength / 2);
+      return true;
+    case kNChar:
+      out.id = TypeId::NChar;
+      out.length = static_cast<int32_t>(t.maxLength / 2);
+      return true;
+    case kBigVarBinary:
+      out.id = TypeId::VarBinary;
+      out.length = chars(t.maxLength);
+      return true;
+    case kBigBinary:
+      out.id = TypeId::Binary;
+      out.length = static_cast<int32_t>(t.maxLength);
+      return true;
+    case kGuid:
+      out.id = TypeId::Binary;
+      out.length = 16;
+      return true;
+    case kText:
+      out.id = TypeId::Text;
+      out.length = -1;
+      return true;
+    case kNText:
+      out.id = TypeId::NText;
+      out.length = -1;
+      return true;
+    case kImage:
+      out.id = TypeId::Image;
+      out.length = -1;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace standin

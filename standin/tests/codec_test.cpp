@@ -1,0 +1,312 @@
+// Unit tests of the wire codecs: text conversions, value encodings (decimal, money, datetime,
+// char data), parameter declarations, login and RPC parsing, the bulk token stream.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "standin/tds/bulk_stream.h"
+#include "standin/tds/byte_reader.h"
+#include "standin/tds/column_encoder.h"
+#include "standin/tds/declaration_list.h"
+#include "standin/tds/login_codec.h"
+#include "standin/tds/rpc_request.h"
+#include "standin/tds/text_codec.h"
+#include "standin/tds/value_decoder.h"
+#include "standin/tds/wire_codes.h"
+#include "standin/tests/wire_builder.h"
+
+namespace standin {
+namespace {
+
+using testing::WireBuilder;
+
+TEST(TextCodecTest, ConvertsBetweenUtf8Utf16AndGbk) {
+  ByteWriter w;
+  EXPECT_EQ(TextCodec::appendUtf16(w, "a中😀"), 4u);  // the emoji takes a surrogate pair
+  EXPECT_EQ(TextCodec::utf16ToUtf8(w.view()), "a中😀");
+  EXPECT_EQ(TextCodec::toGbk("中文"), "\xD6\xD0\xCE\xC4");
+  EXPECT_EQ(TextCodec::gbkToUtf8("\xD6\xD0\xCE\xC4"), "中文");
+  // A byte with 0x5C as second half of a character survives the round trip.
+  std::string gbk = TextCodec::toGbk("表");
+  EXPECT_EQ(gbk, "\xB1\xED");
+  EXPECT_EQ(TextCodec::toGbk("数据\\"), "\xCA\xFD\xBE\xDD\\");
+}
+
+TEST(TextCodecTest, BrokenInputBecomesReplacementNotGarbage) {
+  // A lone high surrogate and an odd trailing byte.
+  std::string bad("\x00\xD8\x41\x00\x42", 5);
+  EXPECT_EQ(TextCodec::utf16ToUtf8(bad),
+            "\xEF\xBF\xBD"
+            "A");
+  // A truncated GBK character and invalid UTF-8.
+  EXPECT_EQ(TextCodec::gbkToUtf8("ab\xD6"), "ab?");
+  ByteWriter w;
+  TextCodec::appendUtf16(w,
+                         "\xFF"
+                         "x");
+  EXPECT_EQ(TextCodec::utf16ToUtf8(w.view()),
+            "\xEF\xBF\xBD"
+            "x");
+}
+
+TEST(DecimalTest, ParsesAndRoundsAtTheColumnScale) {
+  bool neg;
+  unsigned __int128 m;
+  ASSERT_TRUE(ColumnEncoder::parseDecimal("-12.345", 2, neg, m));
+  EXPECT_TRUE(neg);
+  EXPECT_EQ(static_cast<uint64_t>(m), 1235u);  // half away from zero
+  ASSERT_TRUE(ColumnEncoder::parseDecimal("7", 4, neg, m));
+  EXPECT_EQ(static_cast<uint64_t>(m), 70000u);
+  ASSERT_TRUE(ColumnEncoder::parseDecimal("-0.001", 2, neg, m));
+  EXPECT_FALSE(neg);  // rounds to zero: no negative zero
+  ASSERT_TRUE(ColumnEncoder::parseDecimal("99999999999999999999999999999999999999", 0, neg, m));
+  EXPECT_FALSE(ColumnEncoder::parseDecimal("999999999999999999999999999999999999999", 0, neg, m));
+  EXPECT_FALSE(ColumnEncoder::parseDecimal("12a", 0, neg, m));
+  EXPECT_FALSE(ColumnEncoder::parseDecimal("", 0, neg, m));
+}
+
+// Encodes a value in a column of the given type and decodes it back with the client-side
+// decoder: what a client reads must equal what the engine reported.
+Value roundTrip(const SqlType& type, const Value& v, std::string* wire = nullptr) {
+  Column c;
+  c.name = "c";
+  c.type = type;
+  ColumnEncoder enc;
+  enc.reset({c});
+  ByteWriter typeInfo, value;
+  enc.writeTypeInfo(typeInfo, 0);
+  enc.writeValue(value, 0, v);
+  if (wire) *wire = std::string(value.view());
+  ByteReader ti(typeInfo.view());
+  WireType wt;
+  EXPECT_TRUE(ValueDecoder::readTypeInfo(ti, wt, ValueContext::Rpc));
+  ByteReader in(value.view());
+  Value out;
+  ValueContext ctx = wt.len == WireType::Len::Long ? ValueContext::Bulk : ValueContext::Rpc;
+  EXPECT_TRUE(ValueDecoder::readValue(in, wt, ctx, out));
+  EXPECT_TRUE(in.atEnd());
+  return out;
+}
+
+SqlType type(TypeId id, int32_t length = 0, uint8_t precision = 0, uint8_t scale = 0) {
+  SqlType t;
+  t.id = id;
+  t.length = length;
+  t.precision = precision;
+  t.scale = scale;
+  return t;
+}
+
+TEST(ColumnEncoderTest, ExactNumbersRoundTrip) {
+  EXPECT_EQ(roundTrip(type(TypeId::Decimal, 0, 38, 10),
+                      Value::decimal("-1234567890123456789012345678.0123456789"))
+                .s,
+            "-1234567890123456789012345678.0123456789");
+  EXPECT_EQ(roundTrip(type(TypeId::Decimal, 0, 5, 2), Value::decimal("1.5")).s, "1.50");
+  EXPECT_EQ(roundTrip(type(TypeId::Decimal, 0, 9, 0), Value::integer(-7)).s, "-7");
+  EXPECT_EQ(roundTrip(type(TypeId::Money), Value::decimal("-922337203685477.5808")).s,
+            "-922337203685477.5808");
+  EXPECT_EQ(roundTrip(type(TypeId::SmallMoney), Value::decimal("-214748.3648")).s, "-214748.3648");
+  EXPECT_EQ(roundTrip(type(TypeId::BigInt), Value::integer(INT64_MIN)).i, INT64_MIN);
+  EXPECT_EQ(roundTrip(type(TypeId::SmallInt), Value::integer(-2)).i, -2);
+  EXPECT_EQ(roundTrip(type(TypeId::Bit), Value::integer(5)).i, 1);
+  EXPECT_FLOAT_EQ(static_cast<float>(roundTrip(type(TypeId::Real), Value::real(0.1)).f), 0.1f);
+}
+
+TEST(ColumnEncoderTest, MoneyIsSentHighHalfFirst) {
+  std::string wire;
+  roundTrip(type(TypeId::Money), Value::decimal("429496.7296"), &wire);  // 2^32 / 10^4
+  EXPECT_EQ(wire, std::string("\x08\x01\x00\x00\x00\x00\x00\x00\x00", 9));
+}
+
+TEST(ColumnEncoderTest, DatetimesKeepTheirTicks) {
+  Value v = roundTrip(type(TypeId::DateTime), Value::datetime(-53690, 300 * 86400 - 1));
+  EXPECT_EQ(v.i, -53690);  // 1753-01-01
+  EXPECT_EQ(v.ticks, 300u * 86400 - 1);
+  // smalldatetime rounds to the minute, 23:59:30 rolling over to the next day.
+  v = roundTrip(type(TypeId::SmallDateTime),
+                Value::datetime(100, (23 * 3600 + 59 * 60 + 30) * 300));
+  EXPECT_EQ(v.i, 101);
+  EXPECT_EQ(v.ticks, 0u);
+}
+
+TEST(ColumnEncoderTest, CharDataIsGbkOnTheWireAndUtf8Back) {
+  std::string wire;
+  Value v = roundTrip(type(TypeId::VarChar, 10), Value::text("中a"), &wire);
+  EXPECT_EQ(wire, std::string("\x03\x00\xD6\xD0"
+                              "a",
+                              5));
+  EXPECT_EQ(v.s, "中a");
+  EXPECT_EQ(roundTrip(type(TypeId::NVarChar, 10), Value::text("中a")).s, "中a");
+  EXPECT_EQ(roundTrip(type(TypeId::NVarChar, -1), Value::text("")).s, "");
+  EXPECT_TRUE(roundTrip(type(TypeId::NVarChar, -1), Value::null()).isNull());
+  EXPECT_TRUE(roundTrip(type(TypeId::Text), Value::null()).isNull());
+  EXPECT_EQ(roundTrip(type(TypeId::Text), Value::text("长")).s, "长");
+  EXPECT_EQ(roundTrip(type(TypeId::VarChar, -1), Value::text(std::string(70000, 'q'))).s.size(),
+            70000u);
+  // Empty string and NULL stay distinct.
+  Value empty = roundTrip(type(TypeId::VarChar, 5), Value::text(""));
+  EXPECT_FALSE(empty.isNull());
+  EXPECT_EQ(empty.s, "");
+}
+
+TEST(ColumnEncoderTest, ValueThatDoesNotFitItsTypeIsSentAsNull) {
+  EXPECT_TRUE(roundTrip(type(TypeId::Int), Value::text("abc")).isNull());
+  EXPECT_TRUE(roundTrip(type(TypeId::DateTime), Value::integer(3)).isNull());
+  EXPECT_TRUE(roundTrip(type(TypeId::Money), Value::decimal("1e400")).isNull());
+  EXPECT_TRUE(roundTrip(type(TypeId::SmallMoney), Value::decimal("214748.3648")).isNull());
+  EXPECT_TRUE(roundTrip(type(TypeId::Money), Value::decimal("922337203685477.5808")).isNull());
+}
+
+TEST(DeclarationListTest, ReadsNamesTypesAndOutputFlags) {
+  std::vector<Declaration> d;
+  ASSERT_TRUE(DeclarationList::parse(
+      "@P1 int,@P2 varchar(20) OUTPUT, @P3 DECIMAL(10, 2),@P4 nvarchar(max),@P5 datetime", d));
+  ASSERT_EQ(d.size(), 5u);
+  EXPECT_EQ(d[1].name, "@P2");
+  EXPECT_EQ(d[1].type.id, TypeId::VarChar);
+  EXPECT_EQ(d[1].type.length, 20);
+  EXPECT_TRUE(d[1].output);
+  EXPECT_EQ(d[2].type.precision, 10);
+  EXPECT_EQ(d[2].type.scale, 2);
+  EXPECT_EQ(d[3].type.length, -1);
+  EXPECT_TRUE(DeclarationList::parse("  ", d));
+  EXPECT_TRUE(d.empty());
+  EXPECT_FALSE(DeclarationList::parse("@P1 widget", d));
+  EXPECT_FALSE(DeclarationList::parse("@P1 int @P2 int", d));
+  EXPECT_FALSE(DeclarationList::parse("@P1 varchar(", d));
+}
+
+TEST(LoginCodecTest, ReadsLogin7FieldsAndPassword) {
+  std::string msg = WireBuilder::login7("sa", "Pässwörd1", "mydb", "app", "host", 8192);
+  Login7 login;
+  ASSERT_TRUE(LoginCodec::parseLogin7(msg, login));
+  EXPECT_EQ(login.request.user, "sa");
+  EXPECT_EQ(login.request.password, "Pässwörd1");
+  EXPECT_EQ(login.request.database, "mydb");
+  EXPECT_EQ(login.request.appName, "app");
+  EXPECT_EQ(login.request.hostName, "host");
+  EXPECT_EQ(login.packetSize, 8192u);
+  EXPECT_EQ(login.tdsVersion, 0x74000004u);
+  // Each truncation of the message is refused, never read past.
+  for (size_t n = 0; n < msg.size(); ++n) {
+    Login7 cut;
+    EXPECT_FALSE(LoginCodec::parseLogin7(msg.substr(0, n), cut)) << n;
+  }
+}
+
+TEST(LoginCodecTest, PacketSizeIsKeptWithinLimits) {
+  EXPECT_EQ(LoginCodec::negotiatePacketSize(0), 4096u);
+  EXPECT_EQ(LoginCodec::negotiatePacketSize(100), 512u);
+  EXPECT_EQ(LoginCodec::negotiatePacketSize(1 << 20), 32767u);
+  EXPECT_EQ(LoginCodec::negotiatePacketSize(8000), 8000u);
+}
+
+TEST(RpcRequestTest, ReadsCallsByIdAndNameWithTypedParameters) {
+  WireBuilder b;
+  b.allHeaders();
+  b.procId(10);
+  b.paramNText("", "select @P1, @P2");
+  b.paramNText("", "@P1 int,@P2 varchar(10)");
+  b.paramIntN("@P1", 4, -5);
+  b.paramVarChar("@P2", "\xD6\xD0");
+  b.paramNull("@P3");
+  b.u8(0x80);  // another call follows
+  b.procName("sp_unprepare");
+  b.paramIntN("@handle", 4, 3);
+  std::vector<RpcCall> calls;
+  std::string error;
+  ASSERT_TRUE(RpcRequest::parse(b.str(), calls, error)) << error;
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].procId, 10);
+  ASSERT_EQ(calls[0].params.size(), 5u);
+  EXPECT_EQ(calls[0].params[0].value.s, "select @P1, @P2");
+  EXPECT_EQ(calls[0].params[2].value.i, -5);
+  EXPECT_EQ(calls[0].params[3].value.s, "中");
+  EXPECT_EQ(calls[0].params[3].type.id, TypeId::VarChar);
+  EXPECT_TRUE(calls[0].params[4].value.isNull());
+  EXPECT_EQ(calls[1].procName, "sp_unprepare");
+  EXPECT_EQ(calls[1].params[0].value.i, 3);
+}
+
+TEST(RpcRequestTest, RefusesUnknownTypesAndTruncation) {
+  WireBuilder b;
+  b.allHeaders();
+  b.procId(10);
+  b.paramNText("", "select 1");
+  std::string good = b.str();
+  std::vector<RpcCall> calls;
+  std::string error;
+  ASSERT_TRUE(RpcRequest::parse(good, calls, error));
+  for (size_t n = 0; n < good.size(); ++n) {
+    if (n == 22 + 6) continue;  // headers, procedure id and flags: a call without parameters
+    EXPECT_FALSE(RpcRequest::parse(good.substr(0, n), calls, error)) << n;
+  }
+  WireBuilder x;
+  x.allHeaders();
+  x.procId(10);
+  x.u8(0);
+  x.u8(0);
+  x.u8(0xF1);  // xml
+  EXPECT_FALSE(RpcRequest::parse(x.str(), calls, error));
+  EXPECT_NE(error.find("unsupported"), std::string::npos);
+}
+
+TEST(BulkStreamTest, RowsSplitAtEveryByteBoundaryDecodeTheSame) {
+  std::string data = WireBuilder::bulkData();
+  for (size_t split = 1; split < data.size(); ++split) {
+    BulkStream s;
+    std::vector<std::vector<Value>> rows;
+    bool sawColumns = false;
+    auto pump = [&] {
+      for (;;) {
+        BulkStream::Event e = s.next();
+        if (e == BulkStream::Event::Columns) sawColumns = true;
+        if (e == BulkStream::Event::Row) rows.push_back(s.row());
+        if (e == BulkStream::Event::NeedMore || e == BulkStream::Event::End) return;
+        ASSERT_NE(e, BulkStream::Event::Error) << s.error();
+      }
+    };
+    s.feed(std::string_view(data).substr(0, split));
+    pump();
+    s.feed(std::string_view(data).substr(split));
+    pump();
+    ASSERT_TRUE(sawColumns);
+    ASSERT_TRUE(s.drained()) << split;
+    ASSERT_EQ(rows.size(), 2u) << split;
+    EXPECT_EQ(rows[0][0].i, 1);
+    EXPECT_EQ(rows[0][1].s, "中");
+    EXPECT_EQ(rows[0][2].s, "长文本");
+    EXPECT_TRUE(rows[1][1].isNull());
+    EXPECT_TRUE(rows[1][2].isNull());
+  }
+  EXPECT_EQ(BulkStream().columns().size(), 0u);
+}
+
+TEST(BulkStreamTest, ColumnsAndTheTableNameQuirk) {
+  BulkStream s;
+  s.feed(WireBuilder::bulkData());
+  ASSERT_EQ(s.next(), BulkStream::Event::Columns);
+  ASSERT_EQ(s.columns().size(), 3u);
+  EXPECT_EQ(s.columns()[1].name, "name");
+  EXPECT_EQ(s.columns()[1].type.id, TypeId::VarChar);
+  EXPECT_EQ(s.columns()[1].type.length, 10);
+  EXPECT_EQ(s.columns()[2].type.id, TypeId::Text);
+}
+
+TEST(BulkStreamTest, OversizedTokenIsAnError) {
+  std::string data = WireBuilder::bulkData();
+  // A row announcing a long text value that never completes within the limit.
+  std::string row("\xD1\x04\x01\x00\x00\x00\xFF\xFF\x10", 9);
+  row += std::string(24, 'p');
+  row += std::string("\x00\x00\x10\x00", 4);
+  row += std::string(100, 'z');
+  BulkStream t(64);
+  t.feed(data.substr(0, data.find('\xD1')));
+  ASSERT_EQ(t.next(), BulkStream::Event::Columns);
+  t.feed(row);
+  EXPECT_EQ(t.next(), BulkStream::Event::Error);
+}
+
+}  // namespace
+}  // namespace standin

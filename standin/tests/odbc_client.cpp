@@ -1,0 +1,272 @@
+#include "standin/tests/odbc_client.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstring>
+
+namespace standin::testing {
+namespace {
+
+void collect(SQLSMALLINT type, SQLHANDLE h, std::vector<Diagnostic>& out) {
+  for (SQLSMALLINT i = 1;; ++i) {
+    SQLCHAR state[8] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[2048] = {};
+    SQLSMALLINT len = 0;
+    SQLRETURN rc = SQLGetDiagRec(type, h, i, state, &native, text, sizeof text, &len);
+    if (!SQL_SUCCEEDED(rc)) break;
+    out.push_back({reinterpret_cast<char*>(state), native, reinterpret_cast<char*>(text)});
+  }
+}
+
+bool bindAll(SQLHSTMT st, const std::vector<Bind>& binds, std::vector<std::string>& buffers,
+             std::vector<SQLLEN>& lengths) {
+  buffers.assign(binds.size(), {});
+  lengths.assign(binds.size(), 0);
+  for (size_t i = 0; i < binds.size(); ++i) {
+    const Bind& b = binds[i];
+    buffers[i] = b.text.value_or("");
+    buffers[i].reserve(buffers[i].size() + 1);
+    lengths[i] = b.text ? static_cast<SQLLEN>(buffers[i].size()) : SQL_NULL_DATA;
+    SQLULEN size = b.size ? b.size : (buffers[i].empty() ? 1 : buffers[i].size());
+    SQLRETURN rc = SQLBindParameter(st, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                    SQL_C_CHAR, b.sqlType, size, b.digits, buffers[i].data(),
+                                    static_cast<SQLLEN>(buffers[i].size() + 1), &lengths[i]);
+    if (!SQL_SUCCEEDED(rc)) return false;
+  }
+  return true;
+}
+
+// Fetches every result of an executed statement.
+void drain(SQLHSTMT st, SQLRETURN rc, ExecResult& r) {
+  r.ok = rc != SQL_ERROR;
+  for (;;) {
+    if (rc == SQL_SUCCESS_WITH_INFO || rc == SQL_ERROR) collect(SQL_HANDLE_STMT, st, r.diags);
+    if (rc == SQL_NO_DATA) break;
+    if (rc == SQL_ERROR) r.ok = false;
+    SQLSMALLINT ncols = 0;
+    SQLNumResultCols(st, &ncols);
+    if (ncols > 0) {
+      ResultSet set;
+      for (SQLSMALLINT c = 1; c <= ncols; ++c) {
+        SQLCHAR name[256] = {};
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLDescribeCol(st, static_cast<SQLUSMALLINT>(c), name, sizeof name, &nameLen, &type, &size,
+                       &digits, &nullable);
+        set.columns.push_back(
+            {reinterpret_cast<char*>(name), type, size, digits, nullable == SQL_NULLABLE});
+      }
+      for (;;) {
+        SQLRETURN f = SQLFetch(st);
+        if (f == SQL_NO_DATA) break;
+        if (f == SQL_ERROR) {
+          collect(SQL_HANDLE_STMT, st, r.diags);
+          r.ok = false;
+          break;
+        }
+        std::vector<std::optional<std::string>> row;
+        for (SQLSMALLINT c = 1; c <= ncols; ++c) {
+          std::string value;
+          bool isNull = false;
+          char buf[4096];
+          for (;;) {
+            SQLLEN ind = 0;
+            SQLRETURN g =
+                SQLGetData(st, static_cast<SQLUSMALLINT>(c), SQL_C_CHAR, buf, sizeof buf, &ind);
+            if (g == SQL_NO_DATA) break;
+            if (!SQL_SUCCEEDED(g)) {
+              collect(SQL_HANDLE_STMT, st, r.diags);
+              break;
+            }
+            if (ind == SQL_NULL_DATA) {
+              isNull = true;
+              break;
+            }
+            size_t got = (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf))
+                             ? sizeof buf - 1
+                             : static_cast<size_t>(ind);
+            value.append(buf, got);
+            if (g == SQL_SUCCESS) break;
+          }
+          row.push_back(isNull ? std::nullopt : std::optional<std::string>(value));
+        }
+        set.rows.push_back(std::move(row));
+      }
+      r.sets.push_back(std::move(set));
+    } else {
+      SQLLEN count = -1;
+      SQLRowCount(st, &count);
+      r.rowCounts.push_back(count);
+    }
+    rc = SQLMoreResults(st);
+  }
+}
+
+}  // namespace
+
+bool ExecResult::hasError(int32_t native) const {
+  for (const Diagnostic& d : diags)
+    if (d.native == native) return true;
+  return false;
+}
+
+std::string ExecResult::describe() const {
+  std::string s;
+  for (const Diagnostic& d : diags)
+    s += "[" + d.state + "] " + std::to_string(d.native) + ": " + d.text + "\n";
+  return s;
+}
+
+OdbcClient::OdbcClient() {
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+  SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+}
+
+OdbcClient::~OdbcClient() {
+  disconnect();
+  if (dbc_) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+  if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+}
+
+bool OdbcClient::connect(const std::string& cs) {
+  connectDiags_.clear();
+  SQLCHAR out[1024];
+  SQLSMALLINT outLen = 0;
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, out, sizeof out,
+                                  &outLen, SQL_DRIVER_NOPROMPT);
+  if (rc != SQL_SUCCESS) collect(SQL_HANDLE_DBC, dbc_, connectDiags_);
+  connected_ = SQL_SUCCEEDED(rc);
+  return connected_;
+}
+
+void OdbcClient::disconnect() {
+  if (prepared_) {
+    SQLFreeHandle(SQL_HANDLE_STMT, prepared_);
+    prepared_ = nullptr;
+  }
+  if (connected_) SQLDisconnect(dbc_);
+  connected_ = false;
+}
+
+ExecResult OdbcClient::exec(const std::string& sql) {
+  return exec(sql, {});
+}
+
+ExecResult OdbcClient::exec(const std::string& sql, const std::vector<Bind>& binds) {
+  ExecResult r;
+  SQLHSTMT st = nullptr;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st))) {
+    collect(SQL_HANDLE_DBC, dbc_, r.diags);
+    return r;
+  }
+  std::vector<std::string> buffers;
+  std::vector<SQLLEN> lengths;
+  if (!bindAll(st, binds, buffers, lengths)) {
+    collect(SQL_HANDLE_STMT, st, r.diags);
+  } else {
+    SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    drain(st, rc, r);
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return r;
+}
+
+std::vector<ExecResult> OdbcClient::prepareAndRun(const std::string& sql,
+                                                  const std::vector<std::vector<Bind>>& rows) {
+  std::vector<ExecResult> results;
+  SQLHSTMT st = nullptr;
+  SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
+  SQLRETURN rc = SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  if (!SQL_SUCCEEDED(rc)) {
+    ExecResult r;
+    collect(SQL_HANDLE_STMT, st, r.diags);
+    results.push_back(r);
+  } else {
+    for (const auto& binds : rows) {
+      ExecResult r;
+      std::vector<std::string> buffers;
+      std::vector<SQLLEN> lengths;
+      SQLFreeStmt(st, SQL_RESET_PARAMS);
+      if (!bindAll(st, binds, buffers, lengths)) {
+        collect(SQL_HANDLE_STMT, st, r.diags);
+      } else {
+        drain(st, SQLExecute(st), r);
+        SQLFreeStmt(st, SQL_CLOSE);
+      }
+      results.push_back(std::move(r));
+    }
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return results;
+}
+
+ResultSet OdbcClient::describe(const std::string& sql, const std::vector<Bind>& binds,
+                               ExecResult* diags) {
+  ResultSet set;
+  SQLHSTMT st = nullptr;
+  SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
+  std::vector<std::string> buffers;
+  std::vector<SQLLEN> lengths;
+  bindAll(st, binds, buffers, lengths);
+  SQLRETURN rc = SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  SQLSMALLINT ncols = 0;
+  if (SQL_SUCCEEDED(rc)) rc = SQLNumResultCols(st, &ncols);
+  if (diags) {
+    diags->ok = SQL_SUCCEEDED(rc);
+    collect(SQL_HANDLE_STMT, st, diags->diags);
+  }
+  for (SQLSMALLINT c = 1; c <= ncols; ++c) {
+    SQLCHAR name[256] = {};
+    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLDescribeCol(st, static_cast<SQLUSMALLINT>(c), name, sizeof name, &nameLen, &type, &size,
+                   &digits, &nullable);
+    set.columns.push_back(
+        {reinterpret_cast<char*>(name), type, size, digits, nullable == SQL_NULLABLE});
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, st);
+  return set;
+}
+
+bool OdbcClient::setAutocommit(bool on, std::vector<Diagnostic>* diags) {
+  SQLRETURN rc = SQLSetConnectAttr(
+      dbc_, SQL_ATTR_AUTOCOMMIT,
+      reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0);
+  if (diags && rc != SQL_SUCCESS) collect(SQL_HANDLE_DBC, dbc_, *diags);
+  return SQL_SUCCEEDED(rc);
+}
+
+bool OdbcClient::endTransaction(bool commit, std::vector<Diagnostic>* diags) {
+  SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK);
+  if (diags && rc != SQL_SUCCESS) collect(SQL_HANDLE_DBC, dbc_, *diags);
+  return SQL_SUCCEEDED(rc);
+}
+
+bool OdbcClient::prepare(const std::string& sql) {
+  if (prepared_) SQLFreeHandle(SQL_HANDLE_STMT, prepared_);
+  prepared_ = nullptr;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &prepared_))) return false;
+  return SQL_SUCCEEDED(SQLPrepare(prepared_, (SQLCHAR*)sql.c_str(), SQL_NTS));
+}
+
+bool OdbcClient::executePrepared(const std::vector<Bind>& binds, std::string* error) {
+  std::vector<SQLLEN> lengths;
+  if (!bindAll(prepared_, binds, preparedBuffers_, lengths)) return false;
+  SQLRETURN rc = SQLExecute(prepared_);
+  if (!SQL_SUCCEEDED(rc)) {
+    std::vector<Diagnostic> d;
+    collect(SQL_HANDLE_STMT, prepared_, d);
+    if (error) *error = d.empty() ? "execute failed" : d[0].text;
+    SQLFreeStmt(prepared_, SQL_CLOSE);
+    return false;
+  }
+  while (SQLMoreResults(prepared_) != SQL_NO_DATA) {
+  }
+  SQLFreeStmt(prepared_, SQL_CLOSE);
+  return true;
+}
+
+}  // namespace standin::testing
