@@ -1,0 +1,97 @@
+#include "runtime/ui/application.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "runtime/ui/globals.h"
+#include "runtime/ui/interaction.h"
+#include "runtime/ui/scripted_interaction.h"
+#include "runtime/ui/window.h"
+
+namespace hostrt {
+namespace {
+
+Application* g_application = nullptr;
+
+}  // namespace
+
+Application::Application() = default;
+Application::~Application() {
+  if (g_application == this) g_application = nullptr;
+}
+
+void Application::create() {
+  CreateStandardGlobals();
+}
+void Application::open(const std::string&) {}
+void Application::close() {}
+void Application::destroy() {
+  DestroyStandardGlobals();
+}
+
+Application* GetApplication() {
+  return g_application;
+}
+
+long Handle(const Application* application) {
+  if (application == nullptr) return 0;
+  // Any stable non-zero value identifies the running program's module.
+  const auto value = reinterpret_cast<std::uintptr_t>(application);
+  const long handle = static_cast<long>(value & 0x7FFFFFFF);
+  return handle != 0 ? handle : 1;
+}
+
+std::string JoinCommandLine(int argc, char** argv, int first) {
+  std::string line;
+  for (int i = first; i < argc; ++i) {
+    if (i > first) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+int RunApplication(Application& application, const std::string& commandline, int argc,
+                   char** argv) {
+  std::unique_ptr<QApplication> own_qt;
+  if (QCoreApplication::instance() == nullptr) {
+    // QApplication keeps references to argc and argv for its lifetime.
+    static int qt_argc;
+    qt_argc = argc;
+    own_qt = std::make_unique<QApplication>(qt_argc, argv);
+  }
+
+  std::string error;
+  std::shared_ptr<Interaction> from_environment = InteractionFromEnvironment(&error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  std::shared_ptr<Interaction> previous;
+  if (from_environment) previous = SetInteraction(from_environment);
+
+  Application* outer = g_application;
+  g_application = &application;
+  application.create();
+  application.open(commandline);
+  if (OpenWindowCount() > 0) {
+    QEventLoop loop;
+    OnLastWindowClosed([&loop] { loop.quit(); });
+    // A window may have closed between the check and here only through a script, which
+    // cannot run before exec(); the loop ends when the last one closes.
+    loop.exec();
+    OnLastWindowClosed(nullptr);
+  }
+  DeleteClosedWindows();
+  application.close();
+  application.destroy();
+  g_application = outer;
+
+  DeleteClosedWindows();
+  if (from_environment) SetInteraction(previous);
+  return application.ExitCode();
+}
+
+}  // namespace hostrt
