@@ -3,12 +3,13 @@
 #include <limits>
 
 #include "runtime/sql/odbc.h"
+#include "runtime/sql/odbc_text.h"
 #include "runtime/sql/transaction.h"
 
 namespace hostrt {
 
 struct SqlStatement::Buffer {
-  std::string text;
+  odbctext::String text;
   SQLBIGINT integer = 0;
   SQLINTEGER integer32 = 0;
   double real = 0;
@@ -55,7 +56,7 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
   for (const SqlValue& input : inputs) {
     ++number;
     auto buffer = std::make_unique<Buffer>();
-    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLSMALLINT cType = odbctext::kCType;
     SQLSMALLINT sqlType = SQL_VARCHAR;
     SQLULEN size = 1;
     SQLPOINTER data = nullptr;
@@ -66,12 +67,12 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
         data = buffer->text.data();
         break;
       case SqlValue::Kind::Text:
-        buffer->text = input.text();
-        buffer->indicator = static_cast<SQLLEN>(buffer->text.size());
+        buffer->text = odbctext::ToOdbc(input.text());
+        buffer->indicator = static_cast<SQLLEN>(buffer->text.size() * sizeof(odbctext::Char));
         size = buffer->text.empty() ? 1 : buffer->text.size();
         if (buffer->text.size() > kLongText) sqlType = SQL_LONGVARCHAR;
         data = buffer->text.data();
-        capacity = static_cast<SQLLEN>(buffer->text.size());
+        capacity = buffer->indicator;
         break;
       case SqlValue::Kind::Integer:
         if (input.integer() >= std::numeric_limits<SQLINTEGER>::min() &&
@@ -110,25 +111,22 @@ bool SqlStatement::ExecDirect(std::string_view sql, const std::vector<SqlValue>&
   if (stmt_ == nullptr) return false;
   CloseCursor();
   if (!BindInputs(inputs)) return false;
-  std::string text(sql);
-  SQLRETURN rc = SQLExecDirect(H(stmt_), reinterpret_cast<SQLCHAR*>(text.data()),
-                               static_cast<SQLINTEGER>(text.size()));
+  executed_ = true;
+  SQLRETURN rc = odbctext::ExecDirect(H(stmt_), sql);
   return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
 }
 
 bool SqlStatement::Prepare(std::string_view sql) {
   if (stmt_ == nullptr) return false;
   CloseCursor();
-  std::string text(sql);
-  return trans_.Check(SQLPrepare(H(stmt_), reinterpret_cast<SQLCHAR*>(text.data()),
-                                 static_cast<SQLINTEGER>(text.size())),
-                      SQL_HANDLE_STMT, stmt_, "prepare");
+  return trans_.Check(odbctext::Prepare(H(stmt_), sql), SQL_HANDLE_STMT, stmt_, "prepare");
 }
 
 bool SqlStatement::Execute(const std::vector<SqlValue>& inputs) {
   if (stmt_ == nullptr) return false;
   CloseCursor();
   if (!BindInputs(inputs)) return false;
+  executed_ = true;
   SQLRETURN rc = SQLExecute(H(stmt_));
   return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
 }
@@ -144,38 +142,29 @@ int SqlStatement::ColumnCount() {
 
 bool SqlStatement::Describe(int column, SqlColumn& out) {
   if (stmt_ == nullptr) return false;
-  SQLCHAR name[512];
-  SQLSMALLINT nameLength = 0;
+  const auto number = static_cast<SQLUSMALLINT>(column);
+  SqlColumn result;
   SQLSMALLINT type = 0;
   SQLULEN size = 0;
   SQLSMALLINT digits = 0;
   SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-  if (!trans_.Check(SQLDescribeCol(H(stmt_), static_cast<SQLUSMALLINT>(column), name, sizeof name,
-                                   &nameLength, &type, &size, &digits, &nullable),
-                    SQL_HANDLE_STMT, stmt_, "describe a column"))
+  if (!trans_.Check(
+          odbctext::DescribeCol(H(stmt_), number, result.name, type, size, digits, nullable),
+          SQL_HANDLE_STMT, stmt_, "describe a column"))
     return false;
-  SqlColumn result;
-  result.name.assign(reinterpret_cast<char*>(name),
-                     std::min<size_t>(static_cast<size_t>(nameLength), sizeof name - 1));
   result.sqlType = type;
   result.size = static_cast<unsigned long>(size);
   result.decimalDigits = digits;
   result.nullable = nullable != SQL_NO_NULLS;
   SQLLEN autoUnique = SQL_FALSE;
-  if (!trans_.Check(SQLColAttribute(H(stmt_), static_cast<SQLUSMALLINT>(column),
-                                    SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique),
-                    SQL_HANDLE_STMT, stmt_, "describe a column"))
+  if (!trans_.Check(SQLColAttribute(H(stmt_), number, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0,
+                                    nullptr, &autoUnique),
+                    SQL_HANDLE_STMT, stmt_, "describe a column") ||
+      !trans_.Check(
+          odbctext::ColAttributeText(H(stmt_), number, SQL_DESC_TYPE_NAME, result.typeName),
+          SQL_HANDLE_STMT, stmt_, "describe a column"))
     return false;
   result.identity = autoUnique == SQL_TRUE;
-  SQLCHAR typeName[256];
-  SQLSMALLINT typeNameLength = 0;
-  if (!trans_.Check(SQLColAttribute(H(stmt_), static_cast<SQLUSMALLINT>(column), SQL_DESC_TYPE_NAME,
-                                    typeName, sizeof typeName, &typeNameLength, nullptr),
-                    SQL_HANDLE_STMT, stmt_, "describe a column"))
-    return false;
-  result.typeName.assign(
-      reinterpret_cast<char*>(typeName),
-      std::min<size_t>(static_cast<size_t>(typeNameLength), sizeof typeName - 1));
   out = std::move(result);
   return true;
 }
@@ -189,10 +178,11 @@ int SqlStatement::Fetch() {
 
 bool SqlStatement::GetData(int column, short cType, std::optional<std::string>& value) {
   // Long values arrive in pieces: each call returns SQL_SUCCESS_WITH_INFO (01004) while more
-  // is left. Text pieces carry a terminating NUL that is not part of the value.
-  std::string result;
+  // is left. Text pieces end in a terminating character that is not part of the value.
+  std::string bytes;
   char chunk[8192];
-  const size_t terminator = cType == SQL_C_CHAR ? 1 : 0;
+  const size_t terminator = cType == SQL_C_BINARY ? 0 : sizeof(odbctext::Char);
+  const size_t room = sizeof chunk - terminator;
   for (;;) {
     SQLLEN indicator = 0;
     SQLRETURN rc = SQLGetData(H(stmt_), static_cast<SQLUSMALLINT>(column), cType, chunk,
@@ -203,21 +193,21 @@ bool SqlStatement::GetData(int column, short cType, std::optional<std::string>& 
       value = std::nullopt;
       return true;
     }
-    size_t piece = sizeof chunk - terminator;
-    if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < piece)
-      piece = static_cast<size_t>(indicator);
-    result.append(chunk, piece);
-    if (rc == SQL_SUCCESS) break;
-    if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= sizeof chunk - terminator)
-      break;
+    const bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= room;
+    bytes.append(chunk, whole ? static_cast<size_t>(indicator) : room);
+    if (rc == SQL_SUCCESS || whole) break;
   }
-  value = std::move(result);
+  if (cType == SQL_C_BINARY)
+    value = std::move(bytes);
+  else
+    value = odbctext::FromOdbc(reinterpret_cast<const odbctext::Char*>(bytes.data()),
+                               bytes.size() / sizeof(odbctext::Char));
   return true;
 }
 
 bool SqlStatement::GetText(int column, std::optional<std::string>& value) {
   if (stmt_ == nullptr) return false;
-  return GetData(column, SQL_C_CHAR, value);
+  return GetData(column, odbctext::kCType, value);
 }
 
 bool SqlStatement::GetBytes(int column, std::optional<std::string>& value) {
@@ -256,6 +246,7 @@ int SqlStatement::MoreResults() {
 
 long SqlStatement::Drain() {
   long last = -1;
+  if (!executed_) return last;  // nothing was sent, so nothing is to be read
   // A driver that keeps reporting errors without moving on would loop for ever; a batch of
   // this many failing statements in a row is not one this library sends.
   int failuresInARow = 0;

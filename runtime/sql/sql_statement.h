@@ -78,6 +78,7 @@ class SqlStatement {
 
   Transaction& trans_;
   void* stmt_ = nullptr;
+  bool executed_ = false;
   struct Buffer;
   std::vector<std::unique_ptr<Buffer>> buffers_;  // bound input values, kept until next bind
 };

@@ -3,6 +3,7 @@
 #include "runtime/sql/connect_rules.h"
 #include "runtime/sql/odbc.h"
 #include "runtime/sql/odbc_connection.h"
+#include "runtime/sql/odbc_text.h"
 #include "runtime/sql/sql_statement.h"
 
 namespace hostrt {
@@ -85,37 +86,22 @@ bool Transaction::Check(short rc, short type, void* handle, std::string_view wha
 
   std::string text;
   SQLINTEGER native = 0;
-  bool found = false;
   if (handle != nullptr && rc == SQL_ERROR) {
     for (SQLSMALLINT record = 1;; ++record) {
-      SQLCHAR state[6] = {0};
+      std::string state;
       SQLINTEGER recordNative = 0;
-      SQLCHAR message[2048];
-      SQLSMALLINT length = 0;
-      SQLRETURN got = SQLGetDiagRec(type, static_cast<SQLHANDLE>(handle), record, state,
-                                    &recordNative, message, sizeof message, &length);
-      if (!SQL_SUCCEEDED(got)) break;
       std::string recordText;
-      if (length >= static_cast<SQLSMALLINT>(sizeof message)) {
-        // Longer than the buffer: ask again with room for all of it.
-        std::string longer(static_cast<size_t>(length) + 1, '\0');
-        SQLSMALLINT again = 0;
-        if (SQL_SUCCEEDED(SQLGetDiagRec(type, static_cast<SQLHANDLE>(handle), record, state,
-                                        &recordNative, reinterpret_cast<SQLCHAR*>(longer.data()),
-                                        static_cast<SQLSMALLINT>(longer.size()), &again)))
-          recordText.assign(longer.data(), std::min<size_t>(again, longer.size() - 1));
-      } else {
-        recordText.assign(reinterpret_cast<char*>(message), static_cast<size_t>(length));
-      }
+      if (!SQL_SUCCEEDED(odbctext::DiagRec(type, static_cast<SQLHANDLE>(handle), record, state,
+                                           recordNative, recordText)))
+        break;
       // Warnings (class 01, the server's informational messages among them) are not the
-      // reason for the failure.
-      const bool warning = state[0] == '0' && state[1] == '1';
-      if (!found && (!warning || text.empty())) {
+      // reason for the failure; one is reported only when nothing else is there.
+      const bool warning = state.rfind("01", 0) == 0;
+      if (!warning || text.empty()) {
         text = WithoutComponentPrefix(recordText);
         native = recordNative;
-        found = !warning;
       }
-      if (found) break;
+      if (!warning) break;
     }
   }
   if (text.empty()) text = std::string(what) + " failed (ODBC result " + std::to_string(rc) + ")";
@@ -183,14 +169,9 @@ int Transaction::Connect() {
   if (ok && login.parm.packetSize > 0)
     ok = SetConnectAttr(SQL_ATTR_PACKET_SIZE, login.parm.packetSize, "set the packet size");
 #endif
-  if (ok) {
-    SQLSMALLINT outLength = 0;
-    ok = Check(
-        SQLDriverConnect(conn_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(connectionString.data()),
-                         static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0, &outLength,
-                         SQL_DRIVER_NOPROMPT),
-        SQL_HANDLE_DBC, conn_->dbc, "connect");
-  }
+  if (ok)
+    ok = Check(odbctext::DriverConnect(conn_->dbc, connectionString), SQL_HANDLE_DBC, conn_->dbc,
+               "connect");
   if (!ok) {
     conn_.reset();
     return SQLCode;
