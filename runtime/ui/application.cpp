@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 
 #include "runtime/ui/globals.h"
 #include "runtime/ui/interaction.h"
+#include "runtime/ui/module_handle.h"
 #include "runtime/ui/scripted_interaction.h"
 #include "runtime/ui/window.h"
 
@@ -37,11 +37,7 @@ Application* GetApplication() {
 }
 
 long Handle(const Application* application) {
-  if (application == nullptr) return 0;
-  // Any stable non-zero value identifies the running program's module.
-  const auto value = reinterpret_cast<std::uintptr_t>(application);
-  const long handle = static_cast<long>(value & 0x7FFFFFFF);
-  return handle != 0 ? handle : 1;
+  return application == nullptr ? 0 : ProgramModuleHandle();
 }
 
 std::string JoinCommandLine(int argc, char** argv, int first) {

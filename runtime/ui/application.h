@@ -36,7 +36,8 @@ class Application {
 // The application being run (nullptr outside RunApplication).
 Application* GetApplication();
 // The application's module handle: never 0 for a built program (0 would mean a development
-// environment, which this runtime never is). 0 for nullptr.
+// environment, which this runtime never is); its low 16 bits are 0, so the handle cut to 16
+// bits names the running program (runtime/ui/module_handle.h). 0 for nullptr.
 long Handle(const Application* application);
 
 // Runs the lifecycle. Creates a QApplication from argc/argv when none exists (and destroys it

@@ -16,6 +16,11 @@ MultiLineEdit::MultiLineEdit(Container* parent, std::string name, UnitRect geome
   SetText(text);
 }
 
+MultiLineEdit::~MultiLineEdit() {
+  // The widget outlives this part of the object; its last signals must not reach it.
+  edit()->blockSignals(true);
+}
+
 QPlainTextEdit* MultiLineEdit::edit() const {
   return static_cast<QPlainTextEdit*>(widget());
 }

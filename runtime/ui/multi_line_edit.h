@@ -12,6 +12,7 @@ class MultiLineEdit : public Control {
  public:
   MultiLineEdit(Container* parent, std::string name, UnitRect geometry,
                 const std::string& text = "");
+  ~MultiLineEdit() override;
 
   std::string Text() const override;
   void SetText(const std::string& text) override;

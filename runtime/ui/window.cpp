@@ -233,10 +233,10 @@ void Window::ApplyFlags() {
   if (control_menu_) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (min_box_) flags |= Qt::WindowMinimizeButtonHint;
   if (max_box_) flags |= Qt::WindowMaximizeButtonHint;
+  // Top-level without a Qt parent: the Window owns its widget alone, whatever the order in
+  // which the product destroys its windows. Response windows are application-modal anyway.
   const bool visible = widget_->isVisible();
-  QWidget* owner = parent_ != nullptr ? parent_->widget() : nullptr;
-  if (type_ == WindowType::Main) owner = nullptr;
-  widget_->setParent(owner, flags);
+  widget_->setWindowFlags(flags);
   if (visible) widget_->show();
 }
 

@@ -40,7 +40,9 @@ class log_app : public Application {
   void open(const std::string& commandline) override {
     g_log.push_back("open " + commandline);
     g_log.push_back(GetApplication() == this ? "current" : "not current");
-    g_log.push_back(Handle(GetApplication()) != 0 ? "handle" : "no handle");
+    // A module handle: non-zero, and cut to 16 bits it names the running program (0).
+    const long handle = Handle(GetApplication());
+    g_log.push_back(handle != 0 && (handle & 0xFFFF) == 0 ? "handle" : "bad handle");
     sqlca.AutoCommit = true;
     message.StringParm = "kept";
     if (open_window_) Open<w_main_like>();
