@@ -30,7 +30,17 @@ class KeyboardWatcher : public QObject {
       case QEvent::ShortcutOverride: {
         auto* key = static_cast<QKeyEvent*>(event);
         State().modifiers = key->modifiers();
-        if (event->type() == QEvent::KeyPress) State().down.insert(KeyFromQt(key->key()));
+        if (event->type() == QEvent::KeyPress) {
+          const KeyCode code = KeyFromQt(key->key());
+          // A key's release can be lost (its window closed on the press), so a new press
+          // forgets the other ordinary keys; modifiers come with every event anyway.
+          if (code != KeyCode::Shift && code != KeyCode::Control && code != KeyCode::Alt) {
+            std::erase_if(State().down, [](KeyCode down) {
+              return down != KeyCode::Shift && down != KeyCode::Control && down != KeyCode::Alt;
+            });
+          }
+          State().down.insert(code);
+        }
         break;
       }
       case QEvent::KeyRelease: {
@@ -45,6 +55,7 @@ class KeyboardWatcher : public QObject {
         State().modifiers = static_cast<QMouseEvent*>(event)->modifiers();
         break;
       case QEvent::ApplicationDeactivate:
+      case QEvent::WindowDeactivate:
         State().down.clear();
         State().modifiers = Qt::NoModifier;
         break;

@@ -172,6 +172,19 @@ TEST_F(WindowTest, EscClosesTheWindowEvenFromAnEditBoxButOtherKeysDoNot) {
   EXPECT_EQ(window.closes, 1);
 }
 
+TEST_F(WindowTest, AKeyWhoseReleaseWasLostIsNotDownAtTheNextKey) {
+  w_master_like first;
+  Open(first);
+  QTest::keyPress(first.widget(), Qt::Key_Escape);  // closes; the release never comes
+  EXPECT_FALSE(first.IsOpen());
+  w_master_like second;
+  Open(second);
+  QTest::keyClick(second.widget(), Qt::Key_F5);
+  EXPECT_TRUE(second.IsOpen());
+  EXPECT_EQ(second.last_key, KeyCode::F5);
+  Close(second);
+}
+
 TEST_F(WindowTest, ControlAltClickShowsTheClassNameAndAPlainClickDoesNot) {
   w_master_like window;
   Open(window);
