@@ -1,0 +1,160 @@
+#include "standin/engine/bulk_load_impl.h"
+
+#include "standin/engine/parser.h"
+#include "standin/engine/session_impl.h"
+#include "standin/engine/values.h"
+
+namespace standin {
+
+BulkLoadImpl::BulkLoadImpl(SessionImpl& session, std::string db, std::string table,
+                           std::vector<int> targets)
+    : session_(session),
+      db_(std::move(db)),
+      table_(std::move(table)),
+      targets_(std::move(targets)) {}
+
+BulkLoadImpl::~BulkLoadImpl() {
+  // A load that never finished is undone.
+  if (conn_ && mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
+}
+
+void BulkLoadImpl::fail(ResultSink& sink) {
+  (void)sink;
+  failed_ = true;
+}
+
+bool BulkLoadImpl::start(const std::vector<Column>& clientColumns, ResultSink& sink) {
+  try {
+    conn_ = &session_.connFor(db_);
+    mode_ = session_.statementBegin(*conn_, true);
+    conn_->refreshIfChanged();
+    def_ = conn_->table(table_);
+    if (!def_) raise(208, 16, "Invalid object name '" + table_ + "'.");
+    // The client's column list decides the order of the values; match by name.
+    if (!clientColumns.empty()) {
+      std::vector<int> mapped;
+      for (const Column& c : clientColumns) {
+        int i = def_->findColumn(c.name);
+        if (i < 0) raise(207, 16, "Invalid column name '" + c.name + "'.");
+        mapped.push_back(i);
+      }
+      targets_ = mapped;
+    }
+    keepIdentity_ = session_.identityInsertOn(conn_->name(), def_->name);
+    if (def_->identityCol >= 0) {
+      const ColumnInfo& idc = def_->cols[size_t(def_->identityCol)];
+      identityHad_ = conn_->identityLast(def_->name, &identityLast_);
+      identityNext_ = identityHad_ ? identityLast_ + idc.identityStep : idc.identityStart;
+      identityMax_ = identityLast_;
+      identityUsed_ = identityHad_;
+    }
+    std::string sql = "INSERT INTO " + quoteIdent(def_->name) + " (";
+    std::string qs;
+    for (size_t i = 0; i < def_->cols.size(); ++i) {
+      sql += (i ? ", " : "") + quoteIdent(def_->cols[i].name);
+      qs += i ? ", ?" : "?";
+    }
+    insert_ = conn_->prepare(sql + ") VALUES (" + qs + ")");
+    row_.assign(def_->cols.size(), Value::null());
+    given_.assign(def_->cols.size(), false);
+    for (int t : targets_) given_[size_t(t)] = true;
+    return true;
+  } catch (const SqlError& e) {
+    session_.reportError(e, 1, sink);
+    fail(sink);
+    return false;
+  }
+}
+
+bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
+  if (failed_ || !insert_) return false;
+  try {
+    const TableDef& t = *def_;
+    for (size_t i = 0; i < row_.size(); ++i) row_[i] = Value::null();
+    for (size_t k = 0; k < targets_.size() && k < values.size(); ++k) {
+      size_t i = size_t(targets_[k]);
+      const ColumnInfo& col = t.cols[i];
+      if (col.identity && !keepIdentity_) continue;
+      row_[i] = convertValue(values[k], col.type, true);
+    }
+    for (size_t i = 0; i < row_.size(); ++i) {
+      const ColumnInfo& col = t.cols[i];
+      if (col.identity) {
+        if (keepIdentity_ && given_[i] && !row_[i].isNull()) {
+          int64_t v = row_[i].i;
+          if (!identityUsed_ || (col.identityStep > 0 ? v > identityMax_ : v < identityMax_)) {
+            identityMax_ = v;
+            identityUsed_ = true;
+          }
+        } else {
+          row_[i] = convertValue(Value::integer(identityNext_), col.type, true);
+          identityMax_ = identityNext_;
+          identityNext_ += col.identityStep;
+          identityUsed_ = true;
+        }
+        continue;
+      }
+      if (!given_[i] && col.defaultExpr)
+        row_[i] = convertValue(session_.evalConst(*col.defaultExpr), col.type, true);
+      if (row_[i].isNull() && !col.nullable)
+        raise(515, 16,
+              "Cannot insert the value NULL into column '" + col.name + "', table '" +
+                  conn_->name() + ".dbo." + t.name +
+                  "'; column does not allow nulls. INSERT fails.",
+              ErrorScope::Statement, true);
+    }
+    sqlite3_reset(insert_);
+    for (size_t i = 0; i < row_.size(); ++i)
+      bindValue(insert_, int(i + 1), row_[i], t.cols[i].type);
+    int rc = sqlite3_step(insert_);
+    if (rc != SQLITE_DONE) {
+      sqlite3_reset(insert_);
+      session_.dmlVerb_ = "INSERT";
+      session_.constraintFailure(*conn_, t, row_, sqlite3_extended_errcode(conn_->handle()));
+    }
+    ++count_;
+    return true;
+  } catch (const SqlError& e) {
+    session_.reportError(e, 1, sink);
+    fail(sink);
+    return false;
+  }
+}
+
+void BulkLoadImpl::finish(ResultSink& sink) {
+  if (insert_) sqlite3_reset(insert_);
+  Done d;
+  if (failed_ || !conn_ || mode_ < 0) {
+    if (conn_ && mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
+    mode_ = -1;
+    d.error = true;
+    sink.done(d);
+    return;
+  }
+  try {
+    if (def_->identityCol >= 0 && identityUsed_) {
+      int64_t hi = identityMax_;
+      const ColumnInfo& idc = def_->cols[size_t(def_->identityCol)];
+      if (identityHad_ && (idc.identityStep > 0 ? identityLast_ > hi : identityLast_ < hi))
+        hi = identityLast_;
+      conn_->setIdentityLast(def_->name, &hi);
+    }
+    int mode = mode_;
+    mode_ = -1;
+    session_.statementEnd(*conn_, mode, true);
+  } catch (const SqlError& e) {
+    if (mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
+    mode_ = -1;
+    session_.reportError(e, 1, sink);
+    d.error = true;
+    sink.done(d);
+    return;
+  }
+  session_.rowcount_ = int64_t(count_);
+  d.countValid = true;
+  d.count = count_;
+  d.command = 0xC3;
+  sink.done(d);
+}
+
+}  // namespace standin

@@ -1,0 +1,72 @@
+// Evaluator: computes expressions over the current rows of a query scope and derives their
+// static SQL types (for result metadata). Errors raise SqlError. The host supplies variables,
+// @@ values and subqueries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "standin/engine/ast.h"
+
+namespace standin {
+
+// One table (or pseudo-table) of a FROM clause and its current row.
+struct RowSource {
+  std::string alias;  // name that qualifies its columns (alias, else the table name)
+  std::string table;  // base table name, empty for derived tables
+  std::vector<Column> cols;
+  const std::vector<Value>* row = nullptr;
+};
+
+struct Scope {
+  Scope();
+  uint64_t serial;
+  std::vector<RowSource> sources;
+  const Scope* outer = nullptr;
+  const std::vector<Value>* aggValues = nullptr;  // set while projecting a group
+};
+
+struct QueryResult {
+  std::vector<Column> cols;
+  std::vector<std::vector<Value>> rows;
+};
+
+class EvalHost {
+ public:
+  virtual ~EvalHost() = default;
+  virtual Value variable(const std::string& name, SqlType* type) = 0;
+  virtual Value global(const std::string& name, SqlType* type) = 0;
+  // Runs a subquery correlated with `outer`; at most maxRows rows are needed (0: all).
+  virtual void subquery(const SelectStmt& s, const Scope* outer, QueryResult* out,
+                        size_t maxRows) = 0;
+  virtual void subqueryColumns(const SelectStmt& s, const Scope* outer,
+                               std::vector<Column>* out) = 0;
+  // Session-dependent functions: db_name, object_id, suser_sname, scope_identity ...
+  virtual bool sessionFunction(const std::string& name, const std::vector<Value>& args,
+                               Value* out) = 0;
+};
+
+class Evaluator {
+ public:
+  explicit Evaluator(EvalHost& host) : host_(host) {}
+
+  Value eval(const Expr& e, const Scope& s);
+  bool truth(const Expr& e, const Scope& s);  // a predicate that is TRUE (not FALSE/UNKNOWN)
+  SqlType typeOf(const Expr& e, const Scope& s);
+  // Output column for a select-list expression: name, type, nullability, identity.
+  Column describe(const Expr& e, const Scope& s, const std::string& alias);
+  // Finds the column a reference names; raises 207/209/4104.
+  void resolve(const Expr& e, const Scope& s, const Scope** where, int* source, int* index);
+
+  static bool isAggregate(const std::string& fn);
+  // Collects aggregate calls (not inside subqueries) and numbers their slots.
+  static void collectAggregates(const Expr& e, std::vector<const Expr*>* out);
+
+ private:
+  Value function(const Expr& e, const Scope& s);
+  Value arithmetic(const std::string& op, const Value& a, const Value& b);
+  EvalHost& host_;
+};
+
+}  // namespace standin

@@ -1,0 +1,183 @@
+#include "standin/engine/lexer.h"
+
+#include <cctype>
+
+namespace standin {
+
+namespace {
+
+bool identStart(unsigned char c) {
+  return std::isalpha(c) || c == '_' || c == '#' || c >= 0x80;
+}
+bool identPart(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '#' || c == '$' || c == '@' || c >= 0x80;
+}
+
+}  // namespace
+
+bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
+  out->clear();
+  int line = 1;
+  size_t i = 0;
+  auto push = [&](TokKind k, std::string text, size_t at, int ln) {
+    Token t;
+    t.kind = k;
+    t.text = std::move(text);
+    t.line = ln;
+    t.offset = at;
+    out->push_back(std::move(t));
+  };
+  while (i < s.size()) {
+    unsigned char c = (unsigned char)s[i];
+    if (c == '\n') {
+      ++line;
+      ++i;
+      continue;
+    }
+    if (std::isspace(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
+      while (i < s.size() && s[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+      int depth = 1;
+      i += 2;
+      while (i < s.size() && depth > 0) {
+        if (s[i] == '\n') ++line;
+        if (s[i] == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (s[i] == '*' && i + 1 < s.size() && s[i + 1] == '/') {
+          --depth;
+          i += 2;
+        } else {
+          ++i;
+        }
+      }
+      if (depth > 0) {
+        *error = "Missing end comment mark '*/'.";
+        return false;
+      }
+      continue;
+    }
+    size_t start = i;
+    int startLine = line;
+    bool nstring = (c == 'N' || c == 'n') && i + 1 < s.size() && s[i + 1] == '\'';
+    if (c == '\'' || nstring) {
+      if (nstring) ++i;
+      ++i;
+      std::string text;
+      bool closed = false;
+      while (i < s.size()) {
+        if (s[i] == '\'') {
+          if (i + 1 < s.size() && s[i + 1] == '\'') {
+            text.push_back('\'');
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        if (s[i] == '\n') ++line;
+        text.push_back(s[i++]);
+      }
+      if (!closed) {
+        *error = "Unclosed quotation mark after the character string '" + text + "'.";
+        return false;
+      }
+      push(nstring ? TokKind::NString : TokKind::String, std::move(text), start, startLine);
+      continue;
+    }
+    if (c == '[' || c == '"') {
+      char close = c == '[' ? ']' : '"';
+      ++i;
+      std::string text;
+      bool closed = false;
+      while (i < s.size()) {
+        if (s[i] == close) {
+          if (i + 1 < s.size() && s[i + 1] == close) {
+            text.push_back(close);
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        if (s[i] == '\n') ++line;
+        text.push_back(s[i++]);
+      }
+      if (!closed) {
+        *error = "Unclosed quotation mark after the character string '" + text + "'.";
+        return false;
+      }
+      push(TokKind::QuotedIdent, std::move(text), start, startLine);
+      continue;
+    }
+    if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      i += 2;
+      std::string hex;
+      while (i < s.size() && std::isxdigit((unsigned char)s[i])) hex.push_back(s[i++]);
+      if (hex.size() % 2) hex.insert(hex.begin(), '0');
+      std::string bytes;
+      for (size_t k = 0; k < hex.size(); k += 2)
+        bytes.push_back(char(std::stoi(hex.substr(k, 2), nullptr, 16)));
+      push(TokKind::Binary, std::move(bytes), start, startLine);
+      continue;
+    }
+    if (std::isdigit(c) ||
+        (c == '.' && i + 1 < s.size() && std::isdigit((unsigned char)s[i + 1]))) {
+      TokKind k = TokKind::Integer;
+      while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+      if (i < s.size() && s[i] == '.') {
+        k = TokKind::Number;
+        ++i;
+        while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+      }
+      if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (j < s.size() && std::isdigit((unsigned char)s[j])) {
+          k = TokKind::Float;
+          i = j;
+          while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
+        }
+      }
+      push(k, std::string(s.substr(start, i - start)), start, startLine);
+      continue;
+    }
+    if (c == '@') {
+      ++i;
+      if (i < s.size() && s[i] == '@') ++i;
+      while (i < s.size() && identPart((unsigned char)s[i])) ++i;
+      push(TokKind::Variable, std::string(s.substr(start, i - start)), start, startLine);
+      continue;
+    }
+    if (identStart(c)) {
+      while (i < s.size() && identPart((unsigned char)s[i])) ++i;
+      push(TokKind::Ident, std::string(s.substr(start, i - start)), start, startLine);
+      continue;
+    }
+    static const char* two[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/="};
+    std::string op(1, char(c));
+    if (i + 1 < s.size()) {
+      std::string t2 = std::string(s.substr(i, 2));
+      for (const char* t : two)
+        if (t2 == t) op = t2;
+    }
+    i += op.size();
+    push(TokKind::Op, op, start, startLine);
+  }
+  Token end;
+  end.kind = TokKind::End;
+  end.line = line;
+  end.offset = s.size();
+  out->push_back(end);
+  return true;
+}
+
+}  // namespace standin

@@ -1,0 +1,749 @@
+#include "standin/engine/session_impl.h"
+
+#include "standin/engine/bulk_load_impl.h"
+#include "standin/engine/parser.h"
+#include "standin/engine/server_impl.h"
+#include "standin/engine/values.h"
+
+namespace standin {
+
+namespace {
+
+// Receives the results of statements inside triggers: SQL Server does not hand them to the
+// client as results of the statement that fired the trigger.
+class DiscardSink : public ResultSink {
+ public:
+  explicit DiscardSink(ResultSink& outer) : outer_(outer) {}
+  void columns(const std::vector<Column>&) override {}
+  void row(const std::vector<Value>&) override {}
+  void message(const Message& m) override {
+    if (m.severity <= 10) outer_.message(m);
+  }
+  void done(const Done&) override {}
+  void databaseChanged(const std::string&, const std::string&) override {}
+  void transaction(TxEvent, uint64_t) override {}
+  void returnStatus(int32_t) override {}
+  bool cancelled() override { return outer_.cancelled(); }
+
+ private:
+  ResultSink& outer_;
+};
+
+struct ReturnSignal {};
+
+}  // namespace
+
+SessionImpl::SessionImpl(ServerImpl& server, int spid, std::string login, std::string database)
+    : server_(server),
+      spid_(spid),
+      login_(std::move(login)),
+      currentDb_(std::move(database)),
+      eval_(*this) {}
+
+SessionImpl::~SessionImpl() {
+  close();
+}
+
+bool SessionImpl::openInitial(std::string* error) {
+  try {
+    connFor(currentDb_);
+    publishState();
+    return true;
+  } catch (const SqlError& e) {
+    *error = e.text;
+    return false;
+  }
+}
+
+void SessionImpl::close() {
+  if (closed_) return;
+  closed_ = true;
+  rollbackAll();
+  trancount_ = 0;
+  pendingBulk_.reset();
+  conns_.clear();
+  server_.unregisterSession(spid_);
+}
+
+void SessionImpl::publishState() {
+  std::set<std::string> open;
+  for (auto& [k, c] : conns_) open.insert(k);
+  server_.updateSession(spid_, currentDb_, open);
+}
+
+DatabaseConn& SessionImpl::connFor(const std::string& db) {
+  std::string key = lowerAscii(db.empty() ? currentDb_ : db);
+  auto it = conns_.find(key);
+  if (it != conns_.end()) return *it->second;
+  auto info = server_.catalog().findDatabase(key);
+  if (!info)
+    raise(911, 16,
+          "Database '" + db + "' does not exist. Make sure that the name is entered correctly.");
+  std::string err;
+  auto conn =
+      DatabaseConn::open(info->name, info->dataPath, server_.options().lockTimeoutMs, false, &err);
+  if (!conn)
+    raise(945, 14,
+          "Database '" + info->name +
+              "' cannot be opened due to inaccessible files or insufficient memory or disk "
+              "space.  See the SQL Server errorlog for details.");
+  DatabaseConn& ref = *conn;
+  conns_[key] = std::move(conn);
+  publishState();
+  return ref;
+}
+
+void SessionImpl::closeConnection(const std::string& db) {
+  std::string key = lowerAscii(db);
+  if (txConns_.count(key)) return;
+  conns_.erase(key);
+  publishState();
+}
+
+std::shared_ptr<Batch> SessionImpl::parseCached(std::string_view sql, SqlError* err) {
+  std::string key(sql);
+  auto it = parseCache_.find(key);
+  if (it != parseCache_.end()) return it->second;
+  auto b = std::make_shared<Batch>();
+  if (!parseBatch(sql, b.get(), err)) return nullptr;
+  if (parseCache_.size() > 2000) parseCache_.clear();
+  parseCache_[key] = b;
+  return b;
+}
+
+void SessionImpl::reportError(const SqlError& e, int line, ResultSink& sink) {
+  Message m;
+  m.number = e.number;
+  m.severity = uint8_t(e.severity);
+  m.state = uint8_t(e.state);
+  m.text = e.text;
+  m.line = line;
+  sink.message(m);
+  if (e.terminated) {
+    Message t;
+    t.number = 3621;
+    t.severity = 0;
+    t.state = 0;
+    t.text = "The statement has been terminated.";
+    t.line = line;
+    sink.message(t);
+  }
+  lastError_ = e.number;
+}
+
+void SessionImpl::executeBatch(std::string_view sql, ResultSink& sink) {
+  SqlError err;
+  std::shared_ptr<Batch> b = parseCached(sql, &err);
+  if (!b) {
+    int line = 1;
+    reportError(err, line, sink);
+    Done d;
+    d.error = true;
+    sink.done(d);
+    return;
+  }
+  runBatch(*b, sink);
+}
+
+void SessionImpl::executeWithParams(std::string_view sql, const std::vector<Param>& params,
+                                    bool fmtOnly, ResultSink& sink) {
+  SqlError err;
+  std::shared_ptr<Batch> b = parseCached(sql, &err);
+  if (!b) {
+    reportError(err, 1, sink);
+    Done d;
+    d.error = true;
+    sink.done(d);
+    return;
+  }
+  std::vector<std::string> names;
+  try {
+    for (const Param& p : params) {
+      std::string n = lowerAscii(p.name);
+      if (!n.empty() && n[0] != '@') n = "@" + n;
+      SqlType t = normalizedType(p.type);
+      Variable v{t, convertValue(p.value, t, false)};
+      vars_[n] = std::move(v);
+      names.push_back(n);
+    }
+  } catch (const SqlError& e) {
+    reportError(e, 1, sink);
+    Done d;
+    d.error = true;
+    sink.done(d);
+    for (const std::string& n : names) vars_.erase(n);
+    return;
+  }
+  bool savedFmt = fmtOnly_;
+  if (fmtOnly) fmtOnly_ = true;
+  runBatch(*b, sink);
+  fmtOnly_ = savedFmt;
+  for (const std::string& n : names) vars_.erase(n);
+}
+
+void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
+  sink_ = &sink;
+  batchAborted_ = false;
+  bool returned = false;
+  // Variables live for one batch; parameters are set by the caller around it.
+  std::unordered_map<std::string, Variable> saved = vars_;
+  runStatements(b.statements, sink, &returned);
+  vars_ = std::move(saved);
+  sink_ = nullptr;
+}
+
+void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& sink,
+                                bool* returned) {
+  for (const StmtPtr& sp : stmts) {
+    if (*returned || batchAborted_) return;
+    if (sink.cancelled()) {
+      batchAborted_ = true;
+      return;
+    }
+    const Stmt& s = *sp;
+    if (!triggerStack_.empty()) {
+      // Inside a trigger errors belong to the statement that fired it.
+      if (s.kind == StmtKind::Return) {
+        *returned = true;
+        return;
+      }
+      execute(s, sink);
+      continue;
+    }
+    try {
+      if (s.kind == StmtKind::Return) {
+        *returned = true;
+        return;
+      }
+      if (s.kind == StmtKind::If) {
+        if (eval_.truth(*s.condition, Scope()))
+          runStatements(s.body, sink, returned);
+        else
+          runStatements(s.elseBody, sink, returned);
+        continue;
+      }
+      if (s.kind == StmtKind::While) {
+        int guard = 0;
+        while (!batchAborted_ && !*returned && eval_.truth(*s.condition, Scope())) {
+          runStatements(s.body, sink, returned);
+          if (++guard > 1000000) break;
+        }
+        continue;
+      }
+      if (s.kind == StmtKind::Block) {
+        runStatements(s.body, sink, returned);
+        continue;
+      }
+      lastError_ = 0;
+      execute(s, sink);
+    } catch (const SqlError& e) {
+      reportError(e, s.line, sink);
+      Done d;
+      d.error = true;
+      sink.done(d);
+      if (e.scope == ErrorScope::Batch || e.severity >= 20) {
+        batchAborted_ = true;
+        return;
+      }
+    }
+  }
+}
+
+Value SessionImpl::evalConst(const Expr& e) {
+  Scope s;
+  return eval_.eval(e, s);
+}
+
+void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
+  auto plainDone = [&]() {
+    Done d;
+    sink.done(d);
+  };
+  switch (s.kind) {
+    case StmtKind::Select:
+      execSelect(s, sink);
+      return;
+    case StmtKind::Insert:
+      execInsert(s, sink);
+      return;
+    case StmtKind::Update:
+      execUpdate(s, sink);
+      return;
+    case StmtKind::Delete:
+      execDelete(s, sink);
+      return;
+    case StmtKind::CreateTable:
+      execCreateTable(s);
+      break;
+    case StmtKind::DropTable:
+      execDropTable(s);
+      break;
+    case StmtKind::CreateIndex:
+      execCreateIndex(s);
+      break;
+    case StmtKind::DropIndex:
+      execDropIndex(s);
+      break;
+    case StmtKind::CreateTrigger:
+      execCreateTrigger(s);
+      break;
+    case StmtKind::DropTrigger:
+      execDropTrigger(s);
+      break;
+    case StmtKind::AlterTableTrigger:
+      execAlterTrigger(s);
+      break;
+    case StmtKind::Truncate:
+      execTruncate(s);
+      break;
+    case StmtKind::Use:
+      useDatabase(s.name, &sink);
+      break;
+    case StmtKind::CreateDatabase:
+      execCreateDatabase(s, sink);
+      break;
+    case StmtKind::DropDatabase:
+      execDropDatabase(s, sink);
+      break;
+    case StmtKind::Backup:
+      execBackup(s, sink);
+      return;
+    case StmtKind::Restore:
+      execRestore(s, sink);
+      return;
+    case StmtKind::RestoreFileList:
+      execRestoreFileList(s, sink);
+      return;
+    case StmtKind::Exec:
+      execProcedure(s, sink);
+      return;
+    case StmtKind::BeginTran:
+      execBegin(sink);
+      break;
+    case StmtKind::CommitTran:
+      execCommit(sink);
+      break;
+    case StmtKind::RollbackTran:
+      execRollback(sink);
+      break;
+    case StmtKind::SaveTran:
+      if (trancount_ == 0)
+        raise(628, 16, "Cannot issue SAVE TRANSACTION when there is no active transaction.");
+      break;
+    case StmtKind::SetOption:
+      execSet(s, sink);
+      break;
+    case StmtKind::SetVariable: {
+      auto it = vars_.find(s.name);
+      if (it == vars_.end())
+        raise(137, 15, "Must declare the scalar variable \"" + s.name + "\".", ErrorScope::Batch);
+      Value v = evalConst(*s.condition);
+      it->second.value = convertValue(v, it->second.type, false);
+      return;
+    }
+    case StmtKind::Declare:
+      execDeclare(s);
+      return;
+    case StmtKind::Print: {
+      Value v = evalConst(*s.condition);
+      Message m;
+      m.number = 0;
+      m.severity = 0;
+      m.state = 1;
+      m.text = valueToText(v);
+      m.line = s.line;
+      sink.message(m);
+      return;
+    }
+    case StmtKind::RaisError: {
+      Value text = evalConst(*s.args[0].value);
+      int sev =
+          s.args.size() > 1
+              ? int(convertValue(evalConst(*s.args[1].value), SqlType{TypeId::Int, 0, 0, 0}, false)
+                        .i)
+              : 16;
+      SqlError e = makeError(50000, sev, valueToText(text));
+      if (sev <= 10) {
+        Message m;
+        m.number = 50000;
+        m.severity = uint8_t(sev);
+        m.text = e.text;
+        m.line = s.line;
+        sink.message(m);
+        return;
+      }
+      throw e;
+    }
+    case StmtKind::InsertBulk:
+      execInsertBulk(s);
+      break;
+    case StmtKind::If:
+    case StmtKind::While:
+    case StmtKind::Block: {
+      bool returned = false;
+      if (s.kind == StmtKind::Block) {
+        runStatements(s.body, sink, &returned);
+      } else if (s.kind == StmtKind::If) {
+        if (eval_.truth(*s.condition, Scope()))
+          runStatements(s.body, sink, &returned);
+        else
+          runStatements(s.elseBody, sink, &returned);
+      } else {
+        while (eval_.truth(*s.condition, Scope())) runStatements(s.body, sink, &returned);
+      }
+      return;
+    }
+    case StmtKind::Return:
+    case StmtKind::Empty:
+      return;
+  }
+  plainDone();
+}
+
+void SessionImpl::execDeclare(const Stmt& s) {
+  for (size_t i = 0; i < s.declarations.size(); ++i) {
+    const auto& [name, type] = s.declarations[i];
+    if (vars_.count(name) && !vars_[name].type.length && false) continue;
+    Variable v{normalizedType(type), Value::null()};
+    if (s.declInits[i]) v.value = convertValue(evalConst(*s.declInits[i]), v.type, false);
+    vars_[name] = std::move(v);
+  }
+}
+
+void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
+  (void)sink;
+  const std::string& n = s.name;
+  if (n == "nocount")
+    nocount_ = s.on;
+  else if (n == "fmtonly")
+    fmtOnly_ = s.on;
+  else if (n == "textsize")
+    textSize_ = std::atoi(s.optionValue.c_str());
+  else if (n == "transaction isolation level")
+    isolation_ = s.optionValue;
+  else if (n == "identity_insert") {
+    DatabaseConn* c = nullptr;
+    auto t = requireTable(s.table, &c);
+    if (t->identityCol < 0)
+      raise(8106, 16,
+            "Table '" + t->name +
+                "' does not have the identity property. Cannot perform SET "
+                "operation.");
+    std::string key = lowerAscii(c->name() + "." + t->name);
+    if (s.on) {
+      if (!identityInsert_.empty() && identityInsert_ != key)
+        raise(8107, 16,
+              "IDENTITY_INSERT is already ON for table '" + identityInsert_ +
+                  "'. Cannot perform SET operation for table '" + t->name + "'.");
+      identityInsert_ = key;
+    } else if (identityInsert_ == key) {
+      identityInsert_.clear();
+    }
+  }
+  // Other options (ANSI_NULLS, QUOTED_IDENTIFIER, LANGUAGE, DATEFORMAT, LOCK_TIMEOUT, ...)
+  // are accepted and have no effect here.
+}
+
+bool SessionImpl::identityInsertOn(const std::string& db, const std::string& table) const {
+  return !identityInsert_.empty() && identityInsert_ == lowerAscii(db + "." + table);
+}
+
+void SessionImpl::useDatabase(const std::string& name, ResultSink* sink) {
+  auto info = server_.catalog().findDatabase(name);
+  if (!info)
+    raise(911, 16,
+          "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+  std::string old = currentDb_;
+  connFor(info->name);
+  currentDb_ = info->name;
+  if (!iequals(old, currentDb_)) closeConnection(old);
+  publishState();
+  if (sink) {
+    sink->databaseChanged(old, currentDb_);
+    Message m;
+    m.number = 5701;
+    m.severity = 0;
+    m.state = 1;
+    m.text = "Changed database context to '" + currentDb_ + "'.";
+    sink->message(m);
+  }
+}
+
+// ---- transactions ----
+
+int SessionImpl::statementBegin(DatabaseConn& c, bool write) {
+  std::string key = lowerAscii(c.name());
+  if (c.inTransaction()) {
+    if (!write) return 0;
+    c.exec("SAVEPOINT si_stmt");
+    return 1;
+  }
+  if (trancount_ > 0) {
+    c.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    txConns_.insert(key);
+    c.refreshIfChanged();
+    if (!write) return 0;
+    c.exec("SAVEPOINT si_stmt");
+    return 1;
+  }
+  if (!write) {
+    c.refreshIfChanged();
+    return 0;
+  }
+  c.exec("BEGIN IMMEDIATE");
+  c.refreshIfChanged();
+  return 2;
+}
+
+void SessionImpl::statementEnd(DatabaseConn& c, int mode, bool ok) {
+  if (mode == 0) return;
+  if (mode == 1) {
+    if (!ok) {
+      sqlite3_exec(c.handle(), "ROLLBACK TO si_stmt", nullptr, nullptr, nullptr);
+      c.invalidate();
+    }
+    sqlite3_exec(c.handle(), "RELEASE si_stmt", nullptr, nullptr, nullptr);
+    return;
+  }
+  if (ok) {
+    int rc = sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+      c.invalidate();
+      c.fail(rc);
+    }
+  } else {
+    sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    c.invalidate();
+  }
+}
+
+void SessionImpl::commitAll() {
+  for (const std::string& k : txConns_) {
+    auto it = conns_.find(k);
+    if (it == conns_.end()) continue;
+    if (it->second->inTransaction()) {
+      int rc = sqlite3_exec(it->second->handle(), "COMMIT", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) {
+        sqlite3_exec(it->second->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        it->second->invalidate();
+      }
+    }
+  }
+  std::set<std::string> done = std::move(txConns_);
+  txConns_.clear();
+  for (const std::string& k : done)
+    if (!iequals(k, currentDb_)) closeConnection(k);
+}
+
+void SessionImpl::rollbackAll() {
+  for (const std::string& k : txConns_) {
+    auto it = conns_.find(k);
+    if (it == conns_.end()) continue;
+    if (it->second->inTransaction())
+      sqlite3_exec(it->second->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    it->second->invalidate();
+  }
+  std::set<std::string> done = std::move(txConns_);
+  txConns_.clear();
+  for (const std::string& k : done)
+    if (!iequals(k, currentDb_)) closeConnection(k);
+}
+
+void SessionImpl::execBegin(ResultSink& sink) {
+  ++trancount_;
+  if (trancount_ == 1) {
+    descriptor_ = (uint64_t(spid_) << 32) | nextDescriptor_++;
+    sink.transaction(TxEvent::Begin, descriptor_);
+  }
+}
+
+void SessionImpl::execCommit(ResultSink& sink) {
+  if (trancount_ == 0)
+    raise(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  if (--trancount_ == 0) {
+    commitAll();
+    sink.transaction(TxEvent::Commit, descriptor_);
+  }
+}
+
+void SessionImpl::execRollback(ResultSink& sink) {
+  if (trancount_ == 0)
+    raise(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  rollbackAll();
+  trancount_ = 0;
+  sink.transaction(TxEvent::Rollback, descriptor_);
+  if (!triggerStack_.empty())
+    raise(3609, 16, "The transaction ended in the trigger. The batch has been aborted.",
+          ErrorScope::Batch);
+}
+
+void SessionImpl::beginTransaction(ResultSink& sink) {
+  execBegin(sink);
+  sink.done(Done{});
+}
+
+void SessionImpl::commitTransaction(bool beginNew, ResultSink& sink) {
+  try {
+    execCommit(sink);
+    if (beginNew) execBegin(sink);
+    sink.done(Done{});
+  } catch (const SqlError& e) {
+    reportError(e, 1, sink);
+    Done d;
+    d.error = true;
+    sink.done(d);
+  }
+}
+
+void SessionImpl::rollbackTransaction(bool beginNew, ResultSink& sink) {
+  try {
+    if (trancount_ > 0)
+      execRollback(sink);
+    else if (!beginNew)
+      execRollback(sink);
+    if (beginNew) execBegin(sink);
+    sink.done(Done{});
+  } catch (const SqlError& e) {
+    reportError(e, 1, sink);
+    Done d;
+    d.error = true;
+    sink.done(d);
+  }
+}
+
+std::unique_ptr<BulkLoad> SessionImpl::takePendingBulkLoad() {
+  return std::move(pendingBulk_);
+}
+
+// ---- values supplied to expressions ----
+
+Value SessionImpl::variable(const std::string& name, SqlType* type) {
+  auto it = vars_.find(name);
+  if (it == vars_.end())
+    raise(137, 15, "Must declare the scalar variable \"" + name + "\".", ErrorScope::Batch);
+  *type = it->second.type;
+  return it->second.value;
+}
+
+Value SessionImpl::global(const std::string& name, SqlType* type) {
+  SqlType intT{TypeId::Int, 0, 0, 0};
+  SqlType textT{TypeId::NVarChar, 128, 0, 0};
+  *type = intT;
+  if (name == "@@trancount") return Value::integer(trancount_);
+  if (name == "@@spid") return Value::integer(spid_);
+  if (name == "@@rowcount") return Value::integer(rowcount_);
+  if (name == "@@error") return Value::integer(lastError_);
+  if (name == "@@identity") {
+    *type = SqlType{TypeId::Decimal, 0, 38, 0};
+    return hasIdentity_ ? Value::decimal(std::to_string(lastIdentity_)) : Value::null();
+  }
+  if (name == "@@version") {
+    *type = SqlType{TypeId::NVarChar, 300, 0, 0};
+    return Value::text(server_.version());
+  }
+  if (name == "@@servername" || name == "@@servicename") {
+    *type = textT;
+    return Value::text(name == "@@servername" ? "SQLSTANDIN" : "MSSQLSERVER");
+  }
+  if (name == "@@language") {
+    *type = textT;
+    return Value::text("us_english");
+  }
+  if (name == "@@textsize") return Value::integer(textSize_);
+  if (name == "@@max_precision") return Value::integer(38);
+  if (name == "@@microsoftversion") return Value::integer(134219767);
+  if (name == "@@options") return Value::integer(5496);
+  if (name == "@@datefirst") return Value::integer(7);
+  if (name == "@@langid") return Value::integer(0);
+  if (name == "@@nestlevel") return Value::integer(int64_t(triggerStack_.size()));
+  if (name == "@@lock_timeout") return Value::integer(server_.options().lockTimeoutMs);
+  if (name == "@@fetch_status" || name == "@@procid") return Value::integer(0);
+  raise(137, 15, "Must declare the scalar variable \"" + name + "\".", ErrorScope::Batch);
+}
+
+bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value>& a, Value* out) {
+  if (fn == "db_name") {
+    if (a.empty() || a[0].isNull()) {
+      *out = Value::text(currentDb_);
+    } else {
+      auto info = server_.catalog().findDatabase(
+          int(convertValue(a[0], SqlType{TypeId::Int, 0, 0, 0}, false).i));
+      *out = info ? Value::text(info->name) : Value::null();
+    }
+    return true;
+  }
+  if (fn == "db_id") {
+    auto info =
+        server_.catalog().findDatabase(a.empty() || a[0].isNull() ? currentDb_ : valueToText(a[0]));
+    *out = info ? Value::integer(info->dbid) : Value::null();
+    return true;
+  }
+  if (fn == "scope_identity") {
+    *out = hasIdentity_ ? Value::decimal(std::to_string(scopeIdentity_)) : Value::null();
+    return true;
+  }
+  if (fn == "ident_current") {
+    if (a.empty() || a[0].isNull()) {
+      *out = Value::null();
+      return true;
+    }
+    DatabaseConn& c = connFor("");
+    int64_t last;
+    *out = c.identityLast(valueToText(a[0]), &last) ? Value::decimal(std::to_string(last))
+                                                    : Value::null();
+    return true;
+  }
+  if (fn == "object_id") {
+    if (a.empty() || a[0].isNull()) {
+      *out = Value::null();
+      return true;
+    }
+    std::string n = valueToText(a[0]);
+    // Accept "dbo.t", "[dbo].[t]", "db..t".
+    std::string last = n.substr(n.rfind('.') == std::string::npos ? 0 : n.rfind('.') + 1);
+    if (!last.empty() && last.front() == '[') last = last.substr(1, last.size() - 2);
+    DatabaseConn& c = connFor("");
+    statementBegin(c, false);
+    sqlite3_stmt* st = c.prepare("SELECT rowid FROM _si_objects WHERE name=?");
+    sqlite3_bind_text(st, 1, last.c_str(), -1, SQLITE_TRANSIENT);
+    *out = sqlite3_step(st) == SQLITE_ROW ? Value::integer(1000000 + sqlite3_column_int64(st, 0))
+                                          : Value::null();
+    sqlite3_reset(st);
+    return true;
+  }
+  if (fn == "suser_sname" || fn == "suser_name" || fn == "system_user") {
+    *out = Value::text(login_);
+    return true;
+  }
+  if (fn == "user_name" || fn == "current_user") {
+    *out = Value::text("dbo");
+    return true;
+  }
+  if (fn == "host_name" || fn == "app_name") {
+    for (const SessionEntry& e : server_.sessions())
+      if (e.spid == spid_) *out = Value::text(fn == "host_name" ? e.host : e.program);
+    return true;
+  }
+  if (fn == "is_srvrolemember") {
+    *out = Value::integer(isSysadmin() ? 1 : 0);
+    return true;
+  }
+  if (fn == "serverproperty") {
+    std::string p = a.empty() ? "" : lowerAscii(valueToText(a[0]));
+    if (p == "productversion")
+      *out = Value::text("8.00.2039");
+    else if (p == "edition")
+      *out = Value::text("Developer Edition");
+    else if (p == "servername" || p == "machinename")
+      *out = Value::text("SQLSTANDIN");
+    else if (p == "collation")
+      *out = Value::text("Chinese_PRC_CI_AS");
+    else
+      *out = Value::null();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace standin

@@ -1,0 +1,189 @@
+// SessionImpl: one client session. Runs batches statement by statement with SQL Server's
+// error semantics (statement-level errors leave the batch and the transaction going; batch
+// errors end the batch), keeps the session's transaction across its database connections,
+// and reports everything through the ResultSink. Used from one thread at a time.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include "standin/engine/api.h"
+#include "standin/engine/ast.h"
+#include "standin/engine/database_conn.h"
+#include "standin/engine/evaluator.h"
+#include "standin/engine/sql_error.h"
+
+namespace standin {
+
+class ServerImpl;
+class BulkLoadImpl;
+
+struct Variable {
+  SqlType type;
+  Value value;
+};
+
+// Rows of a base table as read for a statement: values plus the SQLite rowid at the end.
+struct TableRows {
+  std::shared_ptr<TableDef> def;
+  DatabaseConn* conn = nullptr;
+  std::vector<std::vector<Value>> rows;
+};
+
+// The inserted/deleted pseudo-tables of a running trigger.
+struct TriggerFrame {
+  const TableDef* table = nullptr;
+  const std::vector<std::vector<Value>>* inserted = nullptr;
+  const std::vector<std::vector<Value>>* deleted = nullptr;
+};
+
+class SessionImpl : public Session, public EvalHost {
+ public:
+  SessionImpl(ServerImpl& server, int spid, std::string login, std::string database);
+  ~SessionImpl() override;
+  bool openInitial(std::string* error);
+
+  // Session
+  int32_t spid() const override { return spid_; }
+  std::string currentDatabase() const override { return currentDb_; }
+  uint64_t transactionDescriptor() const override { return trancount_ > 0 ? descriptor_ : 0; }
+  void executeBatch(std::string_view sql, ResultSink& sink) override;
+  void executeWithParams(std::string_view sql, const std::vector<Param>& params, bool fmtOnly,
+                         ResultSink& sink) override;
+  void beginTransaction(ResultSink& sink) override;
+  void commitTransaction(bool beginNew, ResultSink& sink) override;
+  void rollbackTransaction(bool beginNew, ResultSink& sink) override;
+  std::unique_ptr<BulkLoad> takePendingBulkLoad() override;
+  void close() override;
+
+  // EvalHost
+  Value variable(const std::string& name, SqlType* type) override;
+  Value global(const std::string& name, SqlType* type) override;
+  void subquery(const SelectStmt& s, const Scope* outer, QueryResult* out, size_t maxRows) override;
+  void subqueryColumns(const SelectStmt& s, const Scope* outer, std::vector<Column>* out) override;
+  bool sessionFunction(const std::string& name, const std::vector<Value>& args,
+                       Value* out) override;
+
+  // Used by the bulk load.
+  DatabaseConn& connFor(const std::string& db);
+  std::shared_ptr<TableDef> requireTable(const ObjectName& n, DatabaseConn** conn);
+  bool identityInsertOn(const std::string& db, const std::string& table) const;
+  // Statement atomicity: a write statement runs in its own transaction (autocommit) or
+  // savepoint; statementEnd commits/releases it or undoes it.
+  int statementBegin(DatabaseConn& c, bool write);
+  void statementEnd(DatabaseConn& c, int mode, bool ok);
+  void noteIdentity(int64_t v) {
+    lastIdentity_ = v;
+    scopeIdentity_ = v;
+    hasIdentity_ = true;
+  }
+  [[noreturn]] void constraintFailure(DatabaseConn& c, const TableDef& t,
+                                      const std::vector<Value>& row, int rc);
+  ServerImpl& server() { return server_; }
+
+ private:
+  friend class BulkLoadImpl;
+
+  // Batch and statement execution (session_impl.cpp).
+  void runBatch(const Batch& b, ResultSink& sink);
+  void runStatements(const std::vector<StmtPtr>& stmts, ResultSink& sink, bool* returned);
+  void execute(const Stmt& s, ResultSink& sink);
+  void reportError(const SqlError& e, int line, ResultSink& sink);
+  std::shared_ptr<Batch> parseCached(std::string_view sql, SqlError* err);
+  void execSet(const Stmt& s, ResultSink& sink);
+  void execDeclare(const Stmt& s);
+  void execBegin(ResultSink& sink);
+  void execCommit(ResultSink& sink);
+  void execRollback(ResultSink& sink);
+  void commitAll();
+  void rollbackAll();
+  void useDatabase(const std::string& name, ResultSink* sink);
+  void publishState();
+  Value evalConst(const Expr& e);
+
+  // SELECT (session_select.cpp).
+  void execSelect(const Stmt& s, ResultSink& sink);
+  void runQuery(const SelectStmt& q, const Scope* outer, QueryResult* out, size_t maxRows,
+                bool describeOnly);
+  void runSingle(const SelectStmt& q, const Scope* outer, QueryResult* out, size_t maxRows,
+                 bool describeOnly);
+  void buildSources(const std::vector<TableRef>& from, const Scope* outer, Scope* scope,
+                    std::vector<std::vector<std::vector<Value>>>* data, bool describeOnly);
+  void sourceFor(const TableRef& ref, const Scope* outer, RowSource* src,
+                 std::vector<std::vector<Value>>* rows, bool describeOnly);
+  void joinRows(const std::vector<TableRef>& from, Scope& scope,
+                std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
+                std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit);
+  bool virtualTable(const ObjectName& n, RowSource* src, std::vector<std::vector<Value>>* rows);
+  bool streamSelectAll(const Stmt& s, ResultSink& sink);
+  void readTable(DatabaseConn& c, const TableDef& t, std::vector<std::vector<Value>>* rows);
+
+  // DML (session_dml.cpp).
+  void execInsert(const Stmt& s, ResultSink& sink);
+  void execUpdate(const Stmt& s, ResultSink& sink);
+  void execDelete(const Stmt& s, ResultSink& sink);
+  void insertRows(DatabaseConn& c, const TableDef& t, const std::vector<int>& targetCols,
+                  std::vector<std::vector<Value>>& rows, std::vector<std::vector<Value>>* inserted);
+  void fireTriggers(DatabaseConn& c, const TableDef& t, bool ins, bool upd, bool del,
+                    const std::vector<std::vector<Value>>& inserted,
+                    const std::vector<std::vector<Value>>& deleted);
+  std::vector<Value> prepareRow(const TableDef& t, const std::vector<int>& targetCols,
+                                std::vector<Value>& values, bool identityInsert,
+                                int64_t* identityNext, bool* identityUsed, int64_t* identityMax);
+
+  // DDL (session_ddl.cpp).
+  void execCreateTable(const Stmt& s);
+  void execDropTable(const Stmt& s);
+  void execCreateIndex(const Stmt& s);
+  void execDropIndex(const Stmt& s);
+  void execCreateTrigger(const Stmt& s);
+  void execDropTrigger(const Stmt& s);
+  void execAlterTrigger(const Stmt& s);
+  void execTruncate(const Stmt& s);
+  void execInsertBulk(const Stmt& s);
+
+  // Server-level statements (session_admin.cpp).
+  void execCreateDatabase(const Stmt& s, ResultSink& sink);
+  void execDropDatabase(const Stmt& s, ResultSink& sink);
+  void execBackup(const Stmt& s, ResultSink& sink);
+  void execRestore(const Stmt& s, ResultSink& sink);
+  void execRestoreFileList(const Stmt& s, ResultSink& sink);
+  void execProcedure(const Stmt& s, ResultSink& sink);
+  void requireSysadmin(const std::string& what);
+  bool isSysadmin();
+  void closeConnection(const std::string& db);
+
+  ServerImpl& server_;
+  int spid_;
+  std::string login_;
+  std::string currentDb_;
+  std::map<std::string, std::unique_ptr<DatabaseConn>> conns_;  // key: lower-case db name
+  std::set<std::string> txConns_;  // connections holding part of the open transaction
+  int trancount_ = 0;
+  uint64_t descriptor_ = 0;
+  uint64_t nextDescriptor_ = 1;
+  std::unordered_map<std::string, Variable> vars_;
+  std::unordered_map<std::string, std::shared_ptr<Batch>> parseCache_;
+  Evaluator eval_;
+  std::vector<TriggerFrame> triggerStack_;
+  int64_t rowcount_ = 0;
+  int lastError_ = 0;
+  int64_t lastIdentity_ = 0;
+  int64_t scopeIdentity_ = 0;
+  bool hasIdentity_ = false;
+  bool nocount_ = false;
+  bool fmtOnly_ = false;
+  int textSize_ = 4096;
+  std::string isolation_ = "read committed";
+  std::string identityInsert_;  // "db.table" in lower case, or empty
+  std::unique_ptr<BulkLoadImpl> pendingBulk_;
+  ResultSink* sink_ = nullptr;
+  bool closed_ = false;
+  bool batchAborted_ = false;
+  const char* dmlVerb_ = "INSERT";  // for constraint messages
+};
+
+}  // namespace standin

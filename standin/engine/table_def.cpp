@@ -1,0 +1,287 @@
+#include "standin/engine/table_def.h"
+
+#include <cstdio>
+
+#include "standin/engine/parser.h"
+#include "standin/engine/values.h"
+
+namespace standin {
+
+namespace {
+
+std::string shortHash(std::string_view s) {
+  uint64_t h = 1469598103934665603ULL;
+  for (unsigned char c : s) h = (h ^ c) * 1099511628211ULL;
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llX", (unsigned long long)h);
+  return buf;
+}
+
+const char* affinity(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Float:
+    case TypeId::Real:
+      return "REAL";
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney:
+      return "TEXT";
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::Text:
+    case TypeId::NText:
+      return "TEXT COLLATE SI_CI";
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+    case TypeId::Image:
+      return "BLOB";
+    default:
+      return "INTEGER";
+  }
+}
+
+}  // namespace
+
+std::string quoteIdent(std::string_view name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r.push_back('"');
+    r.push_back(c);
+  }
+  r.push_back('"');
+  return r;
+}
+
+int TableDef::findColumn(std::string_view n) const {
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (iequals(cols[i].name, n)) return int(i);
+  return -1;
+}
+
+std::vector<Column> TableDef::metadata() const {
+  std::vector<Column> out;
+  out.reserve(cols.size());
+  for (const ColumnInfo& c : cols) {
+    Column m;
+    m.name = c.name;
+    m.type = c.type;
+    m.nullable = c.nullable;
+    m.identity = c.identity;
+    m.updatable = !c.identity;
+    m.table = name;
+    out.push_back(std::move(m));
+  }
+  return out;
+}
+
+std::vector<std::string> TableDef::sqliteDdl() const {
+  std::vector<std::string> out;
+  std::string sql = "CREATE TABLE " + quoteIdent(name) + " (";
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (i) sql += ", ";
+    sql += quoteIdent(cols[i].name) + " " + affinity(cols[i].type);
+  }
+  for (const ForeignKeyInfo& fk : fks) {
+    sql += ", CONSTRAINT " + quoteIdent(fk.name) + " FOREIGN KEY (";
+    for (size_t i = 0; i < fk.cols.size(); ++i)
+      sql += (i ? ", " : "") + quoteIdent(cols[fk.cols[i]].name);
+    sql += ") REFERENCES " + quoteIdent(fk.refTable);
+    if (!fk.refCols.empty()) {
+      sql += " (";
+      for (size_t i = 0; i < fk.refCols.size(); ++i)
+        sql += (i ? ", " : "") + quoteIdent(fk.refCols[i]);
+      sql += ")";
+    }
+  }
+  sql += ")";
+  out.push_back(sql);
+  for (const KeyInfo& k : keys) {
+    std::string ix =
+        "CREATE UNIQUE INDEX " + quoteIdent(name + "$" + k.name) + " ON " + quoteIdent(name) + " (";
+    for (size_t i = 0; i < k.cols.size(); ++i)
+      ix += (i ? ", " : "") + quoteIdent(cols[k.cols[i]].name);
+    out.push_back(ix + ")");
+  }
+  return out;
+}
+
+std::string TableDef::selectAllSql() const {
+  std::string sql = "SELECT rowid";
+  for (const ColumnInfo& c : cols) sql += ", " + quoteIdent(c.name);
+  return sql + " FROM " + quoteIdent(name);
+}
+
+std::shared_ptr<TableDef> TableDef::fromStatement(const Stmt& s, std::shared_ptr<Batch> source) {
+  auto def = std::make_shared<TableDef>();
+  def->name = s.table.name;
+  def->source = std::move(source);
+  def->createText = s.text;
+  if (s.columnDefs.empty()) raise(102, 15, "Incorrect syntax near ')'.", ErrorScope::Batch);
+  for (const ColumnDef& cd : s.columnDefs) {
+    if (def->findColumn(cd.name) >= 0)
+      raise(2705, 16,
+            "Column names in each table must be unique. Column name '" + cd.name + "' in table '" +
+                def->name + "' is specified more than once.",
+            ErrorScope::Batch);
+    ColumnInfo c;
+    c.name = cd.name;
+    c.type = normalizedType(cd.type);
+    if ((isCharType(c.type.id) || isBinaryType(c.type.id)) && c.type.length > 8000 &&
+        !isUnicodeType(c.type.id))
+      raise(131, 16,
+            "The size (" + std::to_string(c.type.length) + ") given to the column '" + c.name +
+                "' exceeds the maximum allowed for any data type (8000).",
+            ErrorScope::Batch);
+    c.nullable = cd.nullable;
+    c.identity = cd.identity;
+    c.identityStart = cd.identityStart;
+    c.identityStep = cd.identityStep == 0 ? 1 : cd.identityStep;
+    c.defaultExpr = cd.defaultExpr.get();
+    if (c.identity) {
+      if (def->identityCol >= 0)
+        raise(2744, 16,
+              "Multiple identity columns specified for table '" + def->name +
+                  "'. Only one identity column per table is allowed.",
+              ErrorScope::Batch);
+      if (!isIntegerType(c.type.id) && !(c.type.id == TypeId::Decimal && c.type.scale == 0))
+        raise(2749, 16,
+              "Identity column '" + c.name +
+                  "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
+                  "with a scale of 0, and constrained to be nonnullable.",
+              ErrorScope::Batch);
+      if (!cd.nullSpecified) c.nullable = false;
+      def->identityCol = int(def->cols.size());
+    }
+    def->cols.push_back(std::move(c));
+  }
+  int fkCount = 0;
+  for (const TableConstraint& k : s.constraints) {
+    std::vector<int> idx;
+    for (const std::string& cn : k.columns) {
+      int i = def->findColumn(cn);
+      if (i < 0)
+        raise(1911, 16, "Column name '" + cn + "' does not exist in the target table or view.",
+              ErrorScope::Batch);
+      idx.push_back(i);
+    }
+    switch (k.kind) {
+      case TableConstraint::Kind::PrimaryKey:
+      case TableConstraint::Kind::Unique: {
+        bool pk = k.kind == TableConstraint::Kind::PrimaryKey;
+        if (pk) {
+          for (const KeyInfo& other : def->keys)
+            if (other.primary)
+              raise(8110, 16,
+                    "Cannot add multiple PRIMARY KEY constraints to table '" + def->name + "'.",
+                    ErrorScope::Batch);
+          for (int i : idx) def->cols[i].nullable = false;
+        }
+        KeyInfo key;
+        key.primary = pk;
+        key.cols = idx;
+        key.name = !k.name.empty() ? k.name
+                                   : std::string(pk ? "PK__" : "UQ__") + def->name + "__" +
+                                         shortHash(def->name + k.columns[0]);
+        def->keys.push_back(std::move(key));
+        break;
+      }
+      case TableConstraint::Kind::ForeignKey: {
+        ForeignKeyInfo fk;
+        fk.cols = idx;
+        fk.refTable = k.refTable.name;
+        fk.refCols = k.refColumns;
+        fk.name = !k.name.empty()
+                      ? k.name
+                      : "FK__" + def->name + "__" + shortHash(def->name + std::to_string(fkCount));
+        ++fkCount;
+        def->fks.push_back(std::move(fk));
+        break;
+      }
+      case TableConstraint::Kind::Check:
+        break;
+    }
+  }
+  return def;
+}
+
+void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
+  if (v.isNull()) {
+    sqlite3_bind_null(st, index);
+    return;
+  }
+  switch (t.id) {
+    case TypeId::Float:
+    case TypeId::Real:
+      sqlite3_bind_double(st, index, v.f);
+      break;
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime:
+      sqlite3_bind_int64(st, index, v.i * kTicksPerDay + int64_t(v.ticks));
+      break;
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney:
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::Text:
+    case TypeId::NText:
+      sqlite3_bind_text(st, index, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+      break;
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+    case TypeId::Image:
+      sqlite3_bind_blob(st, index, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+      break;
+    default:
+      sqlite3_bind_int64(st, index, v.i);
+      break;
+  }
+}
+
+Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
+  if (sqlite3_column_type(st, index) == SQLITE_NULL) return Value::null();
+  switch (t.id) {
+    case TypeId::Float:
+    case TypeId::Real:
+      return Value::real(sqlite3_column_double(st, index));
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime: {
+      int64_t raw = sqlite3_column_int64(st, index);
+      int64_t days = raw / kTicksPerDay, ticks = raw % kTicksPerDay;
+      if (ticks < 0) {
+        ticks += kTicksPerDay;
+        --days;
+      }
+      return Value::datetime(days, uint32_t(ticks));
+    }
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
+      return Value::decimal(std::string(p, size_t(sqlite3_column_bytes(st, index))));
+    }
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::Text:
+    case TypeId::NText: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
+      return Value::text(std::string(p, size_t(sqlite3_column_bytes(st, index))));
+    }
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+    case TypeId::Image: {
+      const char* p = static_cast<const char*>(sqlite3_column_blob(st, index));
+      return Value::binary(std::string(p ? p : "", size_t(sqlite3_column_bytes(st, index))));
+    }
+    default:
+      return Value::integer(sqlite3_column_int64(st, index));
+  }
+}
+
+}  // namespace standin

@@ -1,0 +1,1 @@
+#include "standin/engine/tests/engine_fixture.h"

@@ -1,0 +1,1138 @@
+#include "standin/engine/values.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "standin/engine/sql_error.h"
+
+namespace standin {
+
+SqlError makeError(int number, int severity, std::string text, ErrorScope scope, bool terminated) {
+  SqlError e;
+  e.number = number;
+  e.severity = severity;
+  e.text = std::move(text);
+  e.scope = scope;
+  e.terminated = terminated;
+  return e;
+}
+
+void raise(int number, int severity, std::string text, ErrorScope scope, bool terminated) {
+  throw makeError(number, severity, std::move(text), scope, terminated);
+}
+
+namespace {
+
+__int128 pow10i(int n) {
+  __int128 r = 1;
+  for (int i = 0; i < n; ++i) r *= 10;
+  return r;
+}
+
+std::string int128ToString(__int128 v) {
+  bool neg = v < 0;
+  unsigned __int128 u = neg ? (unsigned __int128)(-(v + 1)) + 1 : (unsigned __int128)v;
+  char buf[64];
+  int p = 63;
+  buf[p] = 0;
+  do {
+    buf[--p] = char('0' + int(u % 10));
+    u /= 10;
+  } while (u);
+  if (neg) buf[--p] = '-';
+  return std::string(buf + p);
+}
+
+std::string_view trimBoth(std::string_view s) {
+  while (!s.empty() &&
+         (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+    s.remove_prefix(1);
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
+  return s;
+}
+
+const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+uint32_t decodeUtf8(std::string_view s, size_t* i) {
+  unsigned char c = (unsigned char)s[*i];
+  uint32_t cp;
+  int extra;
+  if (c < 0x80) {
+    cp = c;
+    extra = 0;
+  } else if ((c & 0xE0) == 0xC0) {
+    cp = c & 0x1F;
+    extra = 1;
+  } else if ((c & 0xF0) == 0xE0) {
+    cp = c & 0x0F;
+    extra = 2;
+  } else {
+    cp = c & 0x07;
+    extra = 3;
+  }
+  ++*i;
+  for (int k = 0; k < extra && *i < s.size(); ++k, ++*i) cp = (cp << 6) | (s[*i] & 0x3F);
+  return cp;
+}
+
+std::string sqlTypeWord(TypeId id) {
+  switch (id) {
+    case TypeId::Bit:
+      return "bit";
+    case TypeId::TinyInt:
+      return "tinyint";
+    case TypeId::SmallInt:
+      return "smallint";
+    case TypeId::Int:
+      return "int";
+    case TypeId::BigInt:
+      return "bigint";
+    case TypeId::Decimal:
+      return "numeric";
+    case TypeId::Money:
+      return "money";
+    case TypeId::SmallMoney:
+      return "smallmoney";
+    case TypeId::Float:
+      return "float";
+    case TypeId::Real:
+      return "real";
+    case TypeId::DateTime:
+      return "datetime";
+    case TypeId::SmallDateTime:
+      return "smalldatetime";
+    case TypeId::Char:
+      return "char";
+    case TypeId::VarChar:
+      return "varchar";
+    case TypeId::NChar:
+      return "nchar";
+    case TypeId::NVarChar:
+      return "nvarchar";
+    case TypeId::Text:
+      return "text";
+    case TypeId::NText:
+      return "ntext";
+    case TypeId::Binary:
+      return "binary";
+    case TypeId::VarBinary:
+      return "varbinary";
+    case TypeId::Image:
+      return "image";
+  }
+  return "?";
+}
+
+std::string sourceTypeWord(const Value& v) {
+  switch (v.kind) {
+    case Value::Kind::Int:
+      return "int";
+    case Value::Kind::Float:
+      return "float";
+    case Value::Kind::Decimal:
+      return "numeric";
+    case Value::Kind::Text:
+      return "varchar";
+    case Value::Kind::Binary:
+      return "varbinary";
+    case Value::Kind::DateTime:
+      return "datetime";
+    default:
+      return "expression";
+  }
+}
+
+[[noreturn]] void conversionFailed(const Value& v, const SqlType& to) {
+  if (isDateType(to.id))
+    raise(241, 16, "Conversion failed when converting date and/or time from character string.",
+          ErrorScope::Batch);
+  if (isIntegerType(to.id) || to.id == TypeId::Bit)
+    raise(245, 16,
+          "Conversion failed when converting the varchar value '" + v.s + "' to data type " +
+              sqlTypeWord(to.id) + ".",
+          ErrorScope::Batch);
+  raise(8114, 16, "Error converting data type varchar to " + sqlTypeWord(to.id) + ".",
+        ErrorScope::Batch);
+}
+
+[[noreturn]] void overflow(const Value& v, const SqlType& to) {
+  if ((to.id == TypeId::TinyInt || to.id == TypeId::SmallInt || to.id == TypeId::Bit) &&
+      v.kind == Value::Kind::Int)
+    raise(220, 16,
+          "Arithmetic overflow error for data type " + sqlTypeWord(to.id) +
+              ", value = " + std::to_string(v.i) + ".",
+          ErrorScope::Statement, true);
+  std::string from = v.kind == Value::Kind::Int ? "expression" : sourceTypeWord(v);
+  raise(
+      8115, 16,
+      "Arithmetic overflow error converting " + from + " to data type " + sqlTypeWord(to.id) + ".",
+      ErrorScope::Statement, true);
+}
+
+bool parseIntText(std::string_view s, int64_t* out) {
+  s = trimBoth(s);
+  if (s.empty()) {
+    *out = 0;  // '' converts to 0
+    return true;
+  }
+  const char* b = s.data();
+  const char* e = b + s.size();
+  if (*b == '+') ++b;
+  auto r = std::from_chars(b, e, *out);
+  return r.ec == std::errc() && r.ptr == e;
+}
+
+bool parseFloatText(std::string_view s, double* out) {
+  s = trimBoth(s);
+  if (s.empty()) {
+    *out = 0;
+    return true;
+  }
+  std::string tmp(s);
+  char* end = nullptr;
+  *out = std::strtod(tmp.c_str(), &end);
+  return end && *end == 0;
+}
+
+Decimal toDecimal(const Value& v, const SqlType& to) {
+  Decimal d;
+  switch (v.kind) {
+    case Value::Kind::Int:
+      d.m = v.i;
+      return d;
+    case Value::Kind::Decimal:
+      if (!Decimal::parse(v.s, &d)) conversionFailed(v, to);
+      return d;
+    case Value::Kind::Float:
+      if (!std::isfinite(v.f) || !Decimal::fromDouble(v.f, std::max<int>(to.scale, 0), &d))
+        overflow(v, to);
+      return d;
+    case Value::Kind::Text: {
+      std::string_view t = trimBoth(v.s);
+      if (t.empty()) {
+        if (to.id == TypeId::Money || to.id == TypeId::SmallMoney) return d;
+        conversionFailed(v, to);
+      }
+      if (!Decimal::parse(t, &d)) conversionFailed(v, to);
+      return d;
+    }
+    case Value::Kind::DateTime:
+      d.m = v.i;
+      return d;
+    default:
+      conversionFailed(v, to);
+  }
+}
+
+double toDouble(const Value& v, const SqlType& to) {
+  switch (v.kind) {
+    case Value::Kind::Int:
+      return double(v.i);
+    case Value::Kind::Float:
+      return v.f;
+    case Value::Kind::Decimal: {
+      Decimal d;
+      Decimal::parse(v.s, &d);
+      return d.toDouble();
+    }
+    case Value::Kind::Text: {
+      double f;
+      if (!parseFloatText(v.s, &f)) conversionFailed(v, to);
+      return f;
+    }
+    case Value::Kind::DateTime:
+      return double(v.i) + double(v.ticks) / kTicksPerDay;
+    default:
+      conversionFailed(v, to);
+  }
+}
+
+int64_t toInt(const Value& v, const SqlType& to) {
+  switch (v.kind) {
+    case Value::Kind::Int:
+      return v.i;
+    case Value::Kind::Float:
+      if (!(v.f > -9.3e18 && v.f < 9.3e18)) overflow(v, to);
+      return int64_t(v.f);
+    case Value::Kind::Decimal: {
+      Decimal d;
+      Decimal::parse(v.s, &d);
+      __int128 q = d.m / pow10i(d.scale);
+      if (q > INT64_MAX || q < INT64_MIN) overflow(v, to);
+      return int64_t(q);
+    }
+    case Value::Kind::Text: {
+      int64_t i;
+      if (!parseIntText(v.s, &i)) conversionFailed(v, to);
+      return i;
+    }
+    case Value::Kind::DateTime:
+      return v.i;
+    case Value::Kind::Binary: {
+      uint64_t r = 0;
+      for (unsigned char c : v.s) r = (r << 8) | c;
+      return int64_t(r);
+    }
+    default:
+      conversionFailed(v, to);
+  }
+}
+
+std::string floatText(double f) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, f);
+  return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+bool Decimal::parse(std::string_view s, Decimal* out) {
+  s = trimBoth(s);
+  if (s.empty()) return false;
+  bool neg = false;
+  size_t i = 0;
+  if (s[0] == '-' || s[0] == '+') {
+    neg = s[0] == '-';
+    i = 1;
+  }
+  __int128 m = 0;
+  int scale = 0, digits = 0;
+  bool dot = false, any = false;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '.' && !dot) {
+      dot = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    any = true;
+    if (digits >= 38) {
+      // Beyond 38 significant digits only fractional digits may be dropped.
+      if (!dot) return false;
+      continue;
+    }
+    m = m * 10 + (c - '0');
+    if (m != 0) ++digits;
+    if (dot) ++scale;
+  }
+  if (!any) return false;
+  out->m = neg ? -m : m;
+  out->scale = scale;
+  return true;
+}
+
+std::string Decimal::toString() const {
+  bool neg = m < 0;
+  std::string digitsText = int128ToString(neg ? -m : m);
+  if (scale > 0) {
+    if ((int)digitsText.size() <= scale)
+      digitsText.insert(0, std::string(scale - digitsText.size() + 1, '0'));
+    digitsText.insert(digitsText.size() - scale, ".");
+  }
+  return neg ? "-" + digitsText : digitsText;
+}
+
+Decimal Decimal::rescaled(int newScale) const {
+  Decimal r;
+  r.scale = newScale;
+  if (newScale >= scale) {
+    r.m = m * pow10i(newScale - scale);
+  } else {
+    __int128 div = pow10i(scale - newScale);
+    __int128 q = m / div, rem = m % div;
+    if (rem * 2 >= div)
+      ++q;
+    else if (rem * 2 <= -div)
+      --q;
+    r.m = q;
+  }
+  return r;
+}
+
+int Decimal::digits() const {
+  __int128 v = m < 0 ? -m : m;
+  int n = 1;
+  while (v >= 10) {
+    v /= 10;
+    ++n;
+  }
+  return n;
+}
+
+double Decimal::toDouble() const {
+  return std::strtod(toString().c_str(), nullptr);
+}
+
+bool Decimal::fromDouble(double d, int scale, Decimal* out) {
+  if (!std::isfinite(d) || std::fabs(d) >= 1e38) return false;
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%.*f", std::min(scale, 38), d);
+  return parse(buf, out);
+}
+
+int compareDecimal(const Decimal& a, const Decimal& b) {
+  int s = std::max(a.scale, b.scale);
+  __int128 x = a.rescaled(s).m, y = b.rescaled(s).m;
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+int64_t daysFromCivil(int y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = unsigned(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + int64_t(doe) - 719468 - 693596;  // 1900-01-01 is day 0
+}
+
+void civilFromDays(int64_t days, int* y, unsigned* m, unsigned* d) {
+  int64_t z = days + 693596 + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = unsigned(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t yy = int64_t(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  *d = doy - (153 * mp + 2) / 5 + 1;
+  *m = mp < 10 ? mp + 3 : mp - 9;
+  *y = int(yy + (*m <= 2));
+}
+
+namespace {
+
+bool validDate(int y, unsigned m, unsigned d) {
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+  static const unsigned mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  unsigned lim = mdays[m - 1];
+  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) lim = 29;
+  return d <= lim;
+}
+
+bool readNum(std::string_view s, size_t* i, size_t minDigits, size_t maxDigits, int* out) {
+  size_t start = *i;
+  int v = 0;
+  while (*i < s.size() && *i - start < maxDigits && std::isdigit((unsigned char)s[*i]))
+    v = v * 10 + (s[(*i)++] - '0');
+  if (*i - start < minDigits) return false;
+  *out = v;
+  return true;
+}
+
+bool parseTime(std::string_view s, size_t* i, uint32_t* ticks) {
+  int h = 0, mi = 0, sec = 0;
+  if (!readNum(s, i, 1, 2, &h)) return false;
+  if (*i >= s.size() || s[*i] != ':') return false;
+  ++*i;
+  if (!readNum(s, i, 1, 2, &mi)) return false;
+  int64_t ms = 0;
+  if (*i < s.size() && s[*i] == ':') {
+    ++*i;
+    if (!readNum(s, i, 1, 2, &sec)) return false;
+    if (*i < s.size() && (s[*i] == '.' || s[*i] == ':')) {
+      ++*i;
+      size_t start = *i;
+      int frac = 0;
+      if (!readNum(s, i, 1, 9, &frac)) return false;
+      size_t n = *i - start;
+      // Keep milliseconds with a rounding digit: frac scaled to 1/10000 s.
+      int64_t f = frac;
+      while (n < 4) {
+        f *= 10;
+        ++n;
+      }
+      while (n > 4) {
+        f /= 10;
+        --n;
+      }
+      ms = f;  // in 1/10000 s
+    }
+  }
+  while (*i < s.size() && s[*i] == ' ') ++*i;
+  if (*i + 1 < s.size() + 1 && *i < s.size()) {
+    std::string_view rest = s.substr(*i);
+    if (rest.size() >= 2 && (std::toupper(rest[1]) == 'M') &&
+        (std::toupper(rest[0]) == 'A' || std::toupper(rest[0]) == 'P')) {
+      bool pm = std::toupper(rest[0]) == 'P';
+      if (h > 12) return false;
+      if (h == 12) h = 0;
+      if (pm) h += 12;
+      *i += 2;
+    }
+  }
+  if (h > 23 || mi > 59 || sec > 59) return false;
+  // ticks = round(seconds * 300); 1/10000 s units -> ticks: *3/100.
+  int64_t t = (int64_t(h) * 3600 + mi * 60 + sec) * 300 + (ms * 3 + 50) / 100;
+  *ticks = uint32_t(t);
+  return true;
+}
+
+}  // namespace
+
+bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
+  std::string_view s = trimBoth(text);
+  size_t i = 0;
+  int y = 1900, mo = 1, d = 1;
+  *ticks = 0;
+  bool haveDate = false;
+  if (s.size() >= 8 && std::isdigit((unsigned char)s[0])) {
+    size_t j = 0;
+    int first = 0;
+    readNum(s, &j, 1, 8, &first);
+    if (j == 8) {  // yyyymmdd
+      y = first / 10000;
+      mo = (first / 100) % 100;
+      d = first % 100;
+      i = j;
+      haveDate = true;
+    } else if (j == 4 && j < s.size() && (s[j] == '-' || s[j] == '/' || s[j] == '.')) {
+      char sep = s[j];
+      y = first;
+      i = j + 1;
+      if (!readNum(s, &i, 1, 2, &mo) || i >= s.size() || s[i] != sep) return false;
+      ++i;
+      if (!readNum(s, &i, 1, 2, &d)) return false;
+      haveDate = true;
+    } else if ((j == 1 || j == 2) && j < s.size() && (s[j] == '/' || s[j] == '-' || s[j] == '.')) {
+      // mm/dd/yyyy (us_english date format mdy)
+      char sep = s[j];
+      mo = first;
+      i = j + 1;
+      if (!readNum(s, &i, 1, 2, &d) || i >= s.size() || s[i] != sep) return false;
+      ++i;
+      size_t ys = i;
+      if (!readNum(s, &i, 2, 4, &y)) return false;
+      if (i - ys == 2) y += y < 50 ? 2000 : 1900;
+      haveDate = true;
+    }
+  }
+  if (!haveDate && s.size() >= 3 && std::isalpha((unsigned char)s[0])) {
+    for (int k = 0; k < 12; ++k) {
+      if (strncasecmp(s.data(), kMonths[k], 3) == 0) {
+        mo = k + 1;
+        i = 3;
+        while (i < s.size() && std::isalpha((unsigned char)s[i])) ++i;
+        while (i < s.size() && s[i] == ' ') ++i;
+        if (!readNum(s, &i, 1, 2, &d)) return false;
+        while (i < s.size() && (s[i] == ' ' || s[i] == ',')) ++i;
+        if (!readNum(s, &i, 4, 4, &y)) return false;
+        haveDate = true;
+        break;
+      }
+    }
+    if (!haveDate) return false;
+  }
+  if (haveDate && !validDate(y, unsigned(mo), unsigned(d))) return false;
+  while (i < s.size() && (s[i] == ' ' || s[i] == 'T')) ++i;
+  if (i < s.size()) {
+    if (!parseTime(s, &i, ticks)) return false;
+    while (i < s.size() && s[i] == ' ') ++i;
+    if (i != s.size()) return false;
+  } else if (!haveDate) {
+    return false;
+  }
+  *days = daysFromCivil(y, unsigned(mo), unsigned(d));
+  if (*ticks >= kTicksPerDay) {
+    *ticks -= uint32_t(kTicksPerDay);
+    ++*days;
+  }
+  return true;
+}
+
+std::string formatDateTime(int64_t days, uint32_t ticks, int style) {
+  int y;
+  unsigned m, d;
+  civilFromDays(days, &y, &m, &d);
+  int64_t msTotal = (int64_t(ticks) * 10 + 1) / 3;  // milliseconds, SQL Server's rounding
+  int h = int(msTotal / 3600000), mi = int(msTotal / 60000 % 60), sec = int(msTotal / 1000 % 60);
+  int ms = int(msTotal % 1000);
+  char buf[64];
+  switch (style) {
+    case 20:
+    case 120:
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d", y, m, d, h, mi, sec);
+      break;
+    case 21:
+    case 121:
+    case 25:
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d.%03d", y, m, d, h, mi, sec, ms);
+      break;
+    case 126:
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d.%03d", y, m, d, h, mi, sec, ms);
+      break;
+    case 23:
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", y, m, d);
+      break;
+    case 112:
+      std::snprintf(buf, sizeof buf, "%04d%02u%02u", y, m, d);
+      break;
+    case 12:
+      std::snprintf(buf, sizeof buf, "%02d%02u%02u", y % 100, m, d);
+      break;
+    case 102:
+      std::snprintf(buf, sizeof buf, "%04d.%02u.%02u", y, m, d);
+      break;
+    case 2:
+      std::snprintf(buf, sizeof buf, "%02d.%02u.%02u", y % 100, m, d);
+      break;
+    case 111:
+      std::snprintf(buf, sizeof buf, "%04d/%02u/%02u", y, m, d);
+      break;
+    case 11:
+      std::snprintf(buf, sizeof buf, "%02d/%02u/%02u", y % 100, m, d);
+      break;
+    case 101:
+      std::snprintf(buf, sizeof buf, "%02u/%02u/%04d", m, d, y);
+      break;
+    case 1:
+      std::snprintf(buf, sizeof buf, "%02u/%02u/%02d", m, d, y % 100);
+      break;
+    case 8:
+    case 108:
+      std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, sec);
+      break;
+    default: {
+      int h12 = h % 12 == 0 ? 12 : h % 12;
+      std::snprintf(buf, sizeof buf, "%s %2u %04d %2d:%02d%s", kMonths[m - 1], d, y, h12, mi,
+                    h < 12 ? "AM" : "PM");
+    }
+  }
+  return buf;
+}
+
+Value nowDateTime() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t tt = system_clock::to_time_t(now);
+  std::tm tmv{};
+#ifdef _WIN32
+  localtime_s(&tmv, &tt);
+#else
+  localtime_r(&tt, &tmv);
+#endif
+  int ms = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  int64_t days = daysFromCivil(tmv.tm_year + 1900, unsigned(tmv.tm_mon + 1), unsigned(tmv.tm_mday));
+  int64_t t = (int64_t(tmv.tm_hour) * 3600 + tmv.tm_min * 60 + tmv.tm_sec) * 300 +
+              (int64_t(ms) * 3 + 5) / 10;
+  if (t >= kTicksPerDay) t = kTicksPerDay - 1;
+  return Value::datetime(days, uint32_t(t));
+}
+
+size_t gbkLength(std::string_view s) {
+  size_t n = 0;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t cp = decodeUtf8(s, &i);
+    if (cp < 0x80)
+      n += 1;
+    else if (cp > 0xFFFF)
+      n += 4;  // GB18030 four-byte sequences
+    else
+      n += 2;
+  }
+  return n;
+}
+
+size_t charLength(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+std::string_view rtrimBlanks(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+size_t utf8Offset(std::string_view s, size_t chars) {
+  size_t i = 0;
+  while (i < s.size() && chars > 0) {
+    decodeUtf8(s, &i);
+    --chars;
+  }
+  return i;
+}
+
+std::string typeName(const SqlType& t) {
+  std::string n = sqlTypeWord(t.id);
+  if (t.id == TypeId::Decimal) {
+    return "decimal(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+  }
+  if (t.id == TypeId::Char || t.id == TypeId::VarChar || t.id == TypeId::NChar ||
+      t.id == TypeId::NVarChar || t.id == TypeId::Binary || t.id == TypeId::VarBinary)
+    return n + "(" + (t.length < 0 ? std::string("max") : std::to_string(t.length)) + ")";
+  return n;
+}
+
+bool isCharType(TypeId id) {
+  return id == TypeId::Char || id == TypeId::VarChar || id == TypeId::NChar ||
+         id == TypeId::NVarChar || id == TypeId::Text || id == TypeId::NText;
+}
+bool isUnicodeType(TypeId id) {
+  return id == TypeId::NChar || id == TypeId::NVarChar || id == TypeId::NText;
+}
+bool isBinaryType(TypeId id) {
+  return id == TypeId::Binary || id == TypeId::VarBinary || id == TypeId::Image;
+}
+bool isIntegerType(TypeId id) {
+  return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int ||
+         id == TypeId::BigInt;
+}
+bool isExactNumeric(TypeId id) {
+  return id == TypeId::Decimal || id == TypeId::Money || id == TypeId::SmallMoney;
+}
+bool isDateType(TypeId id) {
+  return id == TypeId::DateTime || id == TypeId::SmallDateTime;
+}
+
+int typePrecedence(TypeId id) {
+  switch (id) {
+    case TypeId::DateTime:
+      return 30;
+    case TypeId::SmallDateTime:
+      return 29;
+    case TypeId::Float:
+      return 28;
+    case TypeId::Real:
+      return 27;
+    case TypeId::Decimal:
+      return 26;
+    case TypeId::Money:
+      return 25;
+    case TypeId::SmallMoney:
+      return 24;
+    case TypeId::BigInt:
+      return 23;
+    case TypeId::Int:
+      return 22;
+    case TypeId::SmallInt:
+      return 21;
+    case TypeId::TinyInt:
+      return 20;
+    case TypeId::Bit:
+      return 19;
+    case TypeId::NText:
+      return 18;
+    case TypeId::Text:
+      return 17;
+    case TypeId::Image:
+      return 16;
+    case TypeId::NVarChar:
+      return 15;
+    case TypeId::NChar:
+      return 14;
+    case TypeId::VarChar:
+      return 13;
+    case TypeId::Char:
+      return 12;
+    case TypeId::VarBinary:
+      return 11;
+    case TypeId::Binary:
+      return 10;
+  }
+  return 0;
+}
+
+SqlType normalizedType(SqlType t) {
+  switch (t.id) {
+    case TypeId::Decimal:
+      if (t.precision == 0) t.precision = 18;
+      break;
+    case TypeId::Money:
+      t.precision = 19;
+      t.scale = 4;
+      break;
+    case TypeId::SmallMoney:
+      t.precision = 10;
+      t.scale = 4;
+      break;
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+      if (t.length == 0) t.length = 1;
+      break;
+    default:
+      break;
+  }
+  return t;
+}
+
+int fixedSize(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+      return 1;
+    case TypeId::SmallInt:
+      return 2;
+    case TypeId::Int:
+    case TypeId::Real:
+    case TypeId::SmallMoney:
+    case TypeId::SmallDateTime:
+      return 4;
+    case TypeId::BigInt:
+    case TypeId::Float:
+    case TypeId::Money:
+    case TypeId::DateTime:
+      return 8;
+    case TypeId::Decimal:
+      return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case TypeId::Text:
+    case TypeId::NText:
+    case TypeId::Image:
+      return 2147483647;
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+      return t.length < 0 ? -1 : t.length * 2;
+    default:
+      return t.length;
+  }
+}
+
+std::string valueToText(const Value& v, const SqlType* from, int style) {
+  switch (v.kind) {
+    case Value::Kind::Null:
+      return "";
+    case Value::Kind::Int:
+      return std::to_string(v.i);
+    case Value::Kind::Float: {
+      if (from && from->id == TypeId::Real) return floatText(double(float(v.f)));
+      return floatText(v.f);
+    }
+    case Value::Kind::Decimal: {
+      if (from && (from->id == TypeId::Money || from->id == TypeId::SmallMoney) && style == 0) {
+        Decimal d;
+        Decimal::parse(v.s, &d);
+        return d.rescaled(2).toString();
+      }
+      return v.s;
+    }
+    case Value::Kind::Text:
+    case Value::Kind::Binary:
+      return v.s;
+    case Value::Kind::DateTime: {
+      if (from && from->id == TypeId::SmallDateTime && style == 0)
+        return formatDateTime(v.i, v.ticks, 0);
+      return formatDateTime(v.i, v.ticks, style);
+    }
+  }
+  return "";
+}
+
+Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int style) {
+  if (v.isNull()) return v;
+  SqlType to = normalizedType(toIn);
+  switch (to.id) {
+    case TypeId::Bit: {
+      if (v.kind == Value::Kind::Text) {
+        std::string_view t = trimBoth(v.s);
+        if (strncasecmp(std::string(t).c_str(), "true", 5) == 0 && t.size() == 4)
+          return Value::integer(1);
+        if (strncasecmp(std::string(t).c_str(), "false", 6) == 0 && t.size() == 5)
+          return Value::integer(0);
+      }
+      if (v.kind == Value::Kind::Float) return Value::integer(v.f != 0);
+      if (v.kind == Value::Kind::Decimal) {
+        Decimal d;
+        Decimal::parse(v.s, &d);
+        return Value::integer(d.m != 0);
+      }
+      return Value::integer(toInt(v, to) != 0);
+    }
+    case TypeId::TinyInt:
+    case TypeId::SmallInt:
+    case TypeId::Int:
+    case TypeId::BigInt: {
+      int64_t i = toInt(v, to);
+      int64_t lo = INT64_MIN, hi = INT64_MAX;
+      if (to.id == TypeId::TinyInt)
+        lo = 0, hi = 255;
+      else if (to.id == TypeId::SmallInt)
+        lo = -32768, hi = 32767;
+      else if (to.id == TypeId::Int)
+        lo = INT32_MIN, hi = INT32_MAX;
+      if (i < lo || i > hi) {
+        Value shown = v;
+        if (v.kind != Value::Kind::Int) shown = Value::decimal(valueToText(v));
+        overflow(shown, to);
+      }
+      return Value::integer(i);
+    }
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney: {
+      Decimal d = toDecimal(v, to).rescaled(to.scale);
+      bool bad = d.digits() > to.precision && d.m != 0;
+      if (to.id == TypeId::Money) {
+        static const __int128 lim = (__int128)922337203685477LL * 10000 + 5807;
+        bad = d.m > lim || d.m < -lim - 1;
+      } else if (to.id == TypeId::SmallMoney) {
+        bad = d.m > (__int128)2147483647 || d.m < -(__int128)2147483648LL;
+      }
+      if (bad) overflow(v, to);
+      return Value::decimal(d.toString());
+    }
+    case TypeId::Float:
+    case TypeId::Real: {
+      double f = toDouble(v, to);
+      if (to.id == TypeId::Real) f = double(float(f));
+      return Value::real(f);
+    }
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime: {
+      int64_t days = 0;
+      uint32_t ticks = 0;
+      if (v.kind == Value::Kind::DateTime) {
+        days = v.i;
+        ticks = v.ticks;
+      } else if (v.kind == Value::Kind::Text) {
+        if (!parseDateTime(v.s, &days, &ticks)) conversionFailed(v, to);
+      } else if (v.kind == Value::Kind::Int) {
+        days = v.i;
+      } else if (v.kind == Value::Kind::Float || v.kind == Value::Kind::Decimal) {
+        double f = toDouble(v, to);
+        days = int64_t(std::floor(f));
+        ticks = uint32_t(std::llround((f - double(days)) * kTicksPerDay));
+        if (ticks >= kTicksPerDay) ticks = uint32_t(kTicksPerDay - 1);
+      } else {
+        conversionFailed(v, to);
+      }
+      if (to.id == TypeId::SmallDateTime) {
+        // Rounds to the minute: 29.998 seconds and more round up.
+        int64_t perMin = 300 * 60;
+        int64_t t = (int64_t(ticks) + perMin / 2 - 1) / perMin * perMin;
+        if ((int64_t(ticks) % perMin) >= 300 * 29 + 299)
+          t = (int64_t(ticks) / perMin + 1) * perMin;
+        else
+          t = int64_t(ticks) / perMin * perMin;
+        if (t >= kTicksPerDay) {
+          t -= kTicksPerDay;
+          ++days;
+        }
+        ticks = uint32_t(t);
+        if (days < 0 || days > daysFromCivil(2079, 6, 6))
+          raise(242, 16,
+                "The conversion of a varchar data type to a smalldatetime data type resulted in "
+                "an out-of-range value.",
+                ErrorScope::Batch);
+      } else if (days < daysFromCivil(1753, 1, 1)) {
+        raise(242, 16,
+              "The conversion of a varchar data type to a datetime data type resulted in an "
+              "out-of-range value.",
+              ErrorScope::Batch);
+      }
+      return Value::datetime(days, ticks);
+    }
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::Text:
+    case TypeId::NText: {
+      std::string s;
+      if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Binary)
+        s = v.s;
+      else if (v.kind == Value::Kind::DateTime)
+        s = formatDateTime(v.i, v.ticks, style);
+      else
+        s = valueToText(v, nullptr, style);
+      if (to.length > 0 && to.id != TypeId::Text && to.id != TypeId::NText) {
+        bool unicode = isUnicodeType(to.id);
+        size_t len = unicode ? charLength(s) : gbkLength(s);
+        size_t lim = size_t(to.length);
+        if (len > lim) {
+          // Excess blanks are dropped silently; other excess is an error on assignment.
+          std::string_view trimmed = rtrimBlanks(s);
+          size_t tlen = unicode ? charLength(trimmed) : gbkLength(trimmed);
+          if (tlen <= lim) {
+            s.resize(trimmed.size());
+            len = tlen;
+          } else if (truncateError) {
+            raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement,
+                  true);
+          } else {
+            // Cut whole characters until it fits.
+            size_t i = 0, used = 0;
+            while (i < s.size()) {
+              size_t j = i;
+              uint32_t cp = decodeUtf8(s, &j);
+              size_t w = unicode ? 1 : (cp < 0x80 ? 1 : cp > 0xFFFF ? 4 : 2);
+              if (used + w > lim) break;
+              used += w;
+              i = j;
+            }
+            s.resize(i);
+            len = used;
+          }
+        }
+        if ((to.id == TypeId::Char || to.id == TypeId::NChar) && len < lim)
+          s.append(lim - len, ' ');
+      }
+      return Value::text(std::move(s));
+    }
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+    case TypeId::Image: {
+      std::string b;
+      if (v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text) {
+        b = v.s;
+      } else if (v.kind == Value::Kind::Int) {
+        uint64_t u = uint64_t(v.i);
+        for (int k = 3; k >= 0; --k) b.push_back(char((u >> (8 * k)) & 0xFF));
+      } else {
+        raise(529, 16, "Explicit conversion to " + sqlTypeWord(to.id) + " is not allowed.",
+              ErrorScope::Batch);
+      }
+      if (to.length > 0 && to.id != TypeId::Image) {
+        if (b.size() > size_t(to.length)) {
+          if (truncateError)
+            raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement,
+                  true);
+          b.resize(size_t(to.length));
+        }
+        if (to.id == TypeId::Binary) b.append(size_t(to.length) - b.size(), '\0');
+      }
+      return Value::binary(std::move(b));
+    }
+  }
+  return v;
+}
+
+int compareText(std::string_view a, std::string_view b) {
+  a = rtrimBlanks(a);
+  b = rtrimBlanks(b);
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
+    if (x < 0x80) x = (unsigned char)std::tolower(x);
+    if (y < 0x80) y = (unsigned char)std::tolower(y);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int compareValues(const Value& a, const Value& b) {
+  using K = Value::Kind;
+  if (a.isNull() || b.isNull()) return 2;
+  auto cmp = [](auto x, auto y) { return x < y ? -1 : (x > y ? 1 : 0); };
+  if (a.kind == K::Text && b.kind == K::Text) return compareText(a.s, b.s);
+  if (a.kind == K::Binary || b.kind == K::Binary) {
+    int c = a.s.compare(b.s);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  if (a.kind == K::DateTime || b.kind == K::DateTime) {
+    SqlType dt{TypeId::DateTime, 0, 0, 0};
+    Value x = convertValue(a, dt, false), y = convertValue(b, dt, false);
+    if (x.i != y.i) return cmp(x.i, y.i);
+    return cmp(x.ticks, y.ticks);
+  }
+  if (a.kind == K::Float || b.kind == K::Float) {
+    SqlType f{TypeId::Float, 0, 0, 0};
+    return cmp(toDouble(a, f), toDouble(b, f));
+  }
+  if (a.kind == K::Decimal || b.kind == K::Decimal) {
+    SqlType d{TypeId::Decimal, 0, 38, 10};
+    return compareDecimal(toDecimal(a, d), toDecimal(b, d));
+  }
+  if (a.kind == K::Int && b.kind == K::Int) return cmp(a.i, b.i);
+  // Text against a number: the text converts to the number's type.
+  SqlType it{TypeId::Int, 0, 0, 0};
+  if (a.kind == K::Text) {
+    Decimal d;
+    if (Decimal::parse(a.s, &d) && d.scale > 0) return compareDecimal(d, toDecimal(b, it));
+    return cmp(toInt(a, it), b.i);
+  }
+  Decimal d;
+  if (Decimal::parse(b.s, &d) && d.scale > 0) return compareDecimal(toDecimal(a, it), d);
+  return cmp(a.i, toInt(b, it));
+}
+
+namespace {
+
+std::vector<uint32_t> codepoints(std::string_view s) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < s.size();) {
+    uint32_t c = decodeUtf8(s, &i);
+    if (c < 0x80) c = uint32_t(std::tolower(int(c)));
+    out.push_back(c);
+  }
+  return out;
+}
+
+bool likeAt(const std::vector<uint32_t>& t, size_t ti, const std::vector<uint32_t>& p, size_t pi) {
+  while (pi < p.size()) {
+    uint32_t c = p[pi];
+    if (c == '%') {
+      while (pi < p.size() && p[pi] == '%') ++pi;
+      if (pi == p.size()) return true;
+      for (size_t k = ti; k <= t.size(); ++k)
+        if (likeAt(t, k, p, pi)) return true;
+      return false;
+    }
+    if (ti >= t.size()) return false;
+    if (c == '_') {
+      ++ti;
+      ++pi;
+      continue;
+    }
+    if (c == '[') {
+      size_t close = pi + 1;
+      while (close < p.size() && p[close] != ']') ++close;
+      if (close < p.size()) {
+        bool neg = pi + 1 < close && p[pi + 1] == '^';
+        bool hit = false;
+        for (size_t k = pi + 1 + (neg ? 1 : 0); k < close; ++k) {
+          if (k + 2 < close && p[k + 1] == '-') {
+            if (t[ti] >= p[k] && t[ti] <= p[k + 2]) hit = true;
+            k += 2;
+          } else if (p[k] == t[ti]) {
+            hit = true;
+          }
+        }
+        if (hit == neg) return false;
+        ++ti;
+        pi = close + 1;
+        continue;
+      }
+    }
+    if (c != t[ti]) return false;
+    ++ti;
+    ++pi;
+  }
+  return ti == t.size();
+}
+
+}  // namespace
+
+bool likeMatch(std::string_view text, std::string_view pattern) {
+  if (pattern.empty() || pattern.back() != ' ') text = rtrimBlanks(text);
+  return likeAt(codepoints(text), 0, codepoints(pattern), 0);
+}
+
+std::string keyText(const Value& v) {
+  if (v.isNull()) return "<NULL>";
+  if (v.kind == Value::Kind::Binary) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out = "0x";
+    for (unsigned char c : v.s) {
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+    return out;
+  }
+  if (v.kind == Value::Kind::DateTime) return formatDateTime(v.i, v.ticks, 121);
+  return valueToText(v);
+}
+
+}  // namespace standin

@@ -1,0 +1,71 @@
+// Value semantics of the engine: exact decimals, datetimes in days and 1/300-second ticks,
+// conversions between SQL types with SQL Server's checks (throwing SqlError inside the engine),
+// and comparisons under a case-insensitive collation that ignores trailing blanks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "standin/engine/api.h"
+
+namespace standin {
+
+// An exact decimal number: mantissa * 10^-scale.
+struct Decimal {
+  __int128 m = 0;
+  int scale = 0;
+
+  static bool parse(std::string_view text, Decimal* out);
+  std::string toString() const;
+  // Rounds half away from zero (or pads) to the given scale.
+  Decimal rescaled(int newScale) const;
+  int digits() const;  // number of decimal digits of |m| (at least 1)
+  double toDouble() const;
+  static bool fromDouble(double d, int scale, Decimal* out);
+};
+
+int compareDecimal(const Decimal& a, const Decimal& b);
+
+constexpr int64_t kTicksPerDay = 300LL * 86400;
+
+// Calendar helpers for datetimes counted from 1900-01-01.
+int64_t daysFromCivil(int y, unsigned m, unsigned d);
+void civilFromDays(int64_t days, int* y, unsigned* m, unsigned* d);
+// Parses the datetime literals SQL Server accepts in the common formats.
+bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks);
+// Formats a datetime with a CONVERT style (0, 20/120, 21/121, 23, 112, 102, 111, 108, 12 ...).
+std::string formatDateTime(int64_t days, uint32_t ticks, int style);
+Value nowDateTime();
+
+// Character length helpers.
+size_t gbkLength(std::string_view utf8);   // bytes of the text in code page 936
+size_t charLength(std::string_view utf8);  // characters
+std::string_view rtrimBlanks(std::string_view s);
+// Byte offset of the character at index `chars` (clamped to the end).
+size_t utf8Offset(std::string_view s, size_t chars);
+
+std::string typeName(const SqlType& t);  // "varchar(20)", "decimal(18,4)", "int"
+bool isCharType(TypeId id);
+bool isUnicodeType(TypeId id);
+bool isBinaryType(TypeId id);
+bool isIntegerType(TypeId id);
+bool isExactNumeric(TypeId id);  // decimal, money, smallmoney
+bool isDateType(TypeId id);
+int typePrecedence(TypeId id);      // higher wins in mixed expressions
+SqlType normalizedType(SqlType t);  // fills in fixed lengths and default precisions
+int fixedSize(const SqlType& t);    // the column length reported in metadata
+
+// Converts a value to a type, raising SQL Server's errors (245, 8114, 8115, 220, 8152 ...).
+// `truncateError`: raise 8152 on overlong char data (assignments to columns); otherwise cut.
+Value convertValue(const Value& v, const SqlType& to, bool truncateError, int style = 0);
+// The text of a value as CAST(v AS varchar) would give it.
+std::string valueToText(const Value& v, const SqlType* from = nullptr, int style = 0);
+// Truthiness is not a value concept in T-SQL; comparisons return -1/0/1, or 2 for NULL.
+int compareValues(const Value& a, const Value& b);
+int compareText(std::string_view a, std::string_view b);  // collation-aware
+bool likeMatch(std::string_view text, std::string_view pattern);
+// A value's printable form for key-violation messages: "(1, abc)".
+std::string keyText(const Value& v);
+
+}  // namespace standin
