@@ -1,1 +1,251 @@
+// Server-level behaviour: logins, the catalogue views, databases, backup and restore, and
+// what survives a restart.
+#include <filesystem>
+#include <fstream>
+
 #include "standin/engine/tests/engine_fixture.h"
+
+namespace standin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ServerTest : public EngineTest {
+ protected:
+  // A database with files under dir/files, holding one table with a row.
+  void makeTemplate(const std::string& name) {
+    fs::create_directories(dir / "files");
+    std::string d = (dir / "files").string();
+    ok("CREATE DATABASE " + name + "  ON PRIMARY (NAME = N'" + name + "_data', FILENAME = N'" + d +
+       "\\" + name + ".MDF' , SIZE = 2, FILEGROWTH = 30%) LOG ON (NAME = N'" + name +
+       "_log', FILENAME = N'" + d + "\\" + name + ".LDF' , SIZE = 1, FILEGROWTH = 30%)");
+    ok("use " + name);
+    ok("create table t_sys_system (sys_var_id varchar(30) not null primary key, sys_var_name "
+       "varchar(60), sys_var_value varchar(100), sys_ver_flag varchar(10))");
+    ok("insert t_sys_system values ('uniform_saleway', '统一', '1', '')");
+    ok("use master");
+  }
+  std::string files() { return (dir / "files").string(); }
+};
+
+TEST_F(ServerTest, LoginFailuresCarrySqlServerNumbers) {
+  LoginRequest r;
+  Message m;
+  r.user = "sa";
+  r.password = "wrong";
+  EXPECT_FALSE(server->login(r, &m));
+  EXPECT_EQ(m.number, 18456);
+  EXPECT_EQ(m.text, "Login failed for user 'sa'.");
+  r.user = "nobody";
+  r.password = "pw";
+  EXPECT_FALSE(server->login(r, &m));
+  EXPECT_EQ(m.number, 18456);
+  r.user = "sa";
+  r.database = "missing";
+  EXPECT_FALSE(server->login(r, &m));
+  EXPECT_EQ(m.number, 4060);
+
+  ok("sp_addlogin 'u1','secret'");
+  ok("create database d1");
+  ok("exec sp_defaultdb N'u1', N'd1'");
+  auto u1 = connect("u1", "secret");
+  ASSERT_TRUE(u1);
+  EXPECT_EQ(u1->currentDatabase(), "d1");
+  u1->close();
+  ok("drop database d1");
+  r.user = "u1";
+  r.password = "secret";
+  r.database = "";
+  EXPECT_FALSE(server->login(r, &m));
+  EXPECT_EQ(m.number, 4064);
+}
+
+TEST_F(ServerTest, LoginProceduresReportSqlServerErrors) {
+  ok("sp_addlogin 'qdzt','kestrum'");
+  EXPECT_EQ(run("sp_addlogin 'qdzt','kestrum'").errors(), std::vector<int>{15025});
+  EXPECT_EQ(run("sp_addsrvrolemember N'qdzt', sysadm").errors(), std::vector<int>{15402});
+  EXPECT_EQ(run("sp_addsrvrolemember N'ghost', sysadmin").errors(), std::vector<int>{15007});
+  EXPECT_EQ(run("sp_droplogin ghost").errors(), std::vector<int>{15007});
+  EXPECT_EQ(run("exec sp_defaultdb N'qdzt', N'nodb'").errors(), std::vector<int>{15010});
+
+  // Without the role the login may not manage the server.
+  auto q = connect("qdzt", "kestrum");
+  ASSERT_TRUE(q);
+  EXPECT_EQ(run("create database x", q.get()).errors(), std::vector<int>{262});
+  EXPECT_EQ(run("sp_addlogin 'y','z'", q.get()).errors(), std::vector<int>{15247});
+  ok("sp_addsrvrolemember N'qdzt', sysadmin");
+  ok("create database x", q.get());
+
+  // A logged-in login cannot be dropped.
+  EXPECT_EQ(run("sp_droplogin qdzt").errors(), std::vector<int>{15434});
+  q->close();
+  ok("sp_droplogin qdzt");
+  EXPECT_FALSE(connect("qdzt", "kestrum"));
+}
+
+TEST_F(ServerTest, SysprocessesCountsSessionsOfALoginInADatabase) {
+  makeTemplate("qdzt");
+  ok("sp_addlogin 'qdzt','kestrum'");
+  const std::string count =
+      "select count ( a.spid ) from master.dbo.sysprocesses a , master.dbo.sysdatabases b where "
+      "a.dbid =b.dbid and a.loginame ='qdzt' and b.name ='qdzt' ";
+  EXPECT_EQ(scalar(count), "0");
+  auto q = connect("qdzt", "kestrum", "qdzt");
+  ASSERT_TRUE(q);
+  EXPECT_EQ(scalar(count), "1");
+  // A session of the login in another database does not count.
+  auto q2 = connect("qdzt", "kestrum", "master");
+  EXPECT_EQ(scalar(count), "1");
+  EXPECT_EQ(scalar("select name from master.dbo.sysdatabases where name ='QDZT' "), "qdzt");
+  EXPECT_EQ(run("Drop DATABASE qdzt").errors(), std::vector<int>{3702});
+  q->close();
+  ok("Drop DATABASE qdzt");
+  EXPECT_TRUE(rows("select name from master.dbo.sysdatabases where name ='qdzt'").empty());
+  EXPECT_FALSE(fs::exists(dir / "files" / "qdzt.MDF"));
+}
+
+TEST_F(ServerTest, CreateDatabaseRefusals) {
+  makeTemplate("a1");
+  EXPECT_EQ(run("create database a1").errors(), std::vector<int>{1801});
+  auto r = run("CREATE DATABASE a2 ON PRIMARY (NAME = N'a2_Data', FILENAME = N'" + files() +
+               "\\a1.MDF') LOG ON (NAME = N'a2_Log', FILENAME = N'" + files() + "\\a2.LDF')");
+  EXPECT_EQ(r.errors(), (std::vector<int>{5170, 1802}));
+  r = run("CREATE DATABASE a3 ON PRIMARY (NAME = N'a3', FILENAME = N'" + files() +
+          "\\nodir\\a3.MDF') LOG ON (NAME = N'a3_Log', FILENAME = N'" + files() + "\\a3.LDF')");
+  EXPECT_EQ(r.errors(), (std::vector<int>{5133, 1802}));
+  EXPECT_EQ(run("begin tran create database a4").errors(), std::vector<int>{226});
+  ok("rollback");
+  EXPECT_EQ(run("drop database nothere").errors(), std::vector<int>{3701});
+}
+
+TEST_F(ServerTest, InstallerSequenceRestoresTheTemplateUnderNewNames) {
+  makeTemplate("tpl");
+  // The template's logical names are those of the product's template database.
+  ok("use tpl");
+  ok("use master");
+  std::string bak = (dir / "tpl.bak").string();
+  auto b = ok("BACKUP DATABASE tpl TO DISK = N'" + bak + "'");
+  EXPECT_TRUE(b.hasMessage(3014));
+
+  auto fl = rows("RESTORE FILELISTONLY FROM DISK = N'" + bak + "'");
+  ASSERT_EQ(fl.size(), 2u);
+  EXPECT_EQ(fl[0][0], "tpl_data");
+  EXPECT_EQ(fl[0][2], "D");
+  EXPECT_EQ(fl[1][0], "tpl_log");
+  EXPECT_EQ(fl[1][2], "L");
+
+  ok("sp_addlogin 'shop','kestrum'");
+  ok("sp_addsrvrolemember N'shop', sysadmin");
+  auto app = connect("shop", "kestrum");
+  ASSERT_TRUE(app);
+  ok("CREATE DATABASE shop  ON PRIMARY (NAME = N'shop_Data', FILENAME = N'" + files() +
+         "\\shop_Data.MDF' , SIZE = 2, FILEGROWTH = 30%) LOG ON (NAME = N'shop_Log', FILENAME = "
+         "N'" +
+         files() + "\\shop_Log.LDF' , SIZE = 1, FILEGROWTH = 30%)",
+     app.get());
+  auto unknown = run("RESTORE DATABASE shop FROM  DISK = N'" + bak +
+                         "' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,MOVE "
+                         "'qdzt_log' TO N'" +
+                         files() + "\\shop_Log.LDF'",
+                     app.get());
+  EXPECT_EQ(unknown.errors(), (std::vector<int>{3234, 3013}));
+  auto rs = ok("RESTORE DATABASE shop FROM  DISK = N'" + bak +
+                   "' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,MOVE "
+                   "'tpl_log' TO N'" +
+                   files() + "\\shop_Log.LDF',MOVE 'tpl_data' TO N'" + files() + "\\shop_Data.MDF'",
+               app.get());
+  std::vector<int> infos = rs.infos();
+  ASSERT_GE(infos.size(), 11u);
+  EXPECT_EQ(rs.messages[0].text, "10 percent processed.");
+  EXPECT_EQ(rs.messages[9].text, "100 percent processed.");
+  EXPECT_EQ(infos.back(), 3014);
+  EXPECT_TRUE(fs::exists(dir / "files" / "shop_Data.MDF"));
+  EXPECT_TRUE(fs::exists(dir / "files" / "shop_Log.LDF"));
+
+  ok("exec sp_defaultdb N'shop', N'shop'", app.get());
+  ok("use shop", app.get());
+  // In autocommit mode the trailing COMMIT has no transaction: SQL Server reports 3902 and
+  // the delete and insert stay done.
+  auto mode = run(
+      "delete t_sys_system where sys_var_id ='Is_Distributed' insert into t_sys_system ( "
+      "sys_var_id , sys_var_name , sys_var_value , sys_ver_flag ) values ( 'Is_Distributed' , '' "
+      ", '2' , '' ) commit ",
+      app.get());
+  EXPECT_EQ(mode.errors(), std::vector<int>{3902});
+  EXPECT_EQ(scalar("select sys_var_value from t_sys_system where sys_var_id = 'is_distributed'",
+                   app.get()),
+            "2");
+  EXPECT_EQ(scalar("select sys_var_name from t_sys_system where sys_var_id = 'uniform_saleway'",
+                   app.get()),
+            "统一");
+  app->close();
+  auto again = connect("shop", "kestrum");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->currentDatabase(), "shop");
+}
+
+TEST_F(ServerTest, DamagedOrForeignBackupIsRefusedAndNothingIsReplaced) {
+  makeTemplate("src");
+  std::string bak = (dir / "src.bak").string();
+  ok("BACKUP DATABASE src TO DISK = '" + bak + "'");
+  ok("use src insert t_sys_system values ('after', '', 'x', '') use master");
+
+  std::string data;
+  {
+    std::ifstream in(bak, std::ios::binary);
+    data.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  data[data.size() / 2] ^= 0x5A;
+  std::string bad = (dir / "bad.bak").string();
+  std::ofstream(bad, std::ios::binary) << data;
+  auto r = run("RESTORE DATABASE src FROM DISK = '" + bad + "' WITH REPLACE");
+  ASSERT_EQ(r.errors().size(), 2u);
+  EXPECT_EQ(r.errors()[1], 3013);
+  EXPECT_EQ(scalar("select count(*) from src.dbo.t_sys_system"), "2");
+
+  std::string foreign = (dir / "foreign.bak").string();
+  std::ofstream(foreign, std::ios::binary) << "TAPE" << std::string(100, 'x');
+  EXPECT_EQ(run("RESTORE DATABASE src FROM DISK = '" + foreign + "' WITH REPLACE").errors(),
+            (std::vector<int>{3241, 3013}));
+  EXPECT_EQ(run("RESTORE DATABASE src FROM DISK = '" + (dir / "none.bak").string() + "'").errors(),
+            (std::vector<int>{3201, 3013}));
+  EXPECT_EQ(scalar("select count(*) from src.dbo.t_sys_system"), "2");
+
+  // A good restore brings back the state of the backup.
+  ok("RESTORE DATABASE src FROM DISK = '" + bak + "' WITH REPLACE");
+  EXPECT_EQ(scalar("select count(*) from src.dbo.t_sys_system"), "1");
+}
+
+TEST_F(ServerTest, RestoreRefusedWhileInUseOrInATransaction) {
+  makeTemplate("busy");
+  std::string bak = (dir / "busy.bak").string();
+  ok("BACKUP DATABASE busy TO DISK = '" + bak + "'");
+  auto other = connect("sa", "pw", "busy");
+  EXPECT_EQ(run("RESTORE DATABASE busy FROM DISK = '" + bak + "' WITH REPLACE").errors(),
+            (std::vector<int>{3101, 3013}));
+  other->close();
+  EXPECT_EQ(run("begin tran RESTORE DATABASE busy FROM DISK = '" + bak + "' WITH REPLACE").errors(),
+            (std::vector<int>{3021, 3013}));
+  ok("rollback");
+}
+
+TEST_F(ServerTest, LoginsDatabasesAndCommittedDataSurviveARestart) {
+  makeTemplate("keep");
+  ok("sp_addlogin 'k','pw2'");
+  ok("insert keep.dbo.t_sys_system values ('v', null, 'x', null)");
+  session->close();
+  // An uncommitted change is lost with the session.
+  auto s2 = connect();
+  ok("begin tran insert keep.dbo.t_sys_system values ('lost', null, 'x', null)", s2.get());
+  s2.reset();
+  stopServer();
+  startServer();
+  session = connect();
+  ASSERT_TRUE(session);
+  EXPECT_TRUE(connect("k", "pw2"));
+  EXPECT_EQ(rows("select sys_var_id from keep.dbo.t_sys_system order by sys_var_id"),
+            (std::vector<std::vector<std::string>>{{"uniform_saleway"}, {"v"}}));
+}
+
+}  // namespace
+}  // namespace standin::test
