@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class QWidget;
 
@@ -23,6 +24,10 @@ class GraphicObject {
 
   // The product's name of this object's class ("w_main") or of the control ("cb_1").
   const std::string& ClassName() const { return class_name_; }
+  // Free text the product attaches to the object (its "tag").
+  const std::string& Tag() const { return tag_; }
+  void SetTag(std::string tag) { tag_ = std::move(tag); }
+
   // The object this one sits on; nullptr for a window without a parent window.
   virtual GraphicObject* Parent() const = 0;
 
@@ -34,6 +39,7 @@ class GraphicObject {
 
  private:
   std::string class_name_;
+  std::string tag_;
   std::map<std::string, std::function<long()>, std::less<>> user_events_;
 };
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
 #include <vector>
 
 #include "runtime/ui/window.h"
@@ -91,6 +92,10 @@ std::string QtFilterFromProduct(const std::string& filter) {
 
 int QtInteraction::MessageBox(const std::string& title, const std::string& text, Icon icon,
                               Buttons buttons, int default_button) {
+  if (!HaveGui()) {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    return default_button;
+  }
   QMessageBox box(IconOf(icon), Q(title), Q(text), QMessageBox::NoButton,
                   QApplication::activeWindow());
   const auto standard = ButtonsOf(buttons);
@@ -110,6 +115,7 @@ int QtInteraction::MessageBox(const std::string& title, const std::string& text,
 }
 
 void QtInteraction::Beep(int count) {
+  if (!HaveGui()) return;
   for (int i = 0; i < count; ++i) QApplication::beep();
 }
 
@@ -128,6 +134,7 @@ int QtInteraction::GetFileOpenName(const std::string& title, std::string& path, 
 }
 
 int QtInteraction::GetFolder(const std::string& title, std::string& path) {
+  if (!HaveGui()) return 0;
   const QString chosen =
       QFileDialog::getExistingDirectory(QApplication::activeWindow(), Q(title), Q(path));
   if (chosen.isEmpty()) return 0;

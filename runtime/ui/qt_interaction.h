@@ -1,4 +1,6 @@
-// hostrt::QtInteraction: the interaction service with real Qt dialogs (needs a QApplication).
+// hostrt::QtInteraction: the interaction service with real Qt dialogs. Without a QApplication
+// boxes are printed to stderr ("TITLE: TEXT") and answer with their default button, dialogs
+// count as cancelled and response windows cannot be opened (-1).
 #pragma once
 
 #include "runtime/ui/interaction.h"

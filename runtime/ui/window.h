@@ -8,7 +8,8 @@
 // interaction service. Close(window) runs closequery, then close. Open<W>() creates a window
 // that the runtime owns and deletes after it has closed; a window opened with Open(window) is
 // owned by the caller and must outlive its being open. The application's event loop runs while
-// any window is open (runtime/ui/application.h).
+// any window is open (runtime/ui/application.h). Windows and controls need a QApplication
+// (RunApplication creates one) and belong to the GUI thread.
 #pragma once
 
 #include <functional>
