@@ -48,16 +48,19 @@ std::string StandinServer::odbcDriverPath() {
 
 bool StandinServer::start() {
   if (pid_ > 0) return true;
-  std::string tmpl = (std::filesystem::temp_directory_path() / "standin-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) {
-    error_ = std::string("mkdtemp: ") + std::strerror(errno);
-    return false;
+  error_.clear();
+  if (workDir_.empty()) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "standin-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+      error_ = std::string("mkdtemp: ") + std::strerror(errno);
+      return false;
+    }
+    workDir_ = tmpl;
+    dataDir_ = workDir_ / "data";
+    registryFile_ = workDir_ / "registry.reg";
+    freetdsConf_ = workDir_ / "freetds.conf";
+    std::filesystem::create_directories(dataDir_);
   }
-  workDir_ = tmpl;
-  dataDir_ = workDir_ / "data";
-  registryFile_ = workDir_ / "registry.reg";
-  freetdsConf_ = workDir_ / "freetds.conf";
-  std::filesystem::create_directories(dataDir_);
 
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0) {

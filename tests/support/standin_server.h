@@ -10,7 +10,8 @@
 //   auto r = testsupport::runCommand(server.tsqlCommand(), "select 1\ngo\n");
 //
 // start() waits for the server's "listening on" line (no sleeps) and fails if the program
-// exits or does not report within 60 seconds. Not copyable; one server per object.
+// exits or does not report within 60 seconds. Not copyable; one server per object. Set
+// STANDIN_KEEP_DATA=1 to keep the work directory for a look after a failure.
 #pragma once
 
 #include <sys/types.h>
@@ -31,6 +32,12 @@ class StandinServer {
   StandinServer& operator=(const StandinServer&) = delete;
 
   bool start();
+  // Stops the server and starts it again on the same data directory (the port may change;
+  // the registry file and freetds.conf are rewritten).
+  bool restart() {
+    stop();
+    return start();
+  }
   // SIGTERM and wait; returns the program's exit status (0 on a clean stop, -1 if not running).
   int stop();
   // Kills the server without letting it clean up (for crash-recovery tests).

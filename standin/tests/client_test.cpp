@@ -1,0 +1,199 @@
+// Real clients against the sqlstandin program through the shared fixture: tsql, freebcp (in
+// and out, with and without keeping identity values), bsqldb, unixODBC isql and the ODBC
+// driver; and what survives a stop, a restart and a kill.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "standin/tests/odbc_client.h"
+#include "tests/support/command.h"
+#include "tests/support/standin_server.h"
+
+namespace standin::testing {
+namespace {
+
+using testsupport::runCommand;
+
+std::string readFile(const std::filesystem::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class ClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.start()) << server_.error(); }
+  ExecResult sql(const std::string& text) {
+    if (!odbc_) {
+      odbc_ = std::make_unique<OdbcClient>();
+      EXPECT_TRUE(odbc_->connect(server_.odbcConnectionString()));
+    }
+    return odbc_->exec(text);
+  }
+  std::vector<std::string> bcp(const std::string& table, const std::string& dir,
+                               const std::filesystem::path& file) {
+    return {"freebcp",
+            table,
+            dir,
+            file.string(),
+            "-c",
+            "-S",
+            "127.0.0.1:" + std::to_string(server_.port()),
+            "-U",
+            "sa",
+            "-P",
+            server_.saPassword()};
+  }
+  testsupport::StandinServer server_;
+  std::unique_ptr<OdbcClient> odbc_;
+};
+
+TEST_F(ClientTest, FixtureWritesTheAliasRegistryAndStopsCleanly) {
+  server_.addAlias("demo");
+  std::string reg = readFile(server_.registryFile());
+  std::string target = "\"DBMSSOCN,127.0.0.1," + std::to_string(server_.port()) + "\"";
+  EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo]"),
+            std::string::npos);
+  EXPECT_NE(reg.find("\"qdzt\"=" + target), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\"demo\"=" + target), std::string::npos) << reg;
+  EXPECT_EQ(std::string(getenv("HOSTRT_REGISTRY")), server_.registryFile().string());
+  EXPECT_EQ(server_.stop(), 0);
+}
+
+TEST_F(ClientTest, TsqlRunsStatementsAndReportsErrorsMidBatch) {
+  auto r = runCommand(server_.tsqlCommand(),
+                      "create table t (id int primary key, name varchar(10))\n"
+                      "insert into t values (1, '甲')\ngo\n"
+                      "insert into t values (1, 'dup')\ninsert into t values (2, '乙')\n"
+                      "select id, name from t order by id\ngo\n"
+                      "select * from missing\ngo\nexit\n",
+                      server_.clientEnv(), 120);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Msg 2627"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Msg 208"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("1\t甲"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2\t乙"), std::string::npos) << r.out;
+}
+
+TEST_F(ClientTest, TsqlWithAWrongPasswordFails) {
+  auto r = runCommand(server_.tsqlCommand("sa", "not-it"), "select 1\ngo\nexit\n",
+                      server_.clientEnv(), 120);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE((r.out + r.err).find("Login failed for user 'sa'"), std::string::npos);
+}
+
+TEST_F(ClientTest, FreebcpRoundTripKeepsValuesAndIdentityWhenAsked) {
+  const char* columns =
+      "(id int identity(1,1) primary key, name varchar(20) null, wide nvarchar(20) null, "
+      "amount decimal(12,2) null, price money null, at datetime null, ratio float null, "
+      "flag bit null, memo text null)";
+  ASSERT_TRUE(sql(std::string("create table bcp_a ") + columns).ok);
+  ASSERT_TRUE(sql(std::string("create table bcp_b ") + columns).ok);
+  std::filesystem::path in = server_.workDir() / "in.txt";
+  const std::string data =
+      "10\t中文名\t宽字符\t123.45\t9.9900\t2024-02-29 13:45:30.500\t0.25\t1\t长备注\n"
+      "20\t\t\t-0.01\t\t\t\t0\t\n";
+  std::ofstream(in, std::ios::binary) << data;
+
+  auto r = runCommand(
+      [&] {
+        auto c = bcp("bcp_a", "in", in);
+        c.push_back("-E");
+        return c;
+      }(),
+      "", server_.clientEnv(), 120);
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("2 rows copied"), std::string::npos) << r.out;
+  ExecResult ids = sql("select id from bcp_a order by id");
+  ASSERT_EQ(ids.sets.at(0).rows.size(), 2u);
+  EXPECT_EQ(ids.sets[0].rows[0][0], "10");
+  EXPECT_EQ(ids.sets[0].rows[1][0], "20");
+
+  std::filesystem::path out = server_.workDir() / "out.txt";
+  r = runCommand(bcp("bcp_a", "out", out), "", server_.clientEnv(), 120);
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(readFile(out), data);
+
+  // Without -E the server numbers the rows itself.
+  r = runCommand(bcp("bcp_b", "in", in), "", server_.clientEnv(), 120);
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  ids = sql("select id, name from bcp_b order by id");
+  ASSERT_EQ(ids.sets.at(0).rows.size(), 2u);
+  EXPECT_EQ(ids.sets[0].rows[0][0], "1");
+  EXPECT_EQ(ids.sets[0].rows[0][1], "中文名");
+  EXPECT_EQ(ids.sets[0].rows[1][0], "2");
+  EXPECT_FALSE(ids.sets[0].rows[1][1].has_value());
+}
+
+TEST_F(ClientTest, BsqldbAndIsqlPrintRows) {
+  ASSERT_TRUE(sql("create table b (id int, name varchar(10))").ok);
+  ASSERT_TRUE(sql("insert into b values (7, '七')").ok);
+  auto r = runCommand({"bsqldb", "-S", "127.0.0.1:" + std::to_string(server_.port()), "-U", "sa",
+                       "-P", server_.saPassword()},
+                      "select id, name from b\ngo\n", server_.clientEnv(), 120);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("七"), std::string::npos) << r.out;
+  r = runCommand({"isql", "-k", server_.odbcConnectionString(), "-b", "-d|"},
+                 "select id, name from b\n", server_.clientEnv(), 120);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("7|七"), std::string::npos) << r.out;
+}
+
+TEST_F(ClientTest, OdbcMetadataParametersAndPreparedStatements) {
+  ASSERT_TRUE(sql("create table m (id int identity(1,1) primary key, name nvarchar(30) not null, "
+                  "amount decimal(10,3) null, at datetime null)")
+                  .ok);
+  ExecResult ins = odbc_->exec("insert into m (name, amount, at) values (?, ?, ?)",
+                               {{SQL_WVARCHAR, "名字", 30},
+                                {SQL_DECIMAL, "-12.345", 10, 3},
+                                {SQL_TYPE_TIMESTAMP, "2001-02-03 04:05:06.007", 23, 3}});
+  ASSERT_TRUE(ins.ok) << ins.describe();
+  ASSERT_EQ(ins.rowCounts.size(), 1u);
+  EXPECT_EQ(ins.rowCounts[0], 1);
+  auto runs = odbc_->prepareAndRun("select name, amount, at from m where id = ?",
+                                   {{{SQL_INTEGER, "1"}}, {{SQL_INTEGER, "2"}}});
+  ASSERT_EQ(runs.size(), 2u);
+  ASSERT_TRUE(runs[0].ok) << runs[0].describe();
+  ASSERT_EQ(runs[0].sets.at(0).rows.size(), 1u);
+  EXPECT_EQ(runs[0].sets[0].rows[0][0], "名字");
+  EXPECT_EQ(runs[0].sets[0].rows[0][1], "-12.345");
+  EXPECT_EQ(runs[0].sets[0].rows[0][2], "2001-02-03 04:05:06.007");
+  EXPECT_TRUE(runs[1].sets.at(0).rows.empty());
+  ExecResult d;
+  ResultSet described = odbc_->describe("select id, name from m", {}, &d);
+  ASSERT_EQ(described.columns.size(), 2u) << d.describe();
+  EXPECT_EQ(described.columns[0].name, "id");
+  EXPECT_FALSE(described.columns[0].nullable);
+  EXPECT_EQ(described.columns[1].sqlType, SQL_WVARCHAR);
+  EXPECT_EQ(described.columns[1].size, 30u);
+}
+
+TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {
+  ASSERT_TRUE(sql("create table keep (id int primary key)").ok);
+  ASSERT_TRUE(sql("insert into keep values (1)").ok);
+  OdbcClient open;
+  ASSERT_TRUE(open.connect(server_.odbcConnectionString()));
+  ASSERT_TRUE(open.setAutocommit(false));
+  ASSERT_TRUE(open.exec("insert into keep values (2)").ok);
+  odbc_.reset();
+  EXPECT_EQ(server_.stop(), 0);
+  ASSERT_TRUE(server_.start()) << server_.error();
+  ExecResult r = sql("select id from keep order by id");
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "1");
+
+  ASSERT_TRUE(sql("insert into keep values (3)").ok);
+  odbc_.reset();
+  server_.kill();
+  ASSERT_TRUE(server_.start()) << server_.error();
+  r = sql("select count(*) from keep");
+  EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "2") << r.describe();
+}
+
+}  // namespace
+}  // namespace standin::testing
