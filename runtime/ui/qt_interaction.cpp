@@ -18,6 +18,12 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// Without a GUI application there is no one to ask: boxes go to stderr and answer with their
+// default button, dialogs count as cancelled, windows cannot open.
+bool HaveGui() {
+  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
 std::vector<QMessageBox::StandardButton> ButtonsOf(Buttons buttons) {
   switch (buttons) {
     case Buttons::OK:
