@@ -480,7 +480,10 @@ Value Evaluator::arithmetic(const std::string& op, const Value& a, const Value& 
     }
   } else if (op == "/") {
     if (q.m == 0) divZero();
-    int sc = std::max(6, p.scale);
+    // Enough fractional digits for the result type (at least 6), within 128 bits.
+    int divisorPrecision = y.kind == Value::Kind::Int ? 10 : std::max(q.digits(), q.scale);
+    int sc = std::max(6, p.scale + divisorPrecision + 1);
+    while (sc > 6 && p.digits() + sc + q.scale - p.scale > 37) --sc;
     // p / q at scale sc: (p.m * 10^(sc + q.scale - p.scale)) / q.m, rounded.
     int shift = sc + q.scale - p.scale;
     __int128 num = p.m;
@@ -527,6 +530,7 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
   if (fn == "isnull") {
     need(2);
     if (!a[0].isNull()) return a[0];
+    if (e.args[0]->kind == ExprKind::Literal) return a[1];
     return convertValue(a[1], typeOf(*e.args[0], s), false);
   }
   if (fn == "coalesce") {
@@ -994,6 +998,9 @@ SqlType Evaluator::typeOf(const Expr& e, const Scope& s) {
         return t;
       }
       if (fn == "min" || fn == "max") return arg(0);
+      if (fn == "isnull" && e.args.size() > 1 && e.args[0]->kind == ExprKind::Literal &&
+          e.args[0]->lit.isNull())
+        return arg(1);
       if (fn == "isnull" || fn == "nullif") return arg(0);
       if (fn == "coalesce") {
         SqlType best = arg(0);

@@ -392,11 +392,11 @@ int64_t daysFromCivil(int y, unsigned m, unsigned d) {
   const unsigned yoe = unsigned(y - era * 400);
   const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + int64_t(doe) - 719468 - 693596;  // 1900-01-01 is day 0
+  return era * 146097 + int64_t(doe) - 719468 + 25567;  // 1900-01-01 is day 0
 }
 
 void civilFromDays(int64_t days, int* y, unsigned* m, unsigned* d) {
-  int64_t z = days + 693596 + 719468;
+  int64_t z = days - 25567 + 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const unsigned doe = unsigned(z - era * 146097);
   const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;

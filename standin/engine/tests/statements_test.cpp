@@ -1,17 +1,284 @@
+// Statement semantics through the session API: types and their checks, identity values,
+// keys, triggers, queries and built-in functions.
 #include "standin/engine/tests/engine_fixture.h"
 
 namespace standin::test {
 namespace {
 
+using Rows = std::vector<std::vector<std::string>>;
+
 class StatementsTest : public EngineTest {};
 
-TEST_F(StatementsTest, Smoke) {
-  ok("create table t (id int identity(1,1) primary key, name varchar(10) not null, amt "
-     "decimal(18,4) default 0)");
-  ok("insert into t (name, amt) values ('a', 1.5), ('B', 2.25)");
-  EXPECT_EQ(rows("select id, name, amt from t order by id"),
-            (std::vector<std::vector<std::string>>{{"1", "a", "1.5000"}, {"2", "B", "2.2500"}}));
-  EXPECT_EQ(scalar("select count(*) from t where name = 'b'"), "1");
+TEST_F(StatementsTest, CharDataIsCheckedInGbkBytesPaddedAndComparedWithoutCase) {
+  ok("create table c (v varchar(4), f char(4), n nvarchar(2))");
+  ok("insert c values ('中文', 'ab', N'中文')");
+  auto r = run("insert c values ('中文x', 'a', N'a')");
+  EXPECT_EQ(r.errors(), std::vector<int>{8152});
+  EXPECT_TRUE(r.hasMessage(3621));
+  EXPECT_EQ(run("insert c values ('a', 'a', N'中文字')").errors(), std::vector<int>{8152});
+  // Trailing blanks beyond the length are dropped silently.
+  ok("insert c values ('abcd   ', 'x', null)");
+  EXPECT_EQ(rows("select f, datalength(v), len(f) from c where v = '中文'"),
+            (Rows{{"ab  ", "4", "2"}}));
+  EXPECT_EQ(scalar("select count(*) from c where f = 'AB' and v <> 'X'"), "1");
+  EXPECT_EQ(scalar("select v from c where v like 'ABC%'"), "abcd");
+}
+
+TEST_F(StatementsTest, NumbersAreExactAndRangeChecked) {
+  ok("create table n (d decimal(18,4), m money, t tinyint, i int, s smallmoney)");
+  ok("insert n values (12345678901234.5678, 922337203685477.5807, 255, 2147483647, 1.23456)");
+  EXPECT_EQ(rows("select d, m, s from n"),
+            (Rows{{"12345678901234.5678", "922337203685477.5807", "1.2346"}}));
+  EXPECT_EQ(scalar("select d * 2 + 0.0001 from n"), "24691357802469.1357");
+  EXPECT_EQ(run("insert n (t) values (256)").errors(), std::vector<int>{220});
+  EXPECT_EQ(run("insert n (i) values (2147483648)").errors(), std::vector<int>{8115});
+  EXPECT_EQ(run("insert n (d) values (123456789012345.1)").errors(), std::vector<int>{8115});
+  ok("insert n (d) values (1.00005)");
+  EXPECT_EQ(scalar("select d from n where d < 2"), "1.0001");
+  EXPECT_EQ(scalar("select sum(d) from n"), "12345678901235.5679");
+  EXPECT_EQ(scalar("select cast(10 as decimal(5,2)) / 3"), "3.3333333333333");
+  EXPECT_EQ(run("select 1 / 0").errors(), std::vector<int>{8134});
+}
+
+TEST_F(StatementsTest, DatetimesRoundToTicksAndConvertWithStyles) {
+  ok("create table d (t datetime, s smalldatetime)");
+  ok("insert d values ('2024-02-29 23:59:59.998', '2024-02-29 10:20:29.998')");
+  ok("insert d values ('20240301 00:00:00.002', '2024-03-01 10:20:29')");
+  EXPECT_EQ(rows("select t, s from d order by t"),
+            (Rows{{"2024-02-29 23:59:59.997", "2024-02-29 10:21:00.000"},
+                  {"2024-03-01 00:00:00.003", "2024-03-01 10:20:00.000"}}));
+  EXPECT_EQ(rows("select convert(varchar(19), t, 120), convert(char(8), t, 112), "
+                 "convert(varchar(10), t, 23) from d where t > '2024-03-01'"),
+            (Rows{{"2024-03-01 00:00:00", "20240301", "2024-03-01"}}));
+  EXPECT_EQ(scalar("select datediff(day, '2024-02-28', t) from d where t < '2024-03-01'"), "1");
+  EXPECT_EQ(scalar("select convert(varchar(10), dateadd(day, 1, t), 23) from d where "
+                   "month(t) = 2"),
+            "2024-03-01");
+  auto bad = run("insert d (t) values ('2024-13-01') select 1");
+  EXPECT_EQ(bad.errors(), std::vector<int>{241});
+  EXPECT_TRUE(bad.sets.empty()) << "a conversion error ends the batch";
+}
+
+TEST_F(StatementsTest, IdentityValuesFollowSqlServerRules) {
+  ok("create table i (id int identity(10, 5) not null, v varchar(5))");
+  ok("insert i (v) values ('a') insert i (v) values ('b')");
+  EXPECT_EQ(scalar("select @@identity"), "15");
+  auto r = run("insert i (id, v) values (1, 'x')");
+  EXPECT_EQ(r.errors(), std::vector<int>{544});
+  EXPECT_EQ(r.text(544),
+            "Cannot insert explicit value for identity column in table 'i' when "
+            "IDENTITY_INSERT is set to OFF.");
+  ok("set identity_insert i on insert i (id, v) values (100, 'c') set identity_insert i off");
+  ok("insert i (v) values ('d')");
+  EXPECT_EQ(rows("select id from i order by id"), (Rows{{"10"}, {"15"}, {"100"}, {"105"}}));
+  ok("truncate table i");
+  ok("insert i (v) values ('e')");
+  EXPECT_EQ(scalar("select id from i"), "10");
+  EXPECT_EQ(run("update i set id = 3").errors(), std::vector<int>{8102});
+}
+
+TEST_F(StatementsTest, KeyAndNullViolationsEndOnlyTheStatement) {
+  ok("create table p (id int not null, code varchar(10), constraint PK_p primary key (id))");
+  ok("create unique index ux_code on p (code)");
+  ok("insert p values (1, 'a')");
+  auto r =
+      run("insert p values (1, 'b') insert p values (2, 'A') insert p values (null, 'z') "
+          "insert p values (3, 'c')");
+  EXPECT_EQ(r.errors(), (std::vector<int>{2627, 2601, 515}));
+  EXPECT_EQ(r.text(2627),
+            "Violation of PRIMARY KEY constraint 'PK_p'. Cannot insert duplicate key in object "
+            "'dbo.p'. The duplicate key value is (1).");
+  EXPECT_EQ(rows("select id from p order by id"), (Rows{{"1"}, {"3"}}));
+  // A multi-row insert is all or nothing.
+  EXPECT_EQ(run("insert p values (4, 'd'), (1, 'e')").errors(), std::vector<int>{2627});
+  EXPECT_EQ(scalar("select count(*) from p"), "2");
+}
+
+TEST_F(StatementsTest, ForeignKeysRefuseOrphansAndTruncate) {
+  ok("create table parent (id int primary key)");
+  ok("create table child (id int, pid int references parent(id))");
+  ok("insert parent values (1) insert child values (1, 1)");
+  EXPECT_EQ(run("insert child values (2, 9)").errors(), std::vector<int>{547});
+  EXPECT_EQ(run("delete parent").errors(), std::vector<int>{547});
+  EXPECT_EQ(run("Truncate Table parent").errors(), std::vector<int>{4712});
+  ok("Truncate Table child");
+  EXPECT_EQ(scalar("select count(*) from child"), "0");
+}
+
+TEST_F(StatementsTest, TriggersSeeInsertedAndDeletedAndCanBeSwitchedOff) {
+  ok("create table acct (id int primary key, bal money)");
+  ok("create table audit_log (id int, old_bal money, new_bal money, what varchar(10))");
+  ok("CREATE TRIGGER tr_acct ON acct FOR INSERT, UPDATE, DELETE AS\n"
+     "insert audit_log select i.id, d.bal, i.bal, 'upd' from inserted i join deleted d on "
+     "i.id = d.id\n"
+     "insert audit_log select id, null, bal, 'ins' from inserted where id not in (select id "
+     "from deleted)\n"
+     "insert audit_log select id, bal, null, 'del' from deleted where id not in (select id "
+     "from inserted)");
+  auto ins = ok("insert acct values (1, 10), (2, 20)");
+  EXPECT_EQ(ins.dones.back().count, 2u);
+  EXPECT_EQ(scalar("select @@rowcount"), "2") << "the trigger's statements do not change it";
+  ok("update acct set bal = bal + 1 where id = 2");
+  EXPECT_EQ(scalar("select @@rowcount"), "1");
+  auto upd = ok("update acct set bal = bal * 2");
+  EXPECT_EQ(upd.dones.size(), 1u) << "trigger statements report nothing";
+  EXPECT_EQ(upd.dones.back().count, 2u);
+  ok("delete acct where id = 1");
+  EXPECT_EQ(rows("select id, old_bal, new_bal, what from audit_log where what <> 'upd' order by "
+                 "what, id"),
+            (Rows{{"1", "20.0000", "NULL", "del"},
+                  {"1", "NULL", "10.0000", "ins"},
+                  {"2", "NULL", "20.0000", "ins"}}));
+  EXPECT_EQ(scalar("select count(*) from audit_log where what = 'upd'"), "3");
+
+  // Switched off inside a transaction that is rolled back: the trigger is on again.
+  ok("begin tran ALTER TABLE acct disable TRIGGER all rollback");
+  ok("insert acct values (3, 0)");
+  EXPECT_EQ(scalar("select count(*) from audit_log where id = 3"), "1");
+  ok("ALTER TABLE acct disable TRIGGER all");
+  ok("insert acct values (4, 0)");
+  EXPECT_EQ(scalar("select count(*) from audit_log where id = 4"), "0");
+  ok("ALTER TABLE acct enable TRIGGER all");
+  ok("insert acct values (5, 0)");
+  EXPECT_EQ(scalar("select count(*) from audit_log where id = 5"), "1");
+}
+
+TEST_F(StatementsTest, AFailingTriggerUndoesItsStatement) {
+  ok("create table a (id int)");
+  ok("create table b (id int primary key)");
+  ok("create trigger tr_a on a for insert as insert b select id from inserted");
+  ok("insert a values (1)");
+  EXPECT_EQ(run("insert a values (1)").errors(), std::vector<int>{2627});
+  EXPECT_EQ(scalar("select count(*) from a"), "1");
+}
+
+TEST_F(StatementsTest, QueriesJoinGroupOrderAndLimit) {
+  ok("create table dish (id int, name nvarchar(20), price decimal(10,2), kind char(2))");
+  ok("create table kind (code char(2), label varchar(10))");
+  ok("insert dish values (1, N'鱼', 12.50, 'A'), (2, N'鸡', 8.00, 'A'), (3, N'汤', 5.25, 'B'), "
+     "(4, N'饭', 1.00, 'C')");
+  ok("insert kind values ('a', 'main'), ('B', 'soup')");
+  EXPECT_EQ(rows("select k.label, count(*), sum(d.price), max(d.name) from dish d inner join "
+                 "kind k on d.kind = k.code group by k.label having count(*) > 0 order by 2 "
+                 "desc"),
+            (Rows{{"main", "2", "20.50", "鸡"}, {"soup", "1", "5.25", "汤"}}));
+  EXPECT_EQ(rows("select d.id, k.label from dish d left join kind k on k.code = d.kind where "
+                 "k.label is null"),
+            (Rows{{"4", "NULL"}}));
+  EXPECT_EQ(rows("select top 2 id from dish order by price desc"), (Rows{{"1"}, {"2"}}));
+  EXPECT_EQ(rows("select distinct kind from dish where id in (1, 2, 3) order by kind"),
+            (Rows{{"A "}, {"B "}}));
+  EXPECT_EQ(rows("select id from dish a where exists (select * from kind where code = a.kind) "
+                 "and price between 5 and 10 order by id"),
+            (Rows{{"2"}, {"3"}}));
+  EXPECT_EQ(rows("select id, case when price > 10 then 'dear' when price > 5 then 'fair' else "
+                 "'cheap' end as c from dish, kind where kind.code = dish.kind and kind.code = "
+                 "'A' order by c"),
+            (Rows{{"1", "dear"}, {"2", "fair"}}));
+  EXPECT_EQ(scalar("select avg(price) from dish"), "6.687500");
+  EXPECT_EQ(scalar("select count(*) from dish where price > (select min(price) from dish)"), "3");
+  auto bad = run("select nope from dish");
+  EXPECT_EQ(bad.errors(), std::vector<int>{207});
+  EXPECT_EQ(run("select * from nothere select 1").errors(), std::vector<int>{208});
+}
+
+TEST_F(StatementsTest, BuiltInFunctions) {
+  EXPECT_EQ(rows("select stuff('A24010100001', 2, 6, '250101'), upper(ltrim(rtrim('  ab  '))), "
+                 "substring('abcdef', 2, 3), isnull(null, 'x'), replace('aXbx', 'x', '-'), "
+                 "charindex('c', 'abcabc', 4), left('中文字', 2), right('abc', 5), "
+                 "len('ab  '), datalength(N'ab'), abs(-2.5), round(2.345, 2), "
+                 "'系统变量' + N'x'"),
+            (Rows{{"A25010100001", "AB", "bcd", "x", "a-b-", "6", "中文", "abc", "2", "4", "2.5",
+                   "2.350", "系统变量x"}}));
+  EXPECT_EQ(scalar("select db_name()"), "master");
+  EXPECT_EQ(scalar("select @@trancount"), "0");
+  EXPECT_EQ(scalar("select @@spid"), std::to_string(session->spid()));
+  EXPECT_EQ(scalar("select cast('12' as int) + 1"), "13");
+  EXPECT_EQ(run("select cast('x1' as int)").errors(), std::vector<int>{245});
+  EXPECT_EQ(scalar("select convert(varchar(10), getdate(), 120)").size(), 10u);
+}
+
+TEST_F(StatementsTest, SystemVariableStatementsOfTheLibrary) {
+  ok("create table t_sys_system (sys_var_id varchar(30) not null primary key, sys_var_name "
+     "varchar(60), sys_var_value varchar(100), sys_ver_flag varchar(10))");
+  std::vector<Param> p(3);
+  p[0].name = "@P1";
+  p[0].type = SqlType{TypeId::VarChar, 30, 0, 0};
+  p[0].value = Value::text("uniform_saleway");
+  p[1] = p[0];
+  p[1].name = "@P2";
+  p[2] = p[0];
+  p[2].name = "@P3";
+  p[2].value = Value::text("0");
+  RecordingSink ins;
+  session->executeWithParams(
+      "INSERT t_sys_system ( sys_var_id , sys_var_name , sys_var_value ) Values ( @P1 , "
+      "'系统变量' + @P2 , @P3 )",
+      p, false, ins);
+  EXPECT_TRUE(ins.errors().empty());
+  ASSERT_EQ(ins.dones.size(), 1u);
+  EXPECT_TRUE(ins.dones[0].countValid);
+  EXPECT_EQ(ins.dones[0].count, 1u);
+  std::vector<Param> q(1, p[0]);
+  q[0].value = Value::text(" UNIFORM_saleway ");
+  RecordingSink sel;
+  session->executeWithParams(
+      "SELECT sys_var_value FROM t_sys_system WHERE Upper ( LTRIM ( RTRIM ( sys_var_id ) ) ) "
+      "=Upper ( LTRIM ( RTRIM ( @P1 ) ) )",
+      q, false, sel);
+  ASSERT_EQ(sel.sets.size(), 1u);
+  ASSERT_EQ(sel.sets[0].rows.size(), 1u);
+  EXPECT_EQ(sel.sets[0].rows[0][0].s, "0");
+  EXPECT_EQ(scalar("select sys_var_name from t_sys_system"), "系统变量uniform_saleway");
+
+  // Describing without running: metadata of the table's columns.
+  RecordingSink meta;
+  session->executeWithParams("SELECT * FROM t_sys_system", {}, true, meta);
+  ASSERT_EQ(meta.sets.size(), 1u);
+  EXPECT_TRUE(meta.sets[0].rows.empty());
+  ASSERT_EQ(meta.sets[0].cols.size(), 4u);
+  EXPECT_EQ(meta.sets[0].cols[0].type.id, TypeId::VarChar);
+  EXPECT_EQ(meta.sets[0].cols[0].type.length, 30);
+  EXPECT_FALSE(meta.sets[0].cols[0].nullable);
+}
+
+TEST_F(StatementsTest, RedatingUpdateWithBoundDate) {
+  ok("create table cybr_u_tmp_orderdish (ch_billno varchar(12), ch_payno varchar(12) null, "
+     "dt_operdate datetime)");
+  ok("insert cybr_u_tmp_orderdish values ('B2301010001', null, '2023-01-01')");
+  std::vector<Param> p(1);
+  p[0].name = "@P1";
+  p[0].type = SqlType{TypeId::VarChar, 6, 0, 0};
+  p[0].value = Value::text("250304");
+  RecordingSink s;
+  session->executeWithParams(
+      "update cybr_u_tmp_orderdish set ch_billno = stuff(ch_billno, 2, 6, @P1), ch_payno = "
+      "stuff(ch_payno, 2, 6, @P1), dt_operdate = getdate()",
+      p, false, s);
+  EXPECT_TRUE(s.errors().empty());
+  EXPECT_EQ(rows("select ch_billno, ch_payno, year(dt_operdate) >= 2024 from "
+                 "cybr_u_tmp_orderdish"),
+            (Rows{{"B2503040001", "NULL", "1"}}));
+}
+
+TEST_F(StatementsTest, ResultMetadataDescribesColumns) {
+  ok("create table m (id int identity primary key, code char(3) not null, amt decimal(12,3), "
+     "memo text)");
+  auto r = ok("set fmtonly on select * from m set fmtonly off");
+  ASSERT_EQ(r.sets.size(), 1u);
+  const auto& c = r.sets[0].cols;
+  ASSERT_EQ(c.size(), 4u);
+  EXPECT_TRUE(c[0].identity);
+  EXPECT_FALSE(c[0].nullable);
+  EXPECT_EQ(c[1].type.id, TypeId::Char);
+  EXPECT_EQ(c[1].type.length, 3);
+  EXPECT_EQ(c[2].type.precision, 12);
+  EXPECT_EQ(c[2].type.scale, 3);
+  EXPECT_EQ(c[3].type.id, TypeId::Text);
+  EXPECT_EQ(c[3].table, "m");
+  auto e = ok("select id + 1 as nxt, amt * 2 from m");
+  EXPECT_EQ(e.sets[0].cols[0].name, "nxt");
+  EXPECT_EQ(e.sets[0].cols[1].type.id, TypeId::Decimal);
 }
 
 }  // namespace
