@@ -192,54 +192,79 @@ class Replay:
         return self.db.execute(f"SELECT count(*) FROM {table} WHERE {where}").fetchone()[0]
 
 
-def read_checks(path):
-    """Statements of a check file with their expectations: (line, sql, kind, value)."""
-    out, lines, expect, start = [], [], None, 0
-    for n, line in enumerate(path.read_text(encoding="utf-8").splitlines(), start=1):
-        s = line.strip()
-        if not lines and s.startswith("--"):
-            m = re.match(r"--\s*expect(\s+error)?:\s*(.*)$", s)
-            if m:
-                expect = ("error" if m.group(1) else "value", m.group(2).strip())
+class Batch:
+    def __init__(self, line, sql):
+        self.line = line
+        self.sql = sql
+        self.errors = []  # expected error numbers
+        self.rows = None  # expected rows of the result set, as lists of text (None for NULL)
+
+
+def read_case(path):
+    """Batches of a case file with what each must give. Only what our files use is read:
+    '#' comments, GO, '-- expect error N', '-- expect rows' ... '-- end'."""
+    batches, sql, start, rows = [], [], 0, None
+    for n, raw in enumerate(path.read_text(encoding="utf-8").splitlines(), start=1):
+        t = raw.strip()
+        if rows is not None:
+            if t == "-- end":
+                rows = None
+            else:
+                rows.append([None if c == "NULL" else c for c in raw.split("\t")])
             continue
-        if not lines and not s:
+        if not sql and (not t or t.startswith("#")):
             continue
-        if not lines:
+        if t.lower() == "go":
+            if not "".join(sql).strip():
+                raise AssertionError(f"{path.name}:{n}: GO without statements")
+            batches.append(Batch(start, "\n".join(sql)))
+            sql = []
+            continue
+        m = re.match(r"--\s+expect\s+(\w+)\s*(\d*)$", t)
+        if m:
+            if sql or not batches:
+                raise AssertionError(f"{path.name}:{n}: expectation without a batch before it")
+            if m.group(1) == "error":
+                batches[-1].errors.append(int(m.group(2)))
+            elif m.group(1) == "rows":
+                batches[-1].rows = rows = []
+            else:
+                raise AssertionError(f"{path.name}:{n}: expectation not handled here: {t}")
+            continue
+        if re.match(r"--\s+(session|autocommit|commit|rollback|end)\b", t):
+            raise AssertionError(f"{path.name}:{n}: directive not handled here: {t}")
+        if not sql:
             start = n
-        lines.append(line)
-        if s.endswith(";"):
-            kind, value = expect or ("ok", None)
-            out.append((start, "\n".join(lines).rstrip().rstrip(";"), kind, value))
-            lines, expect = [], None
-    if lines:
-        raise AssertionError(f"{path.name}: statement without a closing semicolon at {start}")
-    return out
+        sql.append(raw)
+    if rows is not None or "".join(sql).strip():
+        raise AssertionError(f"{path.name}: unterminated rows block or statements without GO")
+    return batches
 
 
 def run_checks(testcase, path, replay=None):
     replay = replay or Replay()
-    checks = read_checks(path)
-    testcase.assertTrue(checks, f"{path.name} holds no statements")
-    for line, sql, kind, value in checks:
-        where = f"{path.name}:{line}"
-        if kind == "error":
-            with testcase.assertRaises(ServerError, msg=f"{where} should fail") as cm:
-                replay.execute(sql)
-            testcase.assertEqual(cm.exception.number, int(value), where)
-            continue
+    batches = read_case(path)
+    testcase.assertTrue(batches, f"{path.name} holds no statements")
+    for b in batches:
+        where = f"{path.name}:{b.line}"
+        sql = ms.strip_comments(b.sql).strip()
         try:
             result = replay.execute(sql)
         except ServerError as e:
-            testcase.fail(f"{where}: {e}\n{sql}")
-        if kind == "value":
-            testcase.assertEqual(len(result), 1, f"{where}: one row expected, got {result}")
-            testcase.assertEqual(str(result[0][0]), value, where)
+            if e.number not in b.errors:
+                testcase.fail(f"{where}: unexpected error {e}\n{sql}")
+            continue
+        if b.errors:
+            testcase.fail(f"{where}: expected error {b.errors}, the batch succeeded\n{sql}")
+        if b.rows is not None:
+            got = [[None if v is None else str(v) for v in row] for row in result]
+            testcase.assertEqual(got, b.rows, where)
     return replay
 
 
 def redating_statements():
-    return [sql for _, sql, kind, _ in read_checks(CHECKS / "redate.sql")
-            if re.match(r"update\s", sql, re.I)]
+    return [ms.strip_comments(b.sql).strip() for b in read_case(CHECKS / "redate.case")
+            if re.match(r"\s*update\s", ms.strip_comments(b.sql), re.I)]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -345,27 +370,35 @@ class SchemaShape(unittest.TestCase):
 
 class CheckFiles(unittest.TestCase):
     def test_tables(self):
-        run_checks(self, CHECKS / "tables.sql")
+        run_checks(self, CHECKS / "tables.case")
 
     def test_triggers(self):
-        run_checks(self, CHECKS / "triggers.sql")
+        run_checks(self, CHECKS / "triggers.case")
 
     def test_redate(self):
-        run_checks(self, CHECKS / "redate.sql")
+        run_checks(self, CHECKS / "redate.case")
 
     def test_keys(self):
-        replay = run_checks(self, CHECKS / "keys.sql")
+        replay = run_checks(self, CHECKS / "keys.case")
         # the triggers were off: the price table's row left no history behind
         self.assertEqual(replay.count("t_m_member_log"), 0)
         self.assertEqual(replay.count("cybr_u_tmp_orderdish_audit"), 0)
         self.assertEqual(replay.count("t_st_material_price_audit"), 0)
 
     def test_a_wrong_expectation_is_reported(self):
+        wrong = {
+            "value": "SELECT count(*) FROM t_m_member_log\nGO\n-- expect rows\n1\n-- end\n",
+            "missing error": "SELECT count(*) FROM t_m_member_log\nGO\n-- expect error 2627\n",
+            "unlisted error": "SELECT count(*) FROM no_such_table\nGO\n",
+            "no GO": "SELECT 1\n",
+        }
         with tempfile.TemporaryDirectory() as d:
-            p = Path(d) / "wrong.sql"
-            p.write_text("-- expect: 1\nSELECT count(*) FROM t_m_member_log;\n", encoding="utf-8")
-            with self.assertRaises(AssertionError):
-                run_checks(self, p)
+            for what, text in wrong.items():
+                with self.subTest(what):
+                    p = Path(d) / "wrong.case"
+                    p.write_text(text, encoding="utf-8")
+                    with self.assertRaises(AssertionError):
+                        run_checks(self, p)
 
 
 class SampleData(unittest.TestCase):
