@@ -496,13 +496,8 @@ void Connection::done(const Done& d) {
 
 void Connection::databaseChanged(const std::string& oldName, const std::string& newName) {
   writePendingDone(true);
+  // The engine follows this with its own message 5701.
   TokenWriter::envText(channel_.out(), 1, newName, oldName);
-  Message m;
-  m.number = 5701;
-  m.state = 1;
-  m.severity = 0;
-  m.text = "Changed database context to '" + newName + "'.";
-  TokenWriter::message(channel_.out(), m);
 }
 
 void Connection::transaction(TxEvent ev, uint64_t descriptor) {

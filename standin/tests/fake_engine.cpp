@@ -107,6 +107,11 @@ class FakeSession : public Session {
       std::string old = db_;
       db_ = std::string(sql.substr(sql.find_first_not_of(' ', 4)));
       sink.databaseChanged(old, db_);
+      Message m;
+      m.number = 5701;
+      m.severity = 0;
+      m.text = "Changed database context to '" + db_ + "'.";
+      sink.message(m);
     } else if (s == "begin tran") {
       beginTransaction(sink);
       return;
