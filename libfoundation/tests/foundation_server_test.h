@@ -3,7 +3,9 @@
 // qdzt / kestrum (server role sysadmin), reached through the client alias "qdzt" (and
 // "(LOCAL)") of the test's registry file. Every test gets an empty t_sys_system, fresh
 // gvar / gfunc / sqlca, a scripted operator and a registry key of its own in gvar->regkey
-// that names the database.
+// that names the database. With HOSTRT_TEST_SERVER ("host,port"), HOSTRT_TEST_LOGIN and
+// HOSTRT_TEST_PASSWORD set, the same tests run against that SQL Server instead (the database
+// is made afresh and dropped at the end; an existing login qdzt must have the password kestrum).
 #pragma once
 
 #include <gtest/gtest.h>
