@@ -6,20 +6,27 @@ server's rules for char data (lengths in GBK bytes, comparison case-insensitive 
 trailing blanks), the triggers as row triggers over the same INSERT ... SELECT bodies,
 DISABLE/ENABLE TRIGGER ALL as dropping and re-creating them inside the running transaction.
 The check files in test_sql/ and the sample files are run against it. Column types, which
-SQLite does not enforce, are checked from the parsed schema.
+SQLite does not enforce, are checked from the parsed schema. When a sqlstandin program is
+built (build/bin/sqlstandin, or the path in SQLSTANDIN), the check files also run on it through
+tsql (run_checks.py).
 
 Run: python3 -m unittest discover -s demo -p 'test_*.py'
 """
 
+import contextlib
 import copy
 import datetime as dt
+import io
+import os
 import re
+import shutil
 import sqlite3
 import tempfile
 import unittest
 from pathlib import Path
 
 import make_sample as ms
+import run_checks as rc
 
 HERE = Path(__file__).resolve().parent
 CHECKS = HERE / "test_sql"
@@ -192,58 +199,9 @@ class Replay:
         return self.db.execute(f"SELECT count(*) FROM {table} WHERE {where}").fetchone()[0]
 
 
-class Batch:
-    def __init__(self, line, sql):
-        self.line = line
-        self.sql = sql
-        self.errors = []  # expected error numbers
-        self.rows = None  # expected rows of the result set, as lists of text (None for NULL)
-
-
-def read_case(path):
-    """Batches of a case file with what each must give. Only what our files use is read:
-    '#' comments, GO, '-- expect error N', '-- expect rows' ... '-- end'."""
-    batches, sql, start, rows = [], [], 0, None
-    for n, raw in enumerate(path.read_text(encoding="utf-8").splitlines(), start=1):
-        t = raw.strip()
-        if rows is not None:
-            if t == "-- end":
-                rows = None
-            else:
-                rows.append([None if c == "NULL" else c for c in raw.split("\t")])
-            continue
-        if not sql and (not t or t.startswith("#")):
-            continue
-        if t.lower() == "go":
-            if not "".join(sql).strip():
-                raise AssertionError(f"{path.name}:{n}: GO without statements")
-            batches.append(Batch(start, "\n".join(sql)))
-            sql = []
-            continue
-        m = re.match(r"--\s+expect\s+(\w+)\s*(\d*)$", t)
-        if m:
-            if sql or not batches:
-                raise AssertionError(f"{path.name}:{n}: expectation without a batch before it")
-            if m.group(1) == "error":
-                batches[-1].errors.append(int(m.group(2)))
-            elif m.group(1) == "rows":
-                batches[-1].rows = rows = []
-            else:
-                raise AssertionError(f"{path.name}:{n}: expectation not handled here: {t}")
-            continue
-        if re.match(r"--\s+(session|autocommit|commit|rollback|end)\b", t):
-            raise AssertionError(f"{path.name}:{n}: directive not handled here: {t}")
-        if not sql:
-            start = n
-        sql.append(raw)
-    if rows is not None or "".join(sql).strip():
-        raise AssertionError(f"{path.name}: unterminated rows block or statements without GO")
-    return batches
-
-
 def run_checks(testcase, path, replay=None):
     replay = replay or Replay()
-    batches = read_case(path)
+    batches = rc.read_case(path)
     testcase.assertTrue(batches, f"{path.name} holds no statements")
     for b in batches:
         where = f"{path.name}:{b.line}"
@@ -263,7 +221,7 @@ def run_checks(testcase, path, replay=None):
 
 
 def redating_statements():
-    return [ms.strip_comments(b.sql).strip() for b in read_case(CHECKS / "redate.case")
+    return [ms.strip_comments(b.sql).strip() for b in rc.read_case(CHECKS / "redate.case")
             if re.match(r"\s*update\s", ms.strip_comments(b.sql), re.I)]
 
 
@@ -397,7 +355,7 @@ class CheckFiles(unittest.TestCase):
                 with self.subTest(what):
                     p = Path(d) / "wrong.case"
                     p.write_text(text, encoding="utf-8")
-                    with self.assertRaises(AssertionError):
+                    with self.assertRaises((AssertionError, rc.CaseError)):
                         run_checks(self, p)
 
 
@@ -501,6 +459,38 @@ class SampleData(unittest.TestCase):
         finally:
             ms.DATA = saved
         ms.build_all(self.schema)
+
+
+def standin_binary():
+    path = Path(os.environ.get("SQLSTANDIN", HERE.parent / "build" / "bin" / "sqlstandin"))
+    return path if path.is_file() and shutil.which("tsql") else None
+
+
+@unittest.skipUnless(standin_binary(), "no sqlstandin built, or no tsql")
+class LiveStandin(unittest.TestCase):
+    def run_files(self, *cases):
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            status = rc.main(["--standin", str(standin_binary()), *map(str, cases)])
+        return status, out.getvalue()
+
+    def test_check_files_pass_on_the_stand_in(self):
+        status, out = self.run_files()
+        self.assertEqual(status, 0, out)
+        for name in ("tables", "triggers", "redate", "keys"):
+            self.assertIn(f"{name}.case:", out)
+
+    def test_a_wrong_expectation_fails_the_run(self):
+        text = (CHECKS / "triggers.case").read_text(encoding="utf-8")
+        wrong = text.replace("SELECT count(*) FROM t_m_member_log\nGO\n-- expect rows\n0\n",
+                             "SELECT count(*) FROM t_m_member_log\nGO\n-- expect rows\n1\n", 1)
+        self.assertNotEqual(wrong, text)
+        with tempfile.TemporaryDirectory() as d:
+            p = Path(d) / "wrong.case"
+            p.write_text(wrong, encoding="utf-8")
+            status, out = self.run_files(p)
+        self.assertEqual(status, 1, out)
+        self.assertRegex(out, r"wrong\.case:\d+: rows \[\['0'\]\], expected \[\['1'\]\]")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,262 @@
+#!/usr/bin/env python3
+"""Runs the check files of demo/test_sql/ against a live server through FreeTDS tsql.
+
+A template database is made the way a real installation's template is made: CREATE DATABASE
+with the logical files qdzt_data and qdzt_log, schema.sql batch by batch, BACKUP DATABASE. Each
+check file then gets its own copy, restored from that backup with MOVE of the two logical files
+(as the installer restores it), and its batches run in one session in that copy. The databases
+made here are dropped at the end.
+
+By default a fresh sqlstandin is started on a free port with a scratch data directory and
+stopped afterwards. With --host the files run against that server instead, for example a real
+SQL Server; --server-dir then names a directory on the server machine for the database files.
+
+Usage:
+  run_checks.py [--standin PATH] [CASE ...]
+  run_checks.py --host H [--port N] --user U --password P --server-dir DIR [CASE ...]
+Without CASE arguments every demo/test_sql/*.case runs. Exit status 0 when all pass.
+
+The case format is that of the stand-in's behaviour tests (see the head of tables.case). Only
+what our files use is read: '#' comments, GO, "-- expect error N", "-- expect rows" ... "-- end".
+A batch with expected rows must return one result set.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+import make_sample  # noqa: E402  (schema reader)
+
+STANDIN_PASSWORD = "Check#2006"
+
+
+class Batch:
+    def __init__(self, line, sql):
+        self.line = line
+        self.sql = sql
+        self.errors = []  # expected error numbers
+        self.rows = None  # expected rows of the result set, lists of text (None for NULL)
+
+
+class CaseError(Exception):
+    pass
+
+
+def read_case(path):
+    """Batches of a case file with what each must give."""
+    batches, sql, start, rows = [], [], 0, None
+    for n, raw in enumerate(Path(path).read_text(encoding="utf-8").splitlines(), start=1):
+        t = raw.strip()
+        if rows is not None:
+            if t == "-- end":
+                rows = None
+            else:
+                rows.append([None if c == "NULL" else c for c in raw.split("\t")])
+            continue
+        if not sql and (not t or t.startswith("#")):
+            continue
+        if t.lower() == "go":
+            if not "".join(sql).strip():
+                raise CaseError(f"{path}:{n}: GO without statements")
+            batches.append(Batch(start, "\n".join(sql)))
+            sql = []
+            continue
+        m = re.match(r"--\s+expect\s+(\w+)\s*(\d*)$", t)
+        if m:
+            if sql or not batches:
+                raise CaseError(f"{path}:{n}: expectation without a batch just before it")
+            if m.group(1) == "error" and m.group(2):
+                batches[-1].errors.append(int(m.group(2)))
+            elif m.group(1) == "rows" and not m.group(2):
+                batches[-1].rows = rows = []
+            else:
+                raise CaseError(f"{path}:{n}: expectation not handled here: {t}")
+            continue
+        if re.match(r"--\s+(session|autocommit|commit|rollback|end)\b", t):
+            raise CaseError(f"{path}:{n}: directive not handled here: {t}")
+        if not sql:
+            start = n
+        sql.append(raw)
+    if rows is not None:
+        raise CaseError(f"{path}: rows block without -- end")
+    if "".join(sql).strip():
+        raise CaseError(f"{path}: statements at the end without GO")
+    return batches
+
+
+class Outcome:
+    def __init__(self, errors, lines):
+        self.errors = errors  # server error numbers (severity above 10)
+        self.lines = lines  # result lines: a heading line, then one line per row
+
+
+class Tsql:
+    """One tsql session per run() call; batches are told apart by marker queries."""
+
+    def __init__(self, host, port, user, password, workdir):
+        self.argv = ["tsql", "-H", host, "-p", str(port), "-U", user, "-P", password, "-o", "q"]
+        conf = Path(workdir) / "freetds.conf"
+        conf.write_text("[global]\n\ttds version = 7.4\n\tclient charset = UTF-8\n"
+                        "\tencryption = off\n", encoding="utf-8")
+        self.env = dict(os.environ, FREETDSCONF=str(conf), TDSVER="7.4")
+
+    def run(self, batches):
+        text = "".join(f"{b}\ngo\nselect 'MARK{i}' as mark\ngo\n" for i, b in enumerate(batches))
+        # errors go to stderr and results to stdout: unbuffered into one pipe they keep order
+        argv = (["stdbuf", "-o0", "-e0"] if shutil.which("stdbuf") else []) + self.argv
+        p = subprocess.run(argv, input=text + "exit\n", stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True, env=self.env, timeout=600)
+        outcomes, current = [], []
+        for line in p.stdout.splitlines():
+            if line == f"MARK{len(outcomes)}":
+                if current and current[-1] == "mark":
+                    current.pop()
+                outcomes.append(self._outcome(current))
+                current = []
+            else:
+                current.append(line)
+        if len(outcomes) != len(batches):
+            raise RuntimeError(f"tsql ended after {len(outcomes)} of {len(batches)} batches:\n"
+                               + "\n".join(p.stdout.splitlines()[-10:]))
+        return outcomes
+
+    @staticmethod
+    def _outcome(lines):
+        errors, rest, i = [], [], 0
+        while i < len(lines):
+            m = re.match(r"^Msg (\d+) \(severity (\d+)", lines[i])
+            if m:
+                if int(m.group(2)) > 10:
+                    errors.append(int(m.group(1)))
+                i += 2  # the message text follows on one line
+                continue
+            rest.append(lines[i])
+            i += 1
+        return Outcome(errors, rest)
+
+
+def compare(batch, outcome):
+    """Differences between what a batch must give and what it gave, as texts."""
+    problems = []
+    if sorted(outcome.errors) != sorted(batch.errors):
+        problems.append(f"errors {outcome.errors}, expected {batch.errors}")
+    if batch.rows is not None:
+        got = [line.split("\t") for line in outcome.lines[1:]]
+        want = [["NULL" if c is None else c for c in row] for row in batch.rows]
+        if got != want:
+            problems.append(f"rows {got}, expected {want}")
+    return problems
+
+
+def run(session, server_dir, cases, out=None):
+    """Makes the template, runs every case file in its own restored copy. Returns the number
+    of failures."""
+    out = out or sys.stdout
+    sep = "\\" if "\\" in server_dir else "/"
+    path = lambda name: f"{server_dir.rstrip(sep)}{sep}{name}"  # noqa: E731
+    schema = make_sample.load_schema()
+    setup = [
+        "CREATE DATABASE qdzt_check ON PRIMARY (NAME = qdzt_data, FILENAME = "
+        f"'{path('qdzt_check.mdf')}') LOG ON (NAME = qdzt_log, FILENAME = "
+        f"'{path('qdzt_check.ldf')}')",
+        "use qdzt_check",
+        *schema.batches,
+        "use master",
+        f"BACKUP DATABASE qdzt_check TO DISK = '{path('qdzt_check.dat')}' WITH INIT",
+        "DROP DATABASE qdzt_check",
+    ]
+    failures = 0
+    for sql, o in zip(setup, session.run(setup)):
+        if o.errors:
+            failures += 1
+            print(f"template: errors {o.errors} in\n{sql[:200]}\n{o.lines[:4]}", file=out)
+    if failures:
+        return failures
+    for case in cases:
+        name = re.sub(r"\W", "_", Path(case).stem)
+        db = f"qdzt_check_{name}"
+        batches = read_case(case)
+        before = [
+            f"RESTORE DATABASE {db} FROM DISK = '{path('qdzt_check.dat')}' WITH FILE = 1, "
+            f"RECOVERY, REPLACE, MOVE 'qdzt_data' TO '{path(db + '.mdf')}', "
+            f"MOVE 'qdzt_log' TO '{path(db + '.ldf')}'",
+            f"use {db}",
+        ]
+        after = ["use master", f"DROP DATABASE {db}"]
+        outcomes = session.run(before + [b.sql for b in batches] + after)
+        failed = 0
+        for sql, o in zip(before, outcomes[: len(before)]):
+            if o.errors:
+                failed += 1
+                print(f"{Path(case).name}: errors {o.errors} in {sql}", file=out)
+        if not failed:
+            for b, o in zip(batches, outcomes[len(before) :]):
+                problems = compare(b, o)
+                if problems:
+                    failed += 1
+                    print(f"{Path(case).name}:{b.line}: " + "; ".join(problems), file=out)
+        print(f"{Path(case).name}: {len(batches)} batches, {failed} failed", file=out)
+        failures += failed
+    return failures
+
+
+def start_standin(binary, workdir):
+    proc = subprocess.Popen(
+        [str(binary), "--port", "0", "--data-dir", str(Path(workdir) / "data"),
+         "--sa-password", STANDIN_PASSWORD],
+        stdout=subprocess.PIPE, text=True)
+    line = proc.stdout.readline()
+    m = re.match(r"listening on ([\d.]+):(\d+)", line)
+    if not m:
+        proc.kill()
+        proc.wait()
+        raise RuntimeError(f"sqlstandin did not start: {line!r}")
+    return proc, m.group(1), int(m.group(2))
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("cases", nargs="*", type=Path)
+    parser.add_argument("--standin", type=Path,
+                        default=HERE.parent / "build" / "bin" / "sqlstandin")
+    parser.add_argument("--host")
+    parser.add_argument("--port", type=int, default=1433)
+    parser.add_argument("--user", default="sa")
+    parser.add_argument("--password", default="")
+    parser.add_argument("--server-dir")
+    args = parser.parse_args(argv)
+    cases = args.cases or sorted((HERE / "test_sql").glob("*.case"))
+    if args.host and not args.server_dir:
+        parser.error("--server-dir is needed with --host")
+    with tempfile.TemporaryDirectory(prefix="run_checks-") as work:
+        proc = None
+        try:
+            if args.host:
+                session = Tsql(args.host, args.port, args.user, args.password, work)
+                server_dir = args.server_dir
+            else:
+                proc, host, port = start_standin(args.standin, work)
+                session = Tsql(host, port, "sa", STANDIN_PASSWORD, work)
+                server_dir = str(Path(work) / "files")
+                Path(server_dir).mkdir()
+            failures = run(session, server_dir, cases)
+        except (CaseError, RuntimeError, OSError, subprocess.SubprocessError) as e:
+            print(f"run_checks: {e}", file=sys.stderr)
+            return 2
+        finally:
+            if proc:
+                proc.terminate()
+                proc.wait()
+    print("run_checks: all passed" if not failures else f"run_checks: {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
