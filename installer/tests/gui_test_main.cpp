@@ -1,0 +1,18 @@
+// Test main for the installer's window tests: one QApplication on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+
+#include "runtime/ui/window.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  hostrt::DeleteClosedWindows();
+  return result;
+}

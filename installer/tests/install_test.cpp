@@ -1,0 +1,284 @@
+// Whole installations against a private sqlstandin: the dbsetup program run unattended (what
+// the operator would see: log lines, message boxes, exit status) and what the server, the
+// registry and the disk hold afterwards; one installation driven in-process through the window.
+#include <QTest>
+#include <fstream>
+
+#include "installer/globals.h"
+#include "installer/tests/install_fixture.h"
+#include "installer/w_main.h"
+#include "runtime/settings/registry.h"
+#include "runtime/ui/globals.h"
+#include "runtime/ui/scripted_interaction.h"
+
+namespace dbsetup {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSuccessBox = "Velmora快餐管理软件[V5]: 安装新数据库成功！";
+constexpr const char* kFailureBox = "警告: 安装新数据库失败。";
+
+using InstallTest = InstallFixture;
+
+std::string DbName(hostrt::Transaction& trans) {
+  std::string name;
+  trans.SelectInto("select db_name()", {}, {&name});
+  return name;
+}
+
+// True when no scratch copy of the program is left in `dir` (its TMPDIR).
+bool NoScratchCopyIn(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().filename().string().rfind("dbsetup-", 0) == 0) return false;
+  }
+  return true;
+}
+
+// The lines of `log` from the first line starting with `prefix` (empty when none).
+std::vector<std::string> From(const std::vector<std::string>& log, const std::string& prefix) {
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i].rfind(prefix, 0) == 0) return {log.begin() + i, log.end()};
+  }
+  return {};
+}
+
+TEST_F(InstallTest, AFreshInstallCreatesTheDatabaseLoginsModeAndAliasAndCleansUp) {
+  const DbsetupRun run = Run({"--template", template_.string()});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.log, SuccessLog(false));
+  EXPECT_EQ(run.boxes, std::vector<std::string>{kSuccessBox});
+  EXPECT_EQ(run.err.find(server_->saPassword()), std::string::npos);
+
+  EXPECT_TRUE(DatabaseExists("qdzt"));
+  // The application login logs in with its fixed password and lands in the new database,
+  // which holds the template's rows and the installation mode.
+  auto app = Connect("qdzt", "kestrum", "");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(DbName(*app), "qdzt");
+  std::string branch;
+  app->SelectInto("select sys_var_value from t_sys_system where sys_var_id = 'branch_no'", {},
+                  {&branch});
+  EXPECT_EQ(branch, "0001");
+  EXPECT_EQ(RecordedMode("qdzt"), "0");
+
+  std::string alias;
+  ASSERT_EQ(
+      hostrt::RegistryGet("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo",
+                          "qdzt", alias),
+      1);
+  EXPECT_EQ(alias, "DBMSSOCN,127.0.0.1,1433");
+  // The files are named after the database, in the data directory from the registry.
+  EXPECT_TRUE(fs::exists(data_dir_ / "qdzt_Data.MDF"));
+  EXPECT_TRUE(fs::exists(data_dir_ / "qdzt_Log.LDF"));
+  EXPECT_TRUE(NoScratchCopyIn(tmp_dir_)) << "the scratch copy was left behind";
+}
+
+TEST_F(InstallTest, EachModeIsRecordedAndAConfirmedReinstallReplacesTheOldDatabase) {
+  ASSERT_EQ(Run({"--template", template_.string()}).exit_code, 0);
+  for (const char* mode : {"1", "2", "3"}) {
+    {
+      auto sa = Connect("sa", "\x01", "qdzt");
+      ASSERT_TRUE(sa);
+      ASSERT_EQ(sa->ExecuteImmediate("create table marker (id int)"), 0) << sa->SQLErrText;
+    }
+    const DbsetupRun run =
+        Run({"--template", template_.string(), "--mode", mode, "--drop-existing"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.log, SuccessLog(true));
+    EXPECT_EQ(run.boxes, std::vector<std::string>{kSuccessBox});
+    EXPECT_EQ(RecordedMode("qdzt"), mode);
+    auto sa = Connect("sa", "\x01", "qdzt");
+    ASSERT_TRUE(sa);
+    long count = -1;
+    sa->SelectInto("select count(*) from sysobjects where name = 'marker'", {}, {&count});
+    EXPECT_EQ(count, 0) << "the old database was not replaced";
+  }
+}
+
+TEST_F(InstallTest, DecliningTheConfirmationKeepsTheOldDatabaseAndLogsNothingMore) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "2"}).exit_code, 0);
+  const DbsetupRun run = Run({"--template", template_.string(), "--mode", "1"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.log, (std::vector<std::string>{"开始安装系统数据库...", "正在连接数据库服务器...",
+                                               "检测旧数据库及相关信息..."}));
+  EXPECT_TRUE(run.boxes.empty()) << run.err;
+  EXPECT_EQ(RecordedMode("qdzt"), "2");
+  EXPECT_TRUE(NoScratchCopyIn(tmp_dir_));
+}
+
+TEST_F(InstallTest, AnOldDatabaseInUseByTheApplicationLoginIsNotTouched) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "3"}).exit_code, 0);
+  auto in_use = Connect("qdzt", "kestrum", "qdzt");
+  ASSERT_TRUE(in_use);
+  const DbsetupRun run = Run({"--template", template_.string(), "--drop-existing"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(From(run.log, "检测旧数据库是否"),
+            (std::vector<std::string>{"检测旧数据库是否正在使用中...",
+                                      "旧数据库正在被使用，不能安装新数据库。"}));
+  EXPECT_EQ(run.boxes, std::vector<std::string>{
+                           "警告: 旧数据库正在被使用，请让所有用户退出应用系统，然后继续此操作。"});
+  EXPECT_EQ(RecordedMode("qdzt"), "3");
+  EXPECT_TRUE(Connect("qdzt", "kestrum", "master")) << "the login was dropped";
+}
+
+TEST_F(InstallTest, AnOldDatabaseInUseByAnotherLoginEndsInTheFailureExitWhenTheDropIsRefused) {
+  ASSERT_EQ(Run({"--template", template_.string()}).exit_code, 0);
+  auto in_use = Connect("sa", "\x01", "qdzt");
+  ASSERT_TRUE(in_use);
+  const DbsetupRun run = Run({"--template", template_.string(), "--drop-existing"});
+  EXPECT_EQ(run.exit_code, 1);
+  const auto tail = From(run.log, "删除旧数据库及相关信息...");
+  ASSERT_EQ(tail.size(), 3u) << run.err;
+  EXPECT_EQ(tail[1], "删除旧数据库及相关信息失败！    安装失败。");
+  EXPECT_FALSE(tail[2].empty());  // the server's reason
+  EXPECT_EQ(run.boxes, std::vector<std::string>{kFailureBox});
+  EXPECT_TRUE(DatabaseExists("qdzt"));
+}
+
+TEST_F(InstallTest, AWrongAdministratorPasswordStopsAfterTheConnectionAndIsNeverPrinted) {
+  const std::string wrong = "Wr0ng-Secret";
+  const DbsetupRun run = Run({"--template", template_.string()}, "", wrong);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.log,
+            (std::vector<std::string>{"开始安装系统数据库...", "正在连接数据库服务器..."}));
+  EXPECT_EQ(run.boxes, std::vector<std::string>{"Velmora快餐管理软件[V5]: 不能连接到数据库。"});
+  EXPECT_EQ(run.err.find(wrong), std::string::npos);
+  EXPECT_FALSE(DatabaseExists("qdzt"));
+}
+
+TEST_F(InstallTest, AMissingTemplateIsAskedForBeforeAnythingElse) {
+  const DbsetupRun run = Run({"--template", (work_ / "missing.dat").string()});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.log.empty());
+  EXPECT_EQ(run.boxes, std::vector<std::string>{"提示: 请选择数据库文件"});
+}
+
+TEST_F(InstallTest, AFileThatIsNotABackupNeverCostsTheOldDatabase) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
+  const fs::path text = work_ / "notes.dat";
+  std::ofstream(text) << "this is not a database backup\n";
+  const DbsetupRun run = Run({"--template", text.string(), "--drop-existing"});
+  EXPECT_EQ(run.exit_code, 1);
+  ASSERT_EQ(run.log.size(), 4u) << run.err;
+  EXPECT_EQ(run.log[2], "检测模板数据库文件...    安装失败。");
+  EXPECT_FALSE(run.log[3].empty());  // the server's reason
+  EXPECT_EQ(run.boxes,
+            (std::vector<std::string>{
+                "Velmora快餐管理软件[V5]: 模板数据库文件不是有效的数据库备份文件。", kFailureBox}));
+  EXPECT_EQ(RecordedMode("qdzt"), "1");
+  EXPECT_TRUE(NoScratchCopyIn(tmp_dir_));
+}
+
+TEST_F(InstallTest, ABackupWithoutTheExpectedLogicalFilesIsRefusedBeforeAnyChange) {
+  const fs::path other = work_ / "other.dat";
+  ASSERT_TRUE(MakeBackup(other, "shop_data", "shop_log"));
+  const DbsetupRun run = Run({"--template", other.string()});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.log,
+            (std::vector<std::string>{"开始安装系统数据库...", "正在连接数据库服务器...",
+                                      "检测模板数据库文件...    安装失败。",
+                                      "模板数据库文件中缺少逻辑文件 qdzt_data 或 qdzt_log。"}));
+  EXPECT_EQ(run.boxes, (std::vector<std::string>{
+                           "Velmora快餐管理软件[V5]: 模板数据库文件中缺少逻辑文件 qdzt_data 或 "
+                           "qdzt_log。",
+                           kFailureBox}));
+  EXPECT_FALSE(DatabaseExists("qdzt"));
+  // No login was created either.
+  hostrt::Transaction app;
+  app.DBMS = "MSS Microsoft SQL Server 6.x";
+  app.ServerName = ".";
+  app.LogId = "qdzt";
+  app.LogPass = "kestrum";
+  EXPECT_NE(app.Connect(), 0);
+}
+
+TEST_F(InstallTest, ADataDirectoryThatDoesNotExistFailsAtCreateDatabase) {
+  const DbsetupRun run =
+      Run({"--template", template_.string(), "--data-dir", (work_ / "nowhere").string()});
+  EXPECT_EQ(run.exit_code, 1);
+  const auto tail = From(run.log, "开始创建新数据库...");
+  ASSERT_EQ(tail.size(), 3u) << run.err;
+  EXPECT_EQ(tail[1], "开始创建新数据库...    安装失败。");
+  EXPECT_FALSE(tail[2].empty());
+  EXPECT_EQ(run.boxes, std::vector<std::string>{kFailureBox});
+  EXPECT_FALSE(DatabaseExists("qdzt"));
+  EXPECT_TRUE(NoScratchCopyIn(tmp_dir_));
+}
+
+TEST_F(InstallTest, NamesWithQuotesAreInstalledAndReinstalledIntact) {
+  const fs::path shop = work_ / "shop";
+  fs::create_directories(shop);
+  std::ofstream(shop / "dbinstall.ini") << "[database]\ndatabasename=shop'1\nlogid=o'neil\n";
+
+  for (bool again : {false, true}) {
+    std::vector<std::string> args = {"--template", template_.string(), "--mode", "2"};
+    if (again) args.push_back("--drop-existing");
+    const DbsetupRun run = Run(args, shop.string());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.log, SuccessLog(again));
+  }
+  EXPECT_TRUE(DatabaseExists("shop'1"));
+  EXPECT_FALSE(DatabaseExists("shop"));
+  EXPECT_TRUE(fs::exists(data_dir_ / "shop'1_Data.MDF"));
+  EXPECT_TRUE(fs::exists(data_dir_ / "shop'1_Log.LDF"));
+  auto app = Connect("o'neil", "kestrum", "");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(DbName(*app), "shop'1");
+  std::string mode;
+  app->SelectInto("select sys_var_value from t_sys_system where sys_var_id = 'Is_Distributed'", {},
+                  {&mode});
+  EXPECT_EQ(mode, "2");
+  // The fixed second login is created besides the configured one.
+  EXPECT_TRUE(Connect("qdzt", "kestrum", "master"));
+}
+
+// The same installation from the window, in-process: the Install button is disabled after a
+// success until a template file is chosen again, and the connection rules of the window.
+TEST_F(InstallTest, FromTheWindowInstallIsDisabledAfterSuccessUntilATemplateIsChosenAgain) {
+  auto script = std::make_shared<hostrt::ScriptedInteraction>();
+  auto previous = hostrt::SetInteraction(script);
+  hostrt::CreateStandardGlobals();
+  gs_appname = "Velmora快餐管理软件[V5]";
+  gs_dbname = "qdzt";
+  {
+    w_main w;
+    w.SetType(hostrt::WindowType::Main);
+    hostrt::Open(w);
+    w.sle_sourcedb.SetText(template_.string());
+    w.sle_password.SetText(server_->saPassword());
+    QTest::mouseClick(w.rb_4.widget(), Qt::LeftButton);
+    QTest::mouseClick(w.cb_1.widget(), Qt::LeftButton);
+    EXPECT_FALSE(w.cb_1.Enabled());
+    std::string expected = "none";
+    for (const auto& line : SuccessLog(false)) expected += line + "\r\n";
+    EXPECT_EQ(w.mle_1.Text(), expected);
+    EXPECT_EQ(w.st_info.Text(), "安装新数据库成功！");
+    EXPECT_FALSE(hostrt::sqlca.IsConnected());
+    EXPECT_EQ(RecordedMode("qdzt"), "3");
+
+    script->AnswerFile(template_.string());
+    QTest::mouseClick(w.cb_selectfile.widget(), Qt::LeftButton);
+    EXPECT_TRUE(w.cb_1.Enabled());
+
+    // The application login always connects with its own password, whatever was typed; two
+    // connections in a row replace each other.
+    w.sle_password.SetText("typed by the operator");
+    EXPECT_TRUE(w.wf_connect_db("qdzt"));
+    EXPECT_EQ(hostrt::sqlca.LogPass, "kestrum");
+    EXPECT_TRUE(w.wf_connect_db("qdzt"));
+    EXPECT_FALSE(w.wf_connect_db("sa"));
+    EXPECT_FALSE(hostrt::sqlca.IsConnected());
+    const auto boxes = script->ShownOfKind(hostrt::ScriptedInteraction::Kind::MessageBox);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "安装新数据库成功！");
+    EXPECT_EQ(boxes[1].title, "Velmora快餐管理软件[V5]");
+    EXPECT_EQ(boxes[1].text, "不能连接到数据库。");
+    hostrt::Close(w);
+  }
+  hostrt::DestroyStandardGlobals();
+  hostrt::SetInteraction(previous);
+}
+
+}  // namespace
+}  // namespace dbsetup

@@ -1,0 +1,80 @@
+// w_main: the installer's one window. It shows the installation parameters (filled by wf_init
+// from dbinstall.ini, the computer name and the SQL Server entries of the registry), lets the
+// operator pick an installation mode and a template backup file, and runs the installation
+// (wf_installdb) on the global transaction object sqlca. Every failure is reported to the
+// operator in message boxes and in the status line; nothing is thrown. The window is the
+// installer's shared state: the instance variables and the boxes below are all there is.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "runtime/ui/command_button.h"
+#include "runtime/ui/group_box.h"
+#include "runtime/ui/multi_line_edit.h"
+#include "runtime/ui/radio_button.h"
+#include "runtime/ui/single_line_edit.h"
+#include "runtime/ui/static_text.h"
+#include "runtime/ui/window.h"
+
+namespace dbsetup {
+
+class w_main : public hostrt::Window {
+ public:
+  w_main();
+
+  void open() override;
+
+  // Fills the instance variables and the boxes with their starting values.
+  void wf_init();
+  // Installs the database; true when the new database is installed.
+  bool wf_installdb();
+  // (Re)connects sqlca to the master database of the local server as `as_logid`.
+  bool wf_connect_db(const std::string& as_logid);
+
+  // Called with every line appended to the log box, as it is appended (without CR LF).
+  std::function<void(const std::string&)> on_log_line;
+
+  std::string is_dbname;
+  std::string is_logid;
+  std::string is_pass;
+  std::string is_distributed = "0";
+
+  hostrt::GroupBox gb_2;
+  hostrt::RadioButton rb_1;
+  hostrt::RadioButton rb_2;
+  hostrt::RadioButton rb_3;
+  hostrt::RadioButton rb_4;
+  hostrt::GroupBox gb_1;
+  hostrt::StaticText st_4;
+  hostrt::SingleLineEdit sle_sqlserver;
+  hostrt::StaticText st_1;
+  hostrt::SingleLineEdit sle_sqlpath;
+  hostrt::StaticText st_2;
+  hostrt::SingleLineEdit sle_sqldbpath;
+  hostrt::StaticText st_3;
+  hostrt::SingleLineEdit sle_sourcedb;
+  hostrt::CommandButton cb_selectfile;
+  hostrt::StaticText st_5;
+  hostrt::SingleLineEdit sle_sa;
+  hostrt::StaticText st_6;
+  hostrt::SingleLineEdit sle_password;
+  hostrt::MultiLineEdit mle_1;
+  hostrt::StaticText st_info;
+  hostrt::CommandButton cb_1;
+  hostrt::CommandButton cb_2;
+
+ private:
+  void cb_selectfile_clicked();
+
+  // Progress reporting of wf_installdb.
+  void LogText(const std::string& text);    // status line and log box
+  void SetStatus(const std::string& text);  // status line only
+  void AppendLog(const std::string& line);  // log box only
+  // The failure exit: logs the status with "    安装失败。", then `detail` (the server's text
+  // of the last statement unless given), disconnects and tells the operator. Returns false.
+  bool FailureExit();
+  bool FailureExit(const std::string& detail);
+};
+
+}  // namespace dbsetup
