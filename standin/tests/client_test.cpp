@@ -1,9 +1,15 @@
 // Real clients against the sqlstandin program through the shared fixture: tsql, freebcp (in
 // and out, with and without keeping identity values), bsqldb, unixODBC isql and the ODBC
 // driver; and what survives a stop, a restart and a kill.
+// The driver's bulk-copy header defines SUCCEED and FAIL as return codes: keep GoogleTest's
+// macros of the same names out of the way.
+#define GTEST_DONT_DEFINE_FAIL 1
+#define GTEST_DONT_DEFINE_SUCCEED 1
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
+#define TDSODBC_BCP
+#include <odbcss.h>
 
 #include <filesystem>
 #include <fstream>
@@ -171,6 +177,45 @@ TEST_F(ClientTest, OdbcMetadataParametersAndPreparedStatements) {
   EXPECT_FALSE(described.columns[0].nullable);
   EXPECT_EQ(described.columns[1].sqlType, SQL_WVARCHAR);
   EXPECT_EQ(described.columns[1].size, 30u);
+}
+
+TEST_F(ClientTest, OdbcBulkCopyKeepsIdentityValues) {
+  ASSERT_TRUE(sql("create table bc (id int identity(1,1) primary key, name varchar(20) null, "
+                  "amount decimal(9,2) null, at datetime null)")
+                  .ok);
+  OdbcClient bulk;
+  ASSERT_TRUE(bulk.enableBulkCopy());
+  ASSERT_TRUE(bulk.connect(server_.odbcConnectionString()));
+  // The driver sends no KEEP_IDENTITY hint for BCPKEEPIDENTITY: like freebcp -E, switch
+  // IDENTITY_INSERT on for the session first.
+  ASSERT_TRUE(bulk.exec("set identity_insert bc on").ok);
+  auto dbc = static_cast<HDBC>(bulk.connectionHandle());
+  ASSERT_EQ(bcp_init(dbc, "bc", nullptr, nullptr, BCP_DIRECTION_IN), SUCCEED);
+  ASSERT_EQ(bcp_control(dbc, BCPKEEPIDENTITY, reinterpret_cast<void*>(1)), SUCCEED);
+  char id[16], name[64], amount[32], at[32];
+  char* buffers[] = {id, name, amount, at};
+  for (int col = 1; col <= 4; ++col)
+    ASSERT_EQ(
+        bcp_bind(dbc, reinterpret_cast<const unsigned char*>(buffers[col - 1]), 0, SQL_VARLEN_DATA,
+                 reinterpret_cast<const unsigned char*>(""), 1, BCP_TYPE_SQLCHAR, col),
+        SUCCEED);
+  const char* rows[][4] = {{"41", "甲乙", "1.25", "2023-12-31 23:59:59.997"},
+                           {"7", "plain", "-3.50", "1900-01-01 00:00:00.000"}};
+  for (const auto& row : rows) {
+    std::snprintf(id, sizeof id, "%s", row[0]);
+    std::snprintf(name, sizeof name, "%s", row[1]);
+    std::snprintf(amount, sizeof amount, "%s", row[2]);
+    std::snprintf(at, sizeof at, "%s", row[3]);
+    ASSERT_EQ(bcp_sendrow(dbc), SUCCEED);
+  }
+  EXPECT_EQ(bcp_done(dbc), 2);
+  ExecResult r = sql("select id, name, amount, at from bc order by id");
+  ASSERT_EQ(r.sets.at(0).rows.size(), 2u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "7");
+  EXPECT_EQ(r.sets[0].rows[0][2], "-3.50");
+  EXPECT_EQ(r.sets[0].rows[1][0], "41");
+  EXPECT_EQ(r.sets[0].rows[1][1], "甲乙");
+  EXPECT_EQ(r.sets[0].rows[1][3], "2023-12-31 23:59:59.997");
 }
 
 TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {

@@ -142,6 +142,13 @@ bool OdbcClient::connect(const std::string& cs) {
   return connected_;
 }
 
+bool OdbcClient::enableBulkCopy() {
+  // The driver's bulk-copy switch (SQL_COPT_SS_BCP, SQL_BCP_ON).
+  constexpr SQLINTEGER kCoptBcp = 1200 + 19;
+  return SQL_SUCCEEDED(
+      SQLSetConnectAttr(dbc_, kCoptBcp, reinterpret_cast<SQLPOINTER>(1), SQL_IS_INTEGER));
+}
+
 void OdbcClient::disconnect() {
   if (prepared_) {
     SQLFreeHandle(SQL_HANDLE_STMT, prepared_);

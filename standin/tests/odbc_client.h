@@ -54,6 +54,9 @@ class OdbcClient {
   OdbcClient& operator=(const OdbcClient&) = delete;
 
   bool connect(const std::string& connectionString);
+  // Before connect(): allows the driver's bcp_* bulk copy on this connection.
+  bool enableBulkCopy();
+  void* connectionHandle() const { return dbc_; }
   const std::vector<Diagnostic>& connectDiags() const { return connectDiags_; }
   bool connected() const { return connected_; }
   void disconnect();
