@@ -3,10 +3,11 @@
 // so that what they produce matches what the product's other modules store and read; convert
 // with hostrt::Utf8ToGbk / hostrt::GbkToUtf8 at the edges. A Chinese character counts as two
 // positions. Blanks (code 32) around the argument are dropped first, so
-// ScrambleDecrypt(ScrambleEncrypt(s)) is s without its surrounding blanks. Each produced code
-// keeps the low eight bits of the shifted value, and a code that comes out as 0 is left out
-// (a text holds no zero byte), so inputs that hit 0 do not come back unchanged. Never throws
-// except for allocation failure.
+// ScrambleDecrypt(ScrambleEncrypt(s)) is s without its surrounding blanks, with two exceptions
+// that come with the product's format: a scrambled end byte that comes out as a blank (a text
+// starting with '$', or a one- or two-byte text ending in '$' or '"') is dropped again by the
+// decrypt, and each produced code keeps only the low eight bits of the shifted value, a code
+// of 0 being left out (a text holds no zero byte). Never throws except for allocation failure.
 #pragma once
 
 #include <string>
