@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   std::optional<dbsetup::UnattendedOptions> unattended;
   if (command_line.unattended) {
     // No operator and possibly no display: draw the windows off screen unless told otherwise.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     if (const char* password = std::getenv("DBSETUP_SA_PASSWORD")) {
       command_line.options.sa_password = password;
     }

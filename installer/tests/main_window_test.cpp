@@ -165,10 +165,13 @@ TEST_F(MainWindowTest, ExitClosesTheWindow) {
 }
 
 TEST_F(MainWindowTest, TheWindowRendersAtItsSizeInWindowUnits) {
-  WriteSetupRegistry("C:\\Program Files\\Microsoft SQL Server\\MSSQL",
-                     "C:\\Program Files\\Microsoft SQL Server\\MSSQL");
+  WriteSetupRegistry("C:\\MSSQL", "C:\\MSSQL");
   OpenedMain opened;
   w_main& w = opened.window;
+  // Values as an operator would see them on a shop's machine.
+  w.sle_sqlserver.SetText("SHOP-PC");
+  w.sle_sourcedb.SetText("C:\\dbsetup\\qdzt.dat");
+  w.sle_password.SetText("secret");
   w.st_info.SetText("开始安装系统数据库...");
   const QByteArray shots = qgetenv("DBSETUP_SCREENSHOT_DIR");
   const std::string file =
