@@ -4,7 +4,8 @@
 A template database is made the way a real installation's template is made: CREATE DATABASE
 with the logical files qdzt_data and qdzt_log, schema.sql batch by batch, BACKUP DATABASE. Each
 check file then gets its own copy, restored from that backup with MOVE of the two logical files
-(as the installer restores it), and its batches run in one session in that copy. The databases
+(as the installer restores it), and its batches run in one session in that copy. Another copy
+takes the files of demo/sample/ through freebcp and then the re-dating updates. The databases
 made here are dropped at the end.
 
 By default a fresh sqlstandin is started on a free port with a scratch data directory and
@@ -12,7 +13,7 @@ stopped afterwards. With --host the files run against that server instead, for e
 SQL Server; --server-dir then names a directory on the server machine for the database files.
 
 Usage:
-  run_checks.py [--standin PATH] [CASE ...]
+  run_checks.py [--standin PATH] [--no-sample] [CASE ...]
   run_checks.py --host H [--port N] --user U --password P --server-dir DIR [CASE ...]
 Without CASE arguments every demo/test_sql/*.case runs. Exit status 0 when all pass.
 
@@ -102,17 +103,33 @@ class Tsql:
 
     def __init__(self, host, port, user, password, workdir):
         self.argv = ["tsql", "-H", host, "-p", str(port), "-U", user, "-P", password, "-o", "q"]
-        conf = Path(workdir) / "freetds.conf"
-        conf.write_text("[global]\n\ttds version = 7.4\n\tclient charset = UTF-8\n"
-                        "\tencryption = off\n", encoding="utf-8")
-        self.env = dict(os.environ, FREETDSCONF=str(conf), TDSVER="7.4")
+        self.user, self.password = user, password
+        self.env = {}
+        # tsql talks UTF-8 (our scripts); freebcp reads the GBK sample files
+        for charset in ("UTF-8", "GB18030"):
+            conf = Path(workdir) / f"freetds-{charset}.conf"
+            conf.write_text(f"[global]\n\ttds version = 7.4\n\tclient charset = {charset}\n"
+                            f"\tencryption = off\n[target]\n\thost = {host}\n\tport = {port}\n",
+                            encoding="utf-8")
+            self.env[charset] = dict(os.environ, FREETDSCONF=str(conf), TDSVER="7.4")
+
+    def bulk_in(self, table, path, keep_identity):
+        """Loads a tab-separated, CRLF, GBK file with freebcp; returns (ok, output)."""
+        argv = ["freebcp", table, "in", str(path), "-S", "target", "-U", self.user,
+                "-P", self.password, "-c", "-t", "\t", "-r", "\r\n"]
+        if keep_identity:
+            argv.append("-E")
+        p = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                           env=self.env["GB18030"], timeout=600)
+        return p.returncode == 0 and "rows copied" in p.stdout, p.stdout
 
     def run(self, batches):
         text = "".join(f"{b}\ngo\nselect 'MARK{i}' as mark\ngo\n" for i, b in enumerate(batches))
         # errors go to stderr and results to stdout: unbuffered into one pipe they keep order
         argv = (["stdbuf", "-o0", "-e0"] if shutil.which("stdbuf") else []) + self.argv
         p = subprocess.run(argv, input=text + "exit\n", stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, text=True, env=self.env, timeout=600)
+                           stderr=subprocess.STDOUT, text=True, env=self.env["UTF-8"],
+                           timeout=600)
         outcomes, current = [], []
         for line in p.stdout.splitlines():
             if line == f"MARK{len(outcomes)}":
@@ -155,9 +172,9 @@ def compare(batch, outcome):
     return problems
 
 
-def run(session, server_dir, cases, out=None):
-    """Makes the template, runs every case file in its own restored copy. Returns the number
-    of failures."""
+def run(session, server_dir, cases, sample=True, out=None):
+    """Makes the template, loads the sample data into one restored copy and runs every case
+    file in another. Returns the number of failures."""
     out = out or sys.stdout
     sep = "\\" if "\\" in server_dir else "/"
     path = lambda name: f"{server_dir.rstrip(sep)}{sep}{name}"  # noqa: E731
@@ -179,6 +196,8 @@ def run(session, server_dir, cases, out=None):
             print(f"template: errors {o.errors} in\n{sql[:200]}\n{o.lines[:4]}", file=out)
     if failures:
         return failures
+    if sample:
+        failures += load_sample(session, server_dir, path, out)
     for case in cases:
         name = re.sub(r"\W", "_", Path(case).stem)
         db = f"qdzt_check_{name}"
@@ -207,6 +226,48 @@ def run(session, server_dir, cases, out=None):
     return failures
 
 
+def load_sample(session, server_dir, path, out):
+    """Loads every sample file into a restored copy of the template with freebcp, as
+    character data (an empty field is NULL), identity values kept; then the re-dating updates
+    run on it. Returns the number of failures."""
+    schema = make_sample.load_schema()
+    db = "qdzt_check_sample"
+    failed = 0
+    restore = [
+        f"RESTORE DATABASE {db} FROM DISK = '{path('qdzt_check.dat')}' WITH FILE = 1, "
+        f"RECOVERY, REPLACE, MOVE 'qdzt_data' TO '{path(db + '.mdf')}', "
+        f"MOVE 'qdzt_log' TO '{path(db + '.ldf')}'"
+    ]
+    if session.run(restore)[0].errors:
+        print("sample: the template could not be restored", file=out)
+        return 1
+    counts = []
+    for _, name in make_sample.CATALOGUE:
+        file = HERE / "sample" / f"{name}.txt"
+        lines = file.read_bytes().count(b"\r\n")
+        identity = any(c.identity for c in schema.tables[name].columns)
+        ok, text = session.bulk_in(f"{db}.dbo.{name}", file, identity)
+        if not ok:
+            failed += 1
+            print(f"sample: {name}.txt does not load:\n{text.strip()[-400:]}", file=out)
+        counts.append((name, lines))
+    redate = [b.sql for b in read_case(HERE / "test_sql" / "redate.case")
+              if re.match(r"\s*update\s", b.sql, re.I)]
+    checks = [f"use {db}"] + [f"SELECT count(*) FROM {n}" for n, _ in counts] + redate
+    checks += ["use master", f"DROP DATABASE {db}"]
+    outcomes = session.run(checks)
+    for (name, lines), o in zip(counts, outcomes[1:]):
+        if o.errors or o.lines[1:] != [str(lines)]:
+            failed += 1
+            print(f"sample: {name} holds {o.lines[1:]} rows, its file {lines}", file=out)
+    for sql, o in zip(redate, outcomes[1 + len(counts) :]):
+        if o.errors:
+            failed += 1
+            print(f"sample: errors {o.errors} in {sql}", file=out)
+    print(f"sample: {len(counts)} files, {failed} failed", file=out)
+    return failed
+
+
 def start_standin(binary, workdir):
     proc = subprocess.Popen(
         [str(binary), "--port", "0", "--data-dir", str(Path(workdir) / "data"),
@@ -231,6 +292,7 @@ def main(argv=None):
     parser.add_argument("--user", default="sa")
     parser.add_argument("--password", default="")
     parser.add_argument("--server-dir")
+    parser.add_argument("--no-sample", action="store_true", help="skip loading demo/sample/")
     args = parser.parse_args(argv)
     cases = args.cases or sorted((HERE / "test_sql").glob("*.case"))
     if args.host and not args.server_dir:
@@ -246,7 +308,7 @@ def main(argv=None):
                 session = Tsql(host, port, "sa", STANDIN_PASSWORD, work)
                 server_dir = str(Path(work) / "files")
                 Path(server_dir).mkdir()
-            failures = run(session, server_dir, cases)
+            failures = run(session, server_dir, cases, sample=not args.no_sample)
         except (CaseError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             print(f"run_checks: {e}", file=sys.stderr)
             return 2

@@ -479,6 +479,7 @@ class LiveStandin(unittest.TestCase):
         self.assertEqual(status, 0, out)
         for name in ("tables", "triggers", "redate", "keys"):
             self.assertIn(f"{name}.case:", out)
+        self.assertIn("sample: 63 files, 0 failed", out)
 
     def test_a_wrong_expectation_fails_the_run(self):
         text = (CHECKS / "triggers.case").read_text(encoding="utf-8")
@@ -488,7 +489,7 @@ class LiveStandin(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             p = Path(d) / "wrong.case"
             p.write_text(wrong, encoding="utf-8")
-            status, out = self.run_files(p)
+            status, out = self.run_files("--no-sample", p)
         self.assertEqual(status, 1, out)
         self.assertRegex(out, r"wrong\.case:\d+: rows \[\['0'\]\], expected \[\['1'\]\]")
 
