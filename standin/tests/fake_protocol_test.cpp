@@ -172,6 +172,22 @@ TEST_F(FakeProtocolTest, PreparedStatementsReuseTheirHandle) {
   for (const auto& sql : server_->log().paramSql) EXPECT_EQ(sql, "select @P1");
 }
 
+TEST_F(FakeProtocolTest, MetadataBeforeExecutionDescribesWithoutRunning) {
+  OdbcClient c;
+  ASSERT_TRUE(c.connect(connectionString()));
+  ExecResult diags;
+  ResultSet described =
+      c.describe("select ?, ?", {{SQL_INTEGER, "1"}, {SQL_VARCHAR, "x", 12}}, &diags);
+  ASSERT_TRUE(diags.ok) << diags.describe();
+  ASSERT_EQ(described.columns.size(), 2u);
+  EXPECT_EQ(described.columns[1].sqlType, SQL_VARCHAR);
+  EXPECT_EQ(described.columns[1].size, 12u);
+  std::lock_guard<std::mutex> lock(server_->log().mutex);
+  ASSERT_EQ(server_->log().fmtOnly.size(), 1u);
+  EXPECT_TRUE(server_->log().fmtOnly[0]);
+  EXPECT_TRUE(server_->log().params[0][0].value.isNull());
+}
+
 TEST_F(FakeProtocolTest, TransactionRequestsFollowAutocommit) {
   OdbcClient c;
   ASSERT_TRUE(c.connect(connectionString()));
