@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev googletest
   unixodbc unixodbc-dev tdsodbc freetds-bin freetds-dev
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 python3
   fonts-wqy-microhei
   g++-mingw-w64-x86-64
 )
