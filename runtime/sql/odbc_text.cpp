@@ -38,6 +38,46 @@ std::string FromOdbc(const Char* text, size_t length) {
 
 namespace {
 
+#ifndef _WIN32
+// UTF-8 to UTF-16 for the wide connect call; a malformed sequence becomes U+FFFD.
+std::basic_string<SQLWCHAR> Utf16(std::string_view utf8) {
+  std::basic_string<SQLWCHAR> out;
+  size_t i = 0;
+  const size_t n = utf8.size();
+  while (i < n) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    char32_t code = 0xFFFD;
+    size_t length = 1;
+    if (lead < 0x80) {
+      code = lead;
+    } else if (lead >= 0xC2 && lead <= 0xF4) {
+      length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      char32_t value = lead & (0x3F >> (length - 1));
+      bool valid = i + length <= n;
+      for (size_t k = 1; valid && k < length; ++k) {
+        const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+        valid = (next & 0xC0) == 0x80;
+        value = (value << 6) | (next & 0x3F);
+      }
+      const char32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+      if (valid && value >= smallest && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF))
+        code = value;
+      else
+        length = 1;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out += static_cast<SQLWCHAR>(0xD800 + (code >> 10));
+      out += static_cast<SQLWCHAR>(0xDC00 + (code & 0x3FF));
+    } else {
+      out += static_cast<SQLWCHAR>(code);
+    }
+    i += length;
+  }
+  return out;
+}
+#endif
+
 // Characters the driver wrote into a buffer of `capacity` Chars, given the length it reported
 // (which may be larger when the text did not fit).
 size_t Written(SQLSMALLINT reported, size_t capacity) {
@@ -47,16 +87,18 @@ size_t Written(SQLSMALLINT reported, size_t capacity) {
 
 }  // namespace
 
+// The connection string always goes through the wide function: the FreeTDS driver reads a
+// narrow connection string as ISO-8859-1 (its client character set is not known before the
+// string is read), which would garble a Chinese host name, application name or password.
 SQLRETURN DriverConnect(SQLHDBC dbc, std::string_view connectionString) {
-  String text = ToOdbc(connectionString);
-  SQLSMALLINT outLength = 0;
 #ifdef _WIN32
+  String text = ToOdbc(connectionString);
+#else
+  std::basic_string<SQLWCHAR> text = Utf16(connectionString);
+#endif
+  SQLSMALLINT outLength = 0;
   return SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
-#else
-  return SQLDriverConnect(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr,
-                          0, &outLength, SQL_DRIVER_NOPROMPT);
-#endif
 }
 
 SQLRETURN ExecDirect(SQLHSTMT stmt, std::string_view sql) {

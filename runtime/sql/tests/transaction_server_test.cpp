@@ -1,0 +1,417 @@
+// The transaction object against a server: the stand-in started by the test support library,
+// or a real SQL Server when HOSTRT_TEST_SERVER (a ServerName such as "host,1433"),
+// HOSTRT_TEST_LOGIN and HOSTRT_TEST_PASSWORD are set. Tests that need to stop the server run
+// only against the stand-in.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "runtime/sql/sql_statement.h"
+#include "runtime/sql/transaction.h"
+#include "tests/support/standin_server.h"
+
+namespace hostrt {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+class TransactionServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!Env("HOSTRT_TEST_SERVER").empty()) {
+      serverName_ = Env("HOSTRT_TEST_SERVER");
+      login_ = Env("HOSTRT_TEST_LOGIN");
+      password_ = Env("HOSTRT_TEST_PASSWORD");
+      return;
+    }
+    server_ = std::make_unique<testsupport::StandinServer>();
+    server_->addAlias(".");
+    if (!server_->start()) {
+      startError_ = server_->error();
+      return;
+    }
+    serverName_ = ".";  // through the ConnectTo alias of the test's registry file
+    login_ = "sa";
+    password_ = server_->saPassword();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(startError_.empty()) << startError_;
+    table_ = "sqlca_t_" + std::to_string(++tableNumber_);
+    Transaction t;
+    ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+    ASSERT_EQ(t.ExecuteImmediate("create table " + table_ +
+                                 " (id int not null primary key, name varchar(40) null, "
+                                 "amount float null)"),
+              0)
+        << t.SQLErrText;
+  }
+  void TearDown() override {
+    Transaction t;
+    if (Open(t, true) == 0) t.ExecuteImmediate("drop table " + table_);
+  }
+
+  // Fills in the connection settings the way the library does and connects.
+  int Open(Transaction& t, bool autoCommit, const std::string& dbparm = "") {
+    t.DBMS = "MSS Microsoft SQL Server 6.x";
+    t.ServerName = serverName_;
+    t.Database = "master";
+    t.LogId = login_;
+    t.LogPass = password_;
+    t.AutoCommit = autoCommit;
+    t.DBParm = dbparm;
+    return t.Connect();
+  }
+
+  // Rows of the test table, counted on a connection of its own.
+  long Rows(const std::string& where = "1 = 1") {
+    Transaction t;
+    if (Open(t, true) != 0) return -100;
+    int count = -1;
+    if (t.SelectInto("select count(*) from " + table_ + " where " + where, {}, {&count}) != 0)
+      return -200;
+    return count;
+  }
+
+  static bool OnStandin() { return server_ != nullptr; }
+
+  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::string startError_, serverName_, login_, password_;
+  static int tableNumber_;
+  std::string table_;
+};
+
+std::unique_ptr<testsupport::StandinServer> TransactionServerTest::server_;
+std::string TransactionServerTest::startError_, TransactionServerTest::serverName_,
+    TransactionServerTest::login_, TransactionServerTest::password_;
+int TransactionServerTest::tableNumber_ = 0;
+
+TEST_F(TransactionServerTest, SelectIntoReportsFoundNotFoundAndTooMany) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  ASSERT_EQ(t.ExecuteImmediate("insert into " + table_ + " values (1, 'a', 1.5) insert into " +
+                               table_ + " values (2, 'b', null)"),
+            0)
+      << t.SQLErrText;
+
+  std::string name = "unchanged";
+  EXPECT_EQ(
+      t.SelectInto("select name from master.dbo.sysdatabases where name = ?", {"master"}, {&name}),
+      0)
+      << t.SQLErrText;
+  EXPECT_EQ(name, "master");
+  EXPECT_EQ(t.SQLNRows, 1);
+
+  name = "unchanged";
+  EXPECT_EQ(t.SelectInto("select name from master.dbo.sysdatabases where name = ?", {"no_such_db"},
+                         {&name}),
+            100);
+  EXPECT_EQ(name, "unchanged");
+  EXPECT_EQ(t.SQLNRows, 0);
+  EXPECT_TRUE(t.SQLErrText.empty());
+
+  EXPECT_EQ(t.SelectInto("select name from " + table_, {}, {&name}), -1);
+  EXPECT_EQ(name, "unchanged");
+  EXPECT_FALSE(t.SQLErrText.empty());
+
+  // The connection is still usable after each of them.
+  int count = 0;
+  EXPECT_EQ(t.SelectInto("select count(*) from " + table_, {}, {&count}), 0) << t.SQLErrText;
+  EXPECT_EQ(count, 2);
+}
+
+TEST_F(TransactionServerTest, NullReachesOnlyVariablesThatCanHoldIt) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id, name, amount) values (?, ?, ?)",
+                      {7, nullptr, std::nullopt}),
+            0)
+      << t.SQLErrText;
+  std::string plain = "kept";
+  std::optional<std::string> maybe = "set";
+  double amount = 9.5;
+  std::optional<double> maybeAmount = 1.0;
+  long long id = 0;
+  ASSERT_EQ(t.SelectInto("select name, name, amount, amount, id from " + table_ + " where id = ?",
+                         {7}, {&plain, &maybe, &amount, &maybeAmount, &id}),
+            0)
+      << t.SQLErrText;
+  EXPECT_EQ(plain, "kept");
+  EXPECT_FALSE(maybe.has_value());
+  EXPECT_EQ(amount, 9.5);
+  EXPECT_FALSE(maybeAmount.has_value());
+  EXPECT_EQ(id, 7);
+}
+
+TEST_F(TransactionServerTest, BoundInputsArriveAsValuesNeverAsSqlText) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  const std::string tricky = "O'Brien'; delete from " + table_ + " --";
+  const std::string chinese = "系统变量Is_Distributed";
+  ASSERT_EQ(t.Execute("insert into " + table_ + " values (?, ?, ?)", {1, tricky, 0.1}), 0)
+      << t.SQLErrText;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " values (?, ?, ?)", {2, chinese, -2.5}), 0)
+      << t.SQLErrText;
+  EXPECT_EQ(t.SQLNRows, 1);
+
+  std::string name;
+  double amount = 0;
+  ASSERT_EQ(
+      t.SelectInto("select name, amount from " + table_ + " where id = ?", {1}, {&name, &amount}),
+      0)
+      << t.SQLErrText;
+  EXPECT_EQ(name, tricky);
+  EXPECT_EQ(amount, 0.1);
+  ASSERT_EQ(t.SelectInto("select name from " + table_ + " where name = ?", {chinese}, {&name}), 0)
+      << t.SQLErrText;
+  EXPECT_EQ(name, chinese);
+  EXPECT_EQ(Rows(), 2);
+}
+
+TEST_F(TransactionServerTest, RowsAffectedAreCounted) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  for (int id = 1; id <= 3; ++id)
+    ASSERT_EQ(t.Execute("insert into " + table_ + " (id, name) values (?, ?)", {id, "x"}), 0)
+        << t.SQLErrText;
+  EXPECT_EQ(t.Execute("update " + table_ + " set name = ? where id > ?", {"y", 1}), 0)
+      << t.SQLErrText;
+  EXPECT_EQ(t.SQLNRows, 2);
+  // No row touched is still a success, with no rows.
+  EXPECT_EQ(t.Execute("update " + table_ + " set name = ? where id = ?", {"z", 99}), 0)
+      << t.SQLErrText;
+  EXPECT_EQ(t.SQLNRows, 0);
+  EXPECT_EQ(t.Execute("delete from " + table_ + " where name = ?", {"y"}), 0) << t.SQLErrText;
+  EXPECT_EQ(t.SQLNRows, 2);
+  EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(TransactionServerTest, ErrorsCarryTheServersTextAndNumber) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  EXPECT_EQ(t.ExecuteImmediate("select * from no_such_table"), -1);
+  EXPECT_EQ(t.SQLDBCode, 208);
+  EXPECT_EQ(t.SQLErrText, "Invalid object name 'no_such_table'.");
+
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {1}), 0) << t.SQLErrText;
+  EXPECT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {1}), -1);
+  EXPECT_EQ(t.SQLDBCode, 2627);
+  EXPECT_EQ(t.SQLErrText.rfind("Violation of PRIMARY KEY constraint", 0), 0u) << t.SQLErrText;
+
+  // A success afterwards clears the outcome.
+  EXPECT_EQ(t.ExecuteImmediate("select 1"), 0);
+  EXPECT_EQ(t.SQLDBCode, 0);
+  EXPECT_TRUE(t.SQLErrText.empty());
+}
+
+TEST_F(TransactionServerTest, ABatchReportsItsFirstErrorAndRunsToItsEnd) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  EXPECT_EQ(t.ExecuteImmediate("insert into " + table_ + " (id) values (1) insert into " + table_ +
+                               " (id) values (1) insert into " + table_ +
+                               " (id) values (3) select * from no_such_table"),
+            -1);
+  EXPECT_EQ(t.SQLDBCode, 2627) << t.SQLErrText;  // the first error wins
+  // The statements after the failed one ran: the server went on with the batch.
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_EQ(Rows("id = 3"), 1);
+  // Everything the batch sent was read: the next statement runs normally.
+  int count = 0;
+  EXPECT_EQ(t.SelectInto("select count(*) from " + table_, {}, {&count}), 0) << t.SQLErrText;
+  EXPECT_EQ(count, 2);
+}
+
+TEST_F(TransactionServerTest, WithoutAutoCommitWorkWaitsForCommitOrRollback) {
+  Transaction t;
+  ASSERT_EQ(Open(t, false, "CommitOnDisconnect='No'"), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {1}), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Rollback(), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows(), 0);
+
+  // A failing statement does not end the transaction: what came before it and after it is
+  // committed together.
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {2}), 0) << t.SQLErrText;
+  EXPECT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {2}), -1);
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {3}), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Commit(), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows(), 2);
+
+  // Truncate and the trigger switch belong to the transaction too.
+  ASSERT_EQ(t.ExecuteImmediate("Truncate Table " + table_), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Rollback(), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows(), 2);
+}
+
+TEST_F(TransactionServerTest, DisconnectEndsAnOpenTransactionAsDbParmSays) {
+  {
+    Transaction t;
+    ASSERT_EQ(Open(t, false), 0) << t.SQLErrText;  // CommitOnDisconnect defaults to Yes
+    ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {1}), 0) << t.SQLErrText;
+    EXPECT_EQ(t.Disconnect(), 0) << t.SQLErrText;
+  }
+  EXPECT_EQ(Rows("id = 1"), 1);
+  {
+    Transaction t;
+    ASSERT_EQ(
+        Open(t, false, "CommitOnDisconnect='No',PacketSize = 2048,AppName = 'qdzt',Host='PC1'"), 0)
+        << t.SQLErrText;
+    ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {2}), 0) << t.SQLErrText;
+    EXPECT_EQ(t.Disconnect(), 0) << t.SQLErrText;
+  }
+  EXPECT_EQ(Rows("id = 2"), 0);
+}
+
+TEST_F(TransactionServerTest, SwitchingAutoCommitOnKeepsTheOpenWork) {
+  Transaction t;
+  ASSERT_EQ(Open(t, false, "CommitOnDisconnect='No'"), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {1}), 0) << t.SQLErrText;
+  t.AutoCommit = true;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id) values (?)", {2}), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows(), 2);
+  EXPECT_EQ(t.Disconnect(), 0);
+  EXPECT_EQ(Rows(), 2);
+}
+
+TEST_F(TransactionServerTest, TwoObjectsAtOnceSeeEachOtherInSysprocesses) {
+  Transaction a;
+  Transaction b;
+  ASSERT_EQ(
+      Open(a, false, "CommitOnDisconnect='No',PacketSize = 2048,AppName = 'qdzt',Host='收银1'"), 0)
+      << a.SQLErrText;
+  ASSERT_EQ(Open(b, true), 0) << b.SQLErrText;
+  int count = 0;
+  ASSERT_EQ(b.SelectInto("select count(*) from master.dbo.sysprocesses where "
+                         "rtrim(program_name) = ? and rtrim(hostname) = ?",
+                         {"qdzt", "收银1"}, {&count}),
+            0)
+      << b.SQLErrText;
+  EXPECT_EQ(count, 1);
+  ASSERT_EQ(a.Disconnect(), 0);
+  // The server notices the closed connection on its own time: ask again until it has.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  do {
+    ASSERT_EQ(b.SelectInto("select count(*) from master.dbo.sysprocesses where "
+                           "rtrim(program_name) = ? and rtrim(hostname) = ?",
+                           {"qdzt", "收银1"}, {&count}),
+              0)
+        << b.SQLErrText;
+  } while (count != 0 && std::chrono::steady_clock::now() < deadline);
+  EXPECT_EQ(count, 0);
+}
+
+TEST_F(TransactionServerTest, TheSameObjectReconnects) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  EXPECT_EQ(t.Connect(), -1);
+  EXPECT_EQ(t.SQLErrText, "Transaction already connected");
+  EXPECT_TRUE(t.IsConnected());
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(t.Disconnect(), 0) << t.SQLErrText;
+    EXPECT_FALSE(t.IsConnected());
+    t.LogId = login_;  // the second connection may use other settings
+    ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+    int one = 0;
+    EXPECT_EQ(t.SelectInto("select 1", {}, {&one}), 0) << t.SQLErrText;
+    EXPECT_EQ(one, 1);
+  }
+}
+
+TEST_F(TransactionServerTest, ARefusedLoginIsReported) {
+  Transaction t;
+  t.DBMS = "MSS Microsoft SQL Server 6.x";
+  t.ServerName = serverName_;
+  t.Database = "master";
+  t.LogId = login_;
+  t.LogPass = password_ + "-wrong";
+  EXPECT_EQ(t.Connect(), -1);
+  EXPECT_FALSE(t.IsConnected());
+  EXPECT_EQ(t.SQLDBCode, 18456);
+  EXPECT_EQ(t.SQLErrText, "Login failed for user '" + login_ + "'.");
+}
+
+TEST_F(TransactionServerTest, LockAndDbParmAreAcceptedByTheServer) {
+  for (const char* lock : {"RU", "RC", "RR", "TS"}) {
+    Transaction t;
+    t.Lock = lock;
+    ASSERT_EQ(
+        Open(t, false, "CommitOnDisconnect='No',PacketSize = 2048,AppName = 'qdzt',Host='PC1'"), 0)
+        << lock << ": " << t.SQLErrText;
+    int one = 0;
+    EXPECT_EQ(t.SelectInto("select 1", {}, {&one}), 0) << lock << ": " << t.SQLErrText;
+  }
+}
+
+TEST_F(TransactionServerTest, StatementsPrepareDescribeAndFetch) {
+  Transaction t;
+  ASSERT_EQ(Open(t, false), 0) << t.SQLErrText;
+  {
+    SqlStatement insert(t);
+    ASSERT_TRUE(insert.Prepare("insert into " + table_ + " (id, name, amount) values (?, ?, ?)"))
+        << t.SQLErrText;
+    for (int id = 1; id <= 20; ++id)
+      ASSERT_TRUE(insert.Execute(
+          {id, id % 2 ? SqlValue("行" + std::to_string(id)) : SqlValue(), id * 0.25}))
+          << t.SQLErrText;
+  }
+  ASSERT_EQ(t.Commit(), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows(), 20);
+
+  SqlStatement select(t);
+  ASSERT_TRUE(select.ExecDirect(
+      "select id, name, amount from " + table_ + " where id <= ? order by id", {3}))
+      << t.SQLErrText;
+  ASSERT_EQ(select.ColumnCount(), 3);
+  SqlColumn name;
+  ASSERT_TRUE(select.Describe(2, name)) << t.SQLErrText;
+  EXPECT_EQ(name.name, "name");
+  EXPECT_EQ(name.size, 40u);
+  EXPECT_TRUE(name.nullable);
+  std::vector<std::optional<std::string>> names;
+  while (select.Fetch() == 1) {
+    std::optional<std::string> value;
+    ASSERT_TRUE(select.GetText(2, value)) << t.SQLErrText;
+    names.push_back(value);
+  }
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], std::optional<std::string>("行1"));
+  EXPECT_EQ(names[1], std::nullopt);
+  EXPECT_EQ(names[2], std::optional<std::string>("行3"));
+  EXPECT_EQ(t.SQLCode, 0);
+}
+
+TEST_F(TransactionServerTest, AServerThatGoesAwayGivesErrorsNotHangs) {
+  if (!OnStandin()) GTEST_SKIP() << "needs the stand-in server";
+  // A second server of our own to stop; starting it points HOSTRT_REGISTRY at its registry
+  // file, so the suite's setting is put back afterwards.
+  const std::string registry = Env("HOSTRT_REGISTRY");
+  testsupport::StandinServer own;
+  const bool started = own.start();
+  ::setenv("HOSTRT_REGISTRY", registry.c_str(), 1);
+  ASSERT_TRUE(started) << own.error();
+  Transaction t;
+  t.DBMS = "MSS Microsoft SQL Server 6.x";
+  t.ServerName = "127.0.0.1," + std::to_string(own.port());
+  t.LogId = "sa";
+  t.LogPass = own.saPassword();
+  t.AutoCommit = false;
+  ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+  own.stop();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(t.ExecuteImmediate("select 1"), -1);
+  EXPECT_FALSE(t.SQLErrText.empty());
+  t.Disconnect();  // the commit cannot reach the server; the connection is released even so
+  EXPECT_FALSE(t.IsConnected());
+  EXPECT_EQ(t.Connect(), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
+}  // namespace
+}  // namespace hostrt
