@@ -388,8 +388,14 @@ void Connection::rpcCall(RpcCall& call, bool last) {
       // Any other procedure: run it as EXEC with its parameters passed by name or position.
       std::string sql = "EXEC " + call.procName;
       for (size_t i = 0; i < ps.size(); ++i) {
-        if (ps[i].name.empty()) ps[i].name = "@P" + std::to_string(i + 1);
-        sql += (i ? ", " : " ") + ps[i].name;
+        sql += i ? ", " : " ";
+        if (ps[i].name.empty()) {
+          ps[i].name = "@P" + std::to_string(i + 1);
+          sql += ps[i].name;
+        } else {
+          sql += ps[i].name + " = " + ps[i].name;
+        }
+        if (ps[i].output) sql += " OUTPUT";
       }
       session_->executeWithParams(sql, buildParams(ps, 0, ""), false, *this);
       break;

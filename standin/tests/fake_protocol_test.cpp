@@ -188,6 +188,23 @@ TEST_F(FakeProtocolTest, MetadataBeforeExecutionDescribesWithoutRunning) {
   EXPECT_TRUE(server_->log().params[0][0].value.isNull());
 }
 
+TEST_F(FakeProtocolTest, OtherProceduresRunAsExecWithTheirParameters) {
+  OdbcClient c;
+  ASSERT_TRUE(c.connect(connectionString()));
+  ExecResult r =
+      c.exec("{call sp_addlogin(?, ?)}", {{SQL_VARCHAR, "clerk", 10}, {SQL_VARCHAR, "pw", 10}});
+  ASSERT_TRUE(r.ok) << r.describe();
+  std::lock_guard<std::mutex> lock(server_->log().mutex);
+  ASSERT_EQ(server_->log().paramSql.size(), 1u);
+  const std::string& sql = server_->log().paramSql[0];
+  EXPECT_EQ(sql.rfind("EXEC sp_addlogin ", 0), 0u) << sql;
+  const auto& p = server_->log().params[0];
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ(p[0].value.s, "clerk");
+  EXPECT_NE(sql.find(p[0].name), std::string::npos) << sql;
+  EXPECT_NE(sql.find(p[1].name), std::string::npos) << sql;
+}
+
 TEST_F(FakeProtocolTest, TransactionRequestsFollowAutocommit) {
   OdbcClient c;
   ASSERT_TRUE(c.connect(connectionString()));
