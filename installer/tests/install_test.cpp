@@ -8,6 +8,7 @@
 #include "installer/tests/install_fixture.h"
 #include "installer/w_main.h"
 #include "runtime/settings/registry.h"
+#include "runtime/system/system.h"
 #include "runtime/ui/globals.h"
 #include "runtime/ui/scripted_interaction.h"
 
@@ -236,6 +237,9 @@ TEST_F(InstallTest, NamesWithQuotesAreInstalledAndReinstalledIntact) {
 // The same installation from the window, in-process: the Install button is disabled after a
 // success until a template file is chosen again, and the connection rules of the window.
 TEST_F(InstallTest, FromTheWindowInstallIsDisabledAfterSuccessUntilATemplateIsChosenAgain) {
+  // The window reads dbinstall.ini from the current directory: use the test's own.
+  const std::string old_cwd = hostrt::CurrentDirectory();
+  ASSERT_TRUE(hostrt::SetCurrentDirectory(work_.string()));
   auto script = std::make_shared<hostrt::ScriptedInteraction>();
   auto previous = hostrt::SetInteraction(script);
   hostrt::CreateStandardGlobals();
@@ -278,6 +282,7 @@ TEST_F(InstallTest, FromTheWindowInstallIsDisabledAfterSuccessUntilATemplateIsCh
   }
   hostrt::DestroyStandardGlobals();
   hostrt::SetInteraction(previous);
+  hostrt::SetCurrentDirectory(old_cwd);
 }
 
 }  // namespace
