@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include "runtime/sql/driver_results.h"
 #include "runtime/sql/odbc.h"
+#include "runtime/sql/odbc_connection.h"
 #include "runtime/sql/odbc_text.h"
 #include "runtime/sql/transaction.h"
 
@@ -113,6 +115,7 @@ bool SqlStatement::ExecDirect(std::string_view sql, const std::vector<SqlValue>&
   if (!BindInputs(inputs)) return false;
   executed_ = true;
   SQLRETURN rc = odbctext::ExecDirect(H(stmt_), sql);
+  failedAtStart_ = rc == SQL_ERROR;
   return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
 }
 
@@ -128,6 +131,7 @@ bool SqlStatement::Execute(const std::vector<SqlValue>& inputs) {
   if (!BindInputs(inputs)) return false;
   executed_ = true;
   SQLRETURN rc = SQLExecute(H(stmt_));
+  failedAtStart_ = rc == SQL_ERROR;
   return rc == SQL_NO_DATA || trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "execute");
 }
 
@@ -247,6 +251,15 @@ int SqlStatement::MoreResults() {
 long SqlStatement::Drain() {
   long last = -1;
   if (!executed_) return last;  // nothing was sent, so nothing is to be read
+  if (failedAtStart_) {
+    // The driver manager no longer passes SQLMoreResults on; ask the driver directly.
+    failedAtStart_ = false;
+    const OdbcConnection* conn = trans_.conn_.get();
+    if (conn == nullptr) return last;
+    DriverResults rest(conn->dbc, H(stmt_), conn->driverLibrary);
+    bool failed = false;
+    return rest.ReadAll(failed);  // the failure at the start is the one reported
+  }
   // A driver that keeps reporting errors without moving on would loop for ever; a batch of
   // this many failing statements in a row is not one this library sends.
   int failuresInARow = 0;

@@ -79,6 +79,7 @@ class SqlStatement {
   Transaction& trans_;
   void* stmt_ = nullptr;
   bool executed_ = false;
+  bool failedAtStart_ = false;  // the execute itself reported the batch's first error
   struct Buffer;
   std::vector<std::unique_ptr<Buffer>> buffers_;  // bound input values, kept until next bind
 };

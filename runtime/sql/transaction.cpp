@@ -178,6 +178,15 @@ int Transaction::Connect() {
   }
   conn_->connected = true;
   conn_->autoCommit = true;
+  if (driver.find('/') != std::string::npos) {
+    conn_->driverLibrary = driver;
+  } else {
+    SQLCHAR name[512] = {0};
+    SQLSMALLINT length = 0;
+    if (Check(SQLGetInfo(conn_->dbc, SQL_DRIVER_NAME, name, sizeof name, &length), SQL_HANDLE_DBC,
+              conn_->dbc, "read the driver name"))
+      conn_->driverLibrary = reinterpret_cast<char*>(name);
+  }
   conn_->commitOnDisconnect = login.parm.commitOnDisconnect;
   if (isolation != IsolationLevel::ServerDefault)
     ok = SetConnectAttr(SQL_ATTR_TXN_ISOLATION, static_cast<long>(IsolationAttribute(isolation)),

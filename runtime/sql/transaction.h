@@ -106,6 +106,7 @@ class Transaction {
   bool SyncAutoCommit();
   bool SetConnectAttr(int attribute, long value, std::string_view what);
 
+  friend class SqlStatement;  // reads the driver library of conn_
   std::unique_ptr<OdbcConnection> conn_;
   bool bulkCopy_ = false;
 };

@@ -227,6 +227,17 @@ TEST_F(TransactionServerTest, ABatchReportsItsFirstErrorAndRunsToItsEnd) {
   int count = 0;
   EXPECT_EQ(t.SelectInto("select count(*) from " + table_, {}, {&count}), 0) << t.SQLErrText;
   EXPECT_EQ(count, 2);
+
+  // The first statement fails: the rest of the batch is still read, not cancelled, and its
+  // last row count is reported.
+  EXPECT_EQ(t.ExecuteImmediate("insert into " + table_ + " (id) values (1) insert into " + table_ +
+                               " (id) values (4) insert into " + table_ + " (id) values (5)"),
+            -1);
+  EXPECT_EQ(t.SQLDBCode, 2627) << t.SQLErrText;
+  EXPECT_EQ(t.SQLNRows, 1);
+  EXPECT_EQ(Rows(), 4);
+  EXPECT_EQ(t.SelectInto("select count(*) from " + table_, {}, {&count}), 0) << t.SQLErrText;
+  EXPECT_EQ(count, 4);
 }
 
 TEST_F(TransactionServerTest, WithoutAutoCommitWorkWaitsForCommitOrRollback) {
