@@ -1441,8 +1441,7 @@ class Parser {
         const std::string& txt = t.text;
         if (txt.size() <= 18) {
           int64_t v = std::stoll(txt);
-          if (v <= INT32_MAX + 1LL)
-            return literal(Value::integer(v), SqlType{TypeId::Int, 0, 0, 0});
+          if (v <= INT32_MAX) return literal(Value::integer(v), SqlType{TypeId::Int, 0, 0, 0});
           return literal(Value::decimal(txt), SqlType{TypeId::Decimal, 0, uint8_t(txt.size()), 0});
         }
         return literal(Value::decimal(txt),

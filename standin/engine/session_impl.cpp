@@ -237,6 +237,10 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       lastError_ = 0;
       execute(s, sink);
     } catch (const SqlError& e) {
+      if (e.number == 0) {  // the client cancelled: the protocol acknowledges it
+        batchAborted_ = true;
+        return;
+      }
       reportError(e, s.line, sink);
       Done d;
       d.error = true;

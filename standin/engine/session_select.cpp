@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <unordered_map>
 
 #include "standin/engine/parser.h"
 #include "standin/engine/server_impl.h"
@@ -278,6 +279,58 @@ void SessionImpl::buildSources(const std::vector<TableRef>& from, const Scope* o
   }
 }
 
+namespace {
+
+void conjuncts(const Expr* e, std::vector<const Expr*>* out) {
+  if (!e) return;
+  if (e->kind == ExprKind::Binary && e->op == "and") {
+    conjuncts(e->args[0].get(), out);
+    conjuncts(e->args[1].get(), out);
+  } else {
+    out->push_back(e);
+  }
+}
+
+int typeFamily(TypeId id) {
+  if (isCharType(id)) return 1;
+  if (isDateType(id)) return 2;
+  if (isBinaryType(id)) return 3;
+  if (id == TypeId::Float || id == TypeId::Real) return 4;
+  return 5;  // integers and exact numerics compare as numbers
+}
+
+// A key under which values that compare equal meet: char data without case and trailing
+// blanks, numbers in their shortest exact form.
+std::string hashKey(const Value& v) {
+  switch (v.kind) {
+    case Value::Kind::Text: {
+      std::string k(rtrimBlanks(v.s));
+      for (char& c : k)
+        if ((unsigned char)c < 0x80) c = char(std::tolower((unsigned char)c));
+      return k;
+    }
+    case Value::Kind::Int:
+      return std::to_string(v.i);
+    case Value::Kind::Decimal: {
+      std::string k = v.s;
+      if (k.find('.') != std::string::npos) {
+        while (!k.empty() && k.back() == '0') k.pop_back();
+        if (!k.empty() && k.back() == '.') k.pop_back();
+      }
+      if (k == "-0") k = "0";
+      return k;
+    }
+    case Value::Kind::DateTime:
+      return std::to_string(v.i) + ":" + std::to_string(v.ticks);
+    case Value::Kind::Float:
+      return valueToText(v);
+    default:
+      return v.s;
+  }
+}
+
+}  // namespace
+
 void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
                            std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
                            std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit) {
@@ -285,9 +338,49 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
   std::vector<std::vector<Value>> nullRows(n);
   for (size_t i = 0; i < n; ++i)
     nullRows[i].assign(scope.sources[i].cols.size() + 1, Value::null());
+  // Equality joins use a hash index on the inner source instead of a full scan.
+  struct Probe {
+    const Expr* outerSide = nullptr;
+    std::unordered_map<std::string, std::vector<size_t>> index;
+  };
+  std::vector<Probe> probes(n);
+  std::vector<const Expr*> whereParts;
+  conjuncts(where, &whereParts);
+  for (size_t i = 1; i < n; ++i) {
+    if (data[i].size() < 8) continue;
+    std::vector<const Expr*> parts;
+    if (from[i].join == TableRef::Join::Cross)
+      parts = whereParts;
+    else
+      conjuncts(from[i].on.get(), &parts);
+    for (const Expr* e : parts) {
+      if (e->kind != ExprKind::Binary || e->op != "=" || e->args[0]->kind != ExprKind::Column ||
+          e->args[1]->kind != ExprKind::Column)
+        continue;
+      const Scope* sc[2];
+      int src[2], idx[2];
+      try {
+        for (int k = 0; k < 2; ++k) eval_.resolve(*e->args[k], scope, &sc[k], &src[k], &idx[k]);
+      } catch (const SqlError&) {
+        continue;
+      }
+      if (sc[0] != &scope || sc[1] != &scope) continue;
+      int inner = src[0] == int(i) ? 0 : (src[1] == int(i) ? 1 : -1);
+      if (inner < 0 || src[1 - inner] >= int(i)) continue;
+      const Column& a = scope.sources[size_t(src[0])].cols[size_t(idx[0])];
+      const Column& b = scope.sources[size_t(src[1])].cols[size_t(idx[1])];
+      if (typeFamily(a.type.id) != typeFamily(b.type.id)) continue;
+      probes[i].outerSide = e->args[size_t(1 - inner)].get();
+      size_t col = size_t(idx[inner]);
+      for (size_t r = 0; r < data[i].size(); ++r)
+        if (!data[i][r][col].isNull()) probes[i].index[hashKey(data[i][r][col])].push_back(r);
+      break;
+    }
+  }
   std::vector<const std::vector<Value>*> cur(n, nullptr);
   bool stop = false;
   size_t visited = 0;
+  static const std::vector<size_t> kNone;
   std::function<void(size_t)> level = [&](size_t i) {
     if (stop) return;
     if (i == n) {
@@ -297,15 +390,31 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
       return;
     }
     bool matched = false;
-    for (const auto& r : data[i]) {
-      if (stop) return;
+    auto visit = [&](const std::vector<Value>& r) {
       if ((++visited & 0xFFFF) == 0 && sink_ && sink_->cancelled())
         raise(0, 0, "cancelled", ErrorScope::Batch);
       cur[i] = &r;
       scope.sources[i].row = &r;
-      if (from[i].on && !eval_.truth(*from[i].on, scope)) continue;
+      if (from[i].on && !eval_.truth(*from[i].on, scope)) return;
       matched = true;
       level(i + 1);
+    };
+    if (probes[i].outerSide) {
+      Value key = eval_.eval(*probes[i].outerSide, scope);
+      const std::vector<size_t>* hits = &kNone;
+      if (!key.isNull()) {
+        auto it = probes[i].index.find(hashKey(key));
+        if (it != probes[i].index.end()) hits = &it->second;
+      }
+      for (size_t r : *hits) {
+        if (stop) return;
+        visit(data[i][r]);
+      }
+    } else {
+      for (const auto& r : data[i]) {
+        if (stop) return;
+        visit(r);
+      }
     }
     if (!matched && from[i].join == TableRef::Join::Left) {
       cur[i] = &nullRows[i];

@@ -909,13 +909,10 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
         conversionFailed(v, to);
       }
       if (to.id == TypeId::SmallDateTime) {
-        // Rounds to the minute: 29.998 seconds and more round up.
+        // Rounds to the minute: 29.998 seconds and less round down, 29.999 and more up.
         int64_t perMin = 300 * 60;
-        int64_t t = (int64_t(ticks) + perMin / 2 - 1) / perMin * perMin;
-        if ((int64_t(ticks) % perMin) >= 300 * 29 + 299)
-          t = (int64_t(ticks) / perMin + 1) * perMin;
-        else
-          t = int64_t(ticks) / perMin * perMin;
+        int64_t t = int64_t(ticks) / perMin * perMin;
+        if (int64_t(ticks) % perMin >= 300 * 30) t += perMin;
         if (t >= kTicksPerDay) {
           t -= kTicksPerDay;
           ++days;
