@@ -75,9 +75,9 @@ int RunApplication(Application& application, const std::string& commandline, int
   if (OpenWindowCount() > 0) {
     QEventLoop loop;
     OnLastWindowClosed([&loop] { loop.quit(); });
-    // A window may have closed between the check and here only through a script, which
-    // cannot run before exec(); the loop ends when the last one closes.
-    loop.exec();
+    // A script may close the last window and open another one right after: the loop quits
+    // at the close, finds the new window open and runs on.
+    while (OpenWindowCount() > 0) loop.exec();
     OnLastWindowClosed(nullptr);
   }
   DeleteClosedWindows();

@@ -6,10 +6,7 @@
 #include <string>
 
 #include "runtime/ui/application_entry.h"
-#include "runtime/ui/command_button.h"
-#include "runtime/ui/globals.h"
-#include "runtime/ui/interaction.h"
-#include "runtime/ui/window.h"
+#include "runtime/ui/ui.h"
 
 namespace {
 

@@ -75,6 +75,44 @@ TEST(Application, RunsTheEventLoopWhileAWindowIsOpen) {
   EXPECT_EQ(GetApplication(), nullptr);
 }
 
+class w_next : public Window {
+ public:
+  w_next() : Window("w_next") {}
+  void open() override {
+    g_log.push_back("next open");
+    QTimer::singleShot(0, [this] { Close(*this); });
+  }
+};
+
+class w_first : public Window {
+ public:
+  w_first() : Window("w_first") {}
+  void open() override {
+    // A script that closes the last window and opens the next one.
+    QTimer::singleShot(0, [this] {
+      Close(*this);
+      Open<w_next>();
+    });
+  }
+};
+
+TEST(Application, KeepsRunningWhenAScriptReplacesTheLastWindow) {
+  g_log.clear();
+  struct two_window_app : log_app {
+    two_window_app() : log_app(false) {}
+    void open(const std::string& commandline) override {
+      log_app::open(commandline);
+      Open<w_first>();
+    }
+  } app;
+  char name[] = "test";
+  char* argv[] = {name, nullptr};
+  EXPECT_EQ(RunApplication(app, "", 1, argv), 0);
+  ASSERT_GE(g_log.size(), 6u);
+  EXPECT_EQ(g_log[4], "next open");
+  EXPECT_EQ(g_log[5], "close, loop done");
+}
+
 TEST(Application, WithoutAWindowClosesAtOnceAndReturnsItsExitCode) {
   g_log.clear();
   struct failing_app : log_app {
