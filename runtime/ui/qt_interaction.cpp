@@ -102,8 +102,12 @@ int QtInteraction::MessageBox(const std::string& title, const std::string& text,
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     return default_button;
   }
-  QMessageBox box(IconOf(icon), Q(title), Q(text), QMessageBox::NoButton,
+  // Texts break lines with CR LF; Qt wants LF alone.
+  QString shown = Q(text);
+  shown.replace("\r\n", "\n");
+  QMessageBox box(IconOf(icon), Q(title), shown, QMessageBox::NoButton,
                   QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
   const auto standard = ButtonsOf(buttons);
   std::vector<QAbstractButton*> made;
   for (auto button : standard) made.push_back(box.addButton(button));

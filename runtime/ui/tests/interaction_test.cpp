@@ -261,6 +261,16 @@ TEST(QtService, MessageBoxReturnsTheNumberOfThePressedButton) {
   EXPECT_EQ(qt.MessageBox("提示", "继续?", Icon::Question, Buttons::YesNoCancel, 1), 3);
   PressInNextBox("Ignore");
   EXPECT_EQ(qt.MessageBox("提示", "?", Icon::StopSign, Buttons::AbortRetryIgnore, 1), 3);
+  // Lines broken with CR LF show as lines, and text is never read as markup.
+  QString seen;
+  QTimer::singleShot(0, [&seen] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen = box->text() + "|" + QString::number(box->textFormat());
+    box->buttons().first()->click();
+  });
+  EXPECT_EQ(qt.MessageBox("提示", "<b>a</b>\r\nb", Icon::Information, Buttons::OK, 1), 1);
+  EXPECT_EQ(seen, "<b>a</b>\nb|" + QString::number(Qt::PlainText));
   // Esc answers with the last button.
   QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
   EXPECT_EQ(qt.MessageBox("提示", "?", Icon::Question, Buttons::OKCancel, 1), 2);
