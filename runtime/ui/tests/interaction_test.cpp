@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -274,6 +278,47 @@ TEST(QtService, MessageBoxReturnsTheNumberOfThePressedButton) {
   // Esc answers with the last button.
   QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
   EXPECT_EQ(qt.MessageBox("提示", "?", Icon::Question, Buttons::OKCancel, 1), 2);
+}
+
+// Accepts the file dialog that is about to open with `file` chosen (or cancels it).
+void AnswerNextFileDialog(const QString& file) {
+  QTimer::singleShot(0, [file] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    if (file.isEmpty()) {
+      dialog->reject();
+      return;
+    }
+    dialog->selectFile(file);
+    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the choice
+  });
+}
+
+TEST(QtService, FileAndFolderDialogsReturnTheChoiceOrLeaveTheVariables) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("模板 数据.bak");
+  QFile touch(file);
+  ASSERT_TRUE(touch.open(QIODevice::WriteOnly));
+  touch.close();
+
+  QtInteraction qt;
+  std::string path = dir.path().toStdString(), name = "before";
+  AnswerNextFileDialog(file);
+  EXPECT_EQ(qt.GetFileOpenName("Select Database File", path, name, "", ""), 1);
+  EXPECT_EQ(path, QDir::toNativeSeparators(file).toStdString());
+  EXPECT_EQ(name, "模板 数据.bak");
+  AnswerNextFileDialog("");
+  EXPECT_EQ(qt.GetFileOpenName("Select Database File", path, name, "", ""), 0);
+  EXPECT_EQ(name, "模板 数据.bak");
+
+  std::string folder = "unchanged";
+  AnswerNextFileDialog("");
+  EXPECT_EQ(qt.GetFolder("请选择目录", folder), 0);
+  EXPECT_EQ(folder, "unchanged");
+  folder = dir.path().toStdString();
+  AnswerNextFileDialog(dir.path());
+  EXPECT_EQ(qt.GetFolder("请选择目录", folder), 1);
+  EXPECT_EQ(folder, QDir::toNativeSeparators(dir.path()).toStdString());
 }
 
 TEST(QtService, ProductFiltersBecomeQtNameFilters) {
