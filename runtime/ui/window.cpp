@@ -128,9 +128,15 @@ Window::Window(std::string class_name, WindowType type, Window* parent)
 
 Window::~Window() {
   if (open_) {
-    // Destroyed while open (by its owner): it no longer counts as open.
+    // Destroyed while open (by its owner): it no longer counts as open, and whoever waits for
+    // it to close stops waiting.
     open_ = false;
     --g_open_windows;
+    for (QEventLoop* loop : modal_loops_) loop->quit();
+    if (g_open_windows == 0 && g_last_window_hook) {
+      auto hook = g_last_window_hook;
+      hook();
+    }
   }
   g_closed_owned.erase(std::remove(g_closed_owned.begin(), g_closed_owned.end(), this),
                        g_closed_owned.end());
