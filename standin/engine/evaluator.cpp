@@ -507,6 +507,15 @@ Value Evaluator::arithmetic(const std::string& op, const Value& a, const Value& 
 
 Value Evaluator::function(const Expr& e, const Scope& s) {
   const std::string& fn = e.name;
+  if (fn == "update") {
+    // UPDATE(column) inside a trigger: names a column, does not read it.
+    Value out;
+    if (e.args.size() != 1 || e.args[0]->kind != ExprKind::Column ||
+        !host_.sessionFunction("update", {Value::text(e.args[0]->parts.back())}, &out))
+      raise(8136, 16, "UPDATE() can only be used inside a trigger with a column name.",
+            ErrorScope::Batch);
+    return out;
+  }
   std::vector<Value> a;
   a.reserve(e.args.size());
   for (const ExprPtr& x : e.args) a.push_back(eval(*x, s));

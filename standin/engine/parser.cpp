@@ -356,8 +356,14 @@ class Parser {
       do {
         expectOp("(");
         std::vector<ExprPtr> row;
-        do row.push_back(expression());
-        while (acceptOp(","));
+        do {
+          if (isKw("default") && (isOp(",", 1) || isOp(")", 1))) {
+            ++p_;
+            row.push_back(nullptr);  // the column's default
+          } else {
+            row.push_back(expression());
+          }
+        } while (acceptOp(","));
         expectOp(")");
         s.values.push_back(std::move(row));
       } while (acceptOp(","));
@@ -1535,7 +1541,7 @@ class Parser {
       expectOp(")");
       return e;
     }
-    if (isOp("(", 1) && (!isReserved(t) || lw == "left" || lw == "right")) {
+    if (isOp("(", 1) && (!isReserved(t) || lw == "left" || lw == "right" || lw == "update")) {
       p_ += 2;
       auto e = std::make_unique<Expr>();
       e->kind = ExprKind::Func;

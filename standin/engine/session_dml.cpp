@@ -228,6 +228,8 @@ void SessionImpl::fireTriggers(DatabaseConn& c, const TableDef& t, bool ins, boo
     f.table = &t;
     f.inserted = &inserted;
     f.deleted = &deleted;
+    f.updatedCols.assign(t.cols.size(), ins);
+    if (upd) f.updatedCols = updatedCols_;
     triggerStack_.push_back(f);
     const char* savedVerb = dmlVerb_;
     int64_t savedRowcount = rowcount_;
@@ -330,10 +332,18 @@ void SessionImpl::execInsert(const Stmt& s, ResultSink& sink) {
                 ErrorScope::Batch);
         std::vector<Value> vals;
         vals.reserve(exprs.size());
-        for (const ExprPtr& e : exprs) vals.push_back(eval_.eval(*e, empty));
+        for (size_t k = 0; k < exprs.size(); ++k) {
+          if (exprs[k]) {
+            vals.push_back(eval_.eval(*exprs[k], empty));
+            continue;
+          }
+          const ColumnInfo& col = t->cols[size_t(targets[k])];
+          vals.push_back(col.defaultExpr ? evalConst(*col.defaultExpr) : Value::null());
+        }
         rows.push_back(std::move(vals));
       }
     } else {
+      targets.clear();  // DEFAULT VALUES: every column takes its default
       rows.emplace_back();
     }
     std::vector<std::vector<Value>> inserted;
@@ -464,6 +474,9 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
     }
     sqlite3_reset(st);
     count = newRows.size();
+    updatedCols_.assign(t->cols.size(), false);
+    for (const Assign& a : assigns)
+      if (a.col >= 0) updatedCols_[size_t(a.col)] = true;
     fireTriggers(c, *t, false, true, false, newRows, oldRows);
     guard.commit();
   }

@@ -87,6 +87,7 @@ DatabaseConn& SessionImpl::connFor(const std::string& db) {
           "Database '" + info->name +
               "' cannot be opened due to inaccessible files or insufficient memory or disk "
               "space.  See the SQL Server errorlog for details.");
+  if (lockTimeoutMs_ >= 0) sqlite3_busy_timeout(conn->handle(), lockTimeoutMs_);
   DatabaseConn& ref = *conn;
   conns_[key] = std::move(conn);
   publishState();
@@ -425,7 +426,11 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
     textSize_ = std::atoi(s.optionValue.c_str());
   else if (n == "transaction isolation level")
     isolation_ = s.optionValue;
-  else if (n == "identity_insert") {
+  else if (n == "lock_timeout") {
+    int ms = std::atoi(s.optionValue.c_str());
+    lockTimeoutMs_ = ms < 0 ? 24 * 3600 * 1000 : ms;
+    for (auto& [k, c] : conns_) sqlite3_busy_timeout(c->handle(), lockTimeoutMs_);
+  } else if (n == "identity_insert") {
     DatabaseConn* c = nullptr;
     auto t = requireTable(s.table, &c);
     if (t->identityCol < 0)
@@ -661,7 +666,8 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   if (name == "@@datefirst") return Value::integer(7);
   if (name == "@@langid") return Value::integer(0);
   if (name == "@@nestlevel") return Value::integer(int64_t(triggerStack_.size()));
-  if (name == "@@lock_timeout") return Value::integer(server_.options().lockTimeoutMs);
+  if (name == "@@lock_timeout")
+    return Value::integer(lockTimeoutMs_ >= 0 ? lockTimeoutMs_ : server_.options().lockTimeoutMs);
   if (name == "@@fetch_status" || name == "@@procid") return Value::integer(0);
   raise(137, 15, "Must declare the scalar variable \"" + name + "\".", ErrorScope::Batch);
 }
@@ -716,6 +722,39 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
     sqlite3_reset(st);
     return true;
   }
+  if (fn == "objectproperty" || fn == "object_name") {
+    if (a.empty() || a[0].isNull()) {
+      *out = Value::null();
+      return true;
+    }
+    int64_t id = convertValue(a[0], SqlType{TypeId::BigInt, 0, 0, 0}, false).i - 1000000;
+    DatabaseConn& c = connFor("");
+    statementBegin(c, false);
+    sqlite3_stmt* st = c.prepare("SELECT name, type FROM _si_objects WHERE rowid=?");
+    sqlite3_bind_int64(st, 1, id);
+    std::string name, type;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+      name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+    }
+    sqlite3_reset(st);
+    if (type.empty() || type == "IX") {
+      *out = Value::null();
+    } else if (fn == "object_name") {
+      *out = Value::text(name);
+    } else {
+      std::string prop = a.size() > 1 ? lowerAscii(valueToText(a[1])) : "";
+      if (prop == "isusertable" || prop == "istable")
+        *out = Value::integer(type == "U");
+      else if (prop == "istrigger")
+        *out = Value::integer(type == "TR");
+      else if (prop == "isprocedure" || prop == "isview")
+        *out = Value::integer(0);
+      else
+        *out = Value::null();
+    }
+    return true;
+  }
   if (fn == "suser_sname" || fn == "suser_name" || fn == "system_user") {
     *out = Value::text(login_);
     return true;
@@ -727,6 +766,14 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
   if (fn == "host_name" || fn == "app_name") {
     for (const SessionEntry& e : server_.sessions())
       if (e.spid == spid_) *out = Value::text(fn == "host_name" ? e.host : e.program);
+    return true;
+  }
+  if (fn == "update") {
+    if (triggerStack_.empty()) return false;
+    const TriggerFrame& f = triggerStack_.back();
+    int i = f.table->findColumn(a[0].s);
+    if (i < 0) raise(207, 16, "Invalid column name '" + a[0].s + "'.", ErrorScope::Batch);
+    *out = Value::integer(size_t(i) < f.updatedCols.size() && f.updatedCols[size_t(i)] ? 1 : 0);
     return true;
   }
   if (fn == "is_srvrolemember") {

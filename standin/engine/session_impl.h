@@ -38,6 +38,7 @@ struct TriggerFrame {
   const TableDef* table = nullptr;
   const std::vector<std::vector<Value>>* inserted = nullptr;
   const std::vector<std::vector<Value>>* deleted = nullptr;
+  std::vector<bool> updatedCols;  // what UPDATE(column) answers
 };
 
 class SessionImpl : public Session, public EvalHost {
@@ -177,6 +178,7 @@ class SessionImpl : public Session, public EvalHost {
   bool nocount_ = false;
   bool fmtOnly_ = false;
   int textSize_ = 4096;
+  int lockTimeoutMs_ = -1;  // SET LOCK_TIMEOUT; -1: the server's
   std::string isolation_ = "read committed";
   std::string identityInsert_;  // "db.table" in lower case, or empty
   std::unique_ptr<BulkLoadImpl> pendingBulk_;
@@ -184,6 +186,7 @@ class SessionImpl : public Session, public EvalHost {
   bool closed_ = false;
   bool batchAborted_ = false;
   const char* dmlVerb_ = "INSERT";  // for constraint messages
+  std::vector<bool> updatedCols_;   // columns the firing UPDATE assigns
 };
 
 }  // namespace standin

@@ -281,5 +281,77 @@ TEST_F(StatementsTest, ResultMetadataDescribesColumns) {
   EXPECT_EQ(e.sets[0].cols[1].type.id, TypeId::Decimal);
 }
 
+TEST_F(StatementsTest, EqualityJoinsOnLargerTablesMatchAsComparisonsDo) {
+  ok("create table a (k char(6), n int)");
+  ok("create table b (k varchar(6), d decimal(6,2))");
+  for (int i = 0; i < 30; ++i) {
+    ok("insert a values ('key" + std::to_string(i) + "', " + std::to_string(i) + ")");
+    if (i % 3 == 0)
+      ok("insert b values ('KEY" + std::to_string(i) + "  ', " + std::to_string(i) + ".00)");
+  }
+  ok("insert a values (null, null) insert b values (null, null)");
+  EXPECT_EQ(scalar("select count(*) from a join b on a.k = b.k"), "10");
+  EXPECT_EQ(scalar("select count(*) from a inner join b on b.d = a.n and a.n > 10"), "6");
+  EXPECT_EQ(scalar("select count(*) from a left join b on a.k = b.k where b.k is null"), "21");
+  EXPECT_EQ(scalar("select count(*) from a, b where a.n = b.d"), "10");
+  EXPECT_EQ(rows("select a.n from a join b on a.k = b.k where a.n between 5 and 10 order by "
+                 "a.n desc"),
+            (Rows{{"9"}, {"6"}}));
+}
+
+TEST_F(StatementsTest, DefaultsAndUpdateOfAColumnInTriggers) {
+  ok("create table s (id int identity, state char(1) not null default 'Y', amt money default 0, "
+     "stamp datetime default getdate())");
+  ok("create table s_log (what varchar(20))");
+  ok("create trigger tr_s on s for insert, update as\n"
+     "if update(amt) insert s_log values ('amt')\n"
+     "if update(state) insert s_log values ('state')");
+  ok("insert s (state, amt) values (default, default)");
+  ok("insert s default values");
+  EXPECT_EQ(rows("select id, state, amt, stamp is not null from s order by id"),
+            (Rows{{"1", "Y", "0.0000", "1"}, {"2", "Y", "0.0000", "1"}}));
+  ok("delete s_log");
+  ok("update s set amt = 5 where id = 1");
+  EXPECT_EQ(rows("select what from s_log"), (Rows{{"amt"}}));
+  EXPECT_EQ(run("insert s (state) values (null)").errors(), std::vector<int>{515});
+}
+
+TEST_F(StatementsTest, VariablesControlFlowAndUnion) {
+  auto r =
+      ok("declare @i int, @s varchar(20) set @i = 0 set @s = ''\n"
+         "while @i < 3 begin set @i = @i + 1 set @s = @s + cast(@i as varchar(2)) end\n"
+         "if @s = '123' select @s, @@error else select 'no'");
+  ASSERT_EQ(r.sets.size(), 1u);
+  EXPECT_EQ(show(r.sets[0].rows[0][0]), "123");
+  EXPECT_EQ(run("select @undeclared").errors(), std::vector<int>{137});
+  EXPECT_EQ(rows("select 1 as n union select 2 union all select 1 order by n"),
+            (Rows{{"1"}, {"1"}, {"2"}}));
+  ok("create table u (x int)");
+  auto e = run("insert u values ('z') select @@error");
+  EXPECT_EQ(e.errors(), std::vector<int>{245});
+  ok("insert u values (1) select @@rowcount");
+  EXPECT_EQ(scalar("declare @n int select @n = count(*) from u select @n"), "1");
+}
+
+TEST_F(StatementsTest, ObjectCatalogueSupportsTheDropIfExistsIdiom) {
+  ok("create table old_t (x int)");
+  ok("create trigger old_tr on old_t for insert as select 1");
+  EXPECT_EQ(rows("select name, xtype from sysobjects order by name"),
+            (Rows{{"old_t", "U "}, {"old_tr", "TR"}}));
+  ok("if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[old_t]') and "
+     "OBJECTPROPERTY(id, N'IsUserTable') = 1) drop table [dbo].[old_t]");
+  EXPECT_EQ(run("select * from old_t").errors(), std::vector<int>{208});
+  EXPECT_EQ(scalar("select count(*) from sysobjects"), "0") << "the trigger went with its table";
+  ok("create table old_t (x int)");
+}
+
+TEST_F(StatementsTest, ProceduresRunInABatchToo) {
+  ok("create table p (id int, name varchar(10))");
+  ok("exec sp_executesql N'insert p values (@a, @b)', N'@a int, @b varchar(10)', @a = 7, @b = "
+     "'seven'");
+  EXPECT_EQ(rows("select id, name from p"), (Rows{{"7", "seven"}}));
+  EXPECT_EQ(run("exec sp_nothing").errors(), std::vector<int>{2812});
+}
+
 }  // namespace
 }  // namespace standin::test
