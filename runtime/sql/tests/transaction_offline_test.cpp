@@ -71,14 +71,16 @@ TEST(TransactionOfflineTest, SettingsThatCannotWorkAreRefusedBeforeAnyAttempt) {
 // A port on loopback that is bound but not listening: connections to it are refused.
 class ClosedPort {
  public:
-  ClosedPort() {
+  // listening: accept connections into the backlog but never answer them (a hung server).
+  explicit ClosedPort(bool listening = false) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+        (!listening || ::listen(fd_, 4) == 0))
       port_ = ntohs(address.sin_port);
   }
   ~ClosedPort() {
@@ -106,6 +108,19 @@ TEST(TransactionOfflineTest, AServerThatIsDownFailsQuicklyWithTheDriversMessage)
   // The object stays usable: a statement reports the missing connection, not a crash.
   EXPECT_EQ(t.ExecuteImmediate("select 1"), -1);
   EXPECT_EQ(t.SQLErrText, "Transaction not connected");
+}
+
+// A server that accepts the connection and then never answers: the login timeout ends it.
+TEST(TransactionOfflineTest, AServerThatNeverAnswersIsGivenUp) {
+  ClosedPort silent(true);
+  ASSERT_NE(silent.port(), 0);
+  Transaction t;
+  Configure(t, "127.0.0.1," + std::to_string(silent.port()));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(t.Connect(), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_FALSE(t.IsConnected());
+  EXPECT_FALSE(t.SQLErrText.empty());
 }
 
 // An address nobody answers: the attempt is given up after the login timeout.
