@@ -71,6 +71,22 @@ TEST_F(ClientTest, FixtureWritesTheAliasRegistryAndStopsCleanly) {
   EXPECT_EQ(server_.stop(), 0);
 }
 
+TEST_F(ClientTest, ProgramRefusesBadArgumentsAndABusyPort) {
+  std::string program = testsupport::StandinServer::programPath();
+  auto r = runCommand({program, "--port", "0"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("usage"), std::string::npos);
+  r = runCommand(
+      {program, "--port", "70000", "--data-dir", server_.workDir().string(), "--sa-password", "x"});
+  EXPECT_EQ(r.exitCode, 2);
+  r = runCommand({program, "--port", std::to_string(server_.port()), "--data-dir",
+                  (server_.workDir() / "other").string(), "--sa-password", "x"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("cannot listen on 127.0.0.1:" + std::to_string(server_.port())),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(ClientTest, TsqlRunsStatementsAndReportsErrorsMidBatch) {
   auto r = runCommand(server_.tsqlCommand(),
                       "create table t (id int primary key, name varchar(10))\n"

@@ -46,6 +46,10 @@ std::string StandinServer::odbcDriverPath() {
   return STANDIN_ODBC_DRIVER_PATH;
 }
 
+std::string StandinServer::programPath() {
+  return STANDIN_PROGRAM_PATH;
+}
+
 bool StandinServer::start() {
   if (pid_ > 0) return true;
   error_.clear();
@@ -70,7 +74,7 @@ bool StandinServer::start() {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  std::string program = STANDIN_PROGRAM_PATH;
+  std::string program = programPath();
   std::vector<std::string> argv = {program,           "--port",        "0",        "--data-dir",
                                    dataDir_.string(), "--sa-password", saPassword_};
   std::vector<char*> args;

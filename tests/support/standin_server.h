@@ -63,6 +63,7 @@ class StandinServer {
                                    const std::string& password = "",  // "" means sa's
                                    const std::string& database = "") const;
   static std::string odbcDriverPath();
+  static std::string programPath();
   // {"tsql", "-H", "127.0.0.1", "-p", PORT, "-U", user, "-P", password}
   std::vector<std::string> tsqlCommand(const std::string& user = "sa",
                                        const std::string& password = "") const;
