@@ -13,9 +13,11 @@ stopped afterwards. With --host the files run against that server instead, for e
 SQL Server; --server-dir then names a directory on the server machine for the database files.
 
 Usage:
-  run_checks.py [--standin PATH] [--no-sample] [CASE ...]
+  run_checks.py [--standin PATH] [--template FILE] [--no-sample] [CASE ...]
   run_checks.py --host H [--port N] --user U --password P --server-dir DIR [CASE ...]
 Without CASE arguments every demo/test_sql/*.case runs. Exit status 0 when all pass.
+With --template the copies are restored from that backup (for example the one build_template.py
+wrote) instead of one made here; against a remote server it is a path on the server machine.
 
 The case format is that of the stand-in's behaviour tests (see the head of tables.case). Only
 what our files use is read: '#' comments, GO, "-- expect error N", "-- expect rows" ... "-- end".
@@ -93,9 +95,10 @@ def read_case(path):
 
 
 class Outcome:
-    def __init__(self, errors, lines):
+    def __init__(self, errors, lines, messages=()):
         self.errors = errors  # server error numbers (severity above 10)
         self.lines = lines  # result lines: a heading line, then one line per row
+        self.messages = list(messages)  # the texts of those errors
 
 
 class Tsql:
@@ -146,17 +149,19 @@ class Tsql:
 
     @staticmethod
     def _outcome(lines):
-        errors, rest, i = [], [], 0
+        errors, messages, rest, i = [], [], [], 0
         while i < len(lines):
             m = re.match(r"^Msg (\d+) \(severity (\d+)", lines[i])
             if m:
                 if int(m.group(2)) > 10:
                     errors.append(int(m.group(1)))
+                    if i + 1 < len(lines):
+                        messages.append(lines[i + 1].strip())
                 i += 2  # the message text follows on one line
                 continue
             rest.append(lines[i])
             i += 1
-        return Outcome(errors, rest)
+        return Outcome(errors, rest, messages)
 
 
 def compare(batch, outcome):
@@ -172,12 +177,13 @@ def compare(batch, outcome):
     return problems
 
 
-def run(session, server_dir, cases, sample=True, out=None):
-    """Makes the template, loads the sample data into one restored copy and runs every case
-    file in another. Returns the number of failures."""
+def run(session, server_dir, cases, sample=True, out=None, template=None):
+    """Makes the template (or takes the backup `template`), loads the sample data into one
+    restored copy and runs every case file in another. Returns the number of failures."""
     out = out or sys.stdout
     sep = "\\" if "\\" in server_dir else "/"
     path = lambda name: f"{server_dir.rstrip(sep)}{sep}{name}"  # noqa: E731
+    backup = (template or path("qdzt_check.dat")).replace("'", "''")  # inside a literal
     schema = make_sample.load_schema()
     setup = [
         "CREATE DATABASE qdzt_check ON PRIMARY (NAME = qdzt_data, FILENAME = "
@@ -190,20 +196,20 @@ def run(session, server_dir, cases, sample=True, out=None):
         "DROP DATABASE qdzt_check",
     ]
     failures = 0
-    for sql, o in zip(setup, session.run(setup)):
+    for sql, o in zip(setup, session.run(setup) if not template else []):
         if o.errors:
             failures += 1
             print(f"template: errors {o.errors} in\n{sql[:200]}\n{o.lines[:4]}", file=out)
     if failures:
         return failures
     if sample:
-        failures += load_sample(session, server_dir, path, out)
+        failures += load_sample(session, backup, path, out)
     for case in cases:
         name = re.sub(r"\W", "_", Path(case).stem)
         db = f"qdzt_check_{name}"
         batches = read_case(case)
         before = [
-            f"RESTORE DATABASE {db} FROM DISK = '{path('qdzt_check.dat')}' WITH FILE = 1, "
+            f"RESTORE DATABASE {db} FROM DISK = '{backup}' WITH FILE = 1, "
             f"RECOVERY, REPLACE, MOVE 'qdzt_data' TO '{path(db + '.mdf')}', "
             f"MOVE 'qdzt_log' TO '{path(db + '.ldf')}'",
             f"use {db}",
@@ -226,7 +232,7 @@ def run(session, server_dir, cases, sample=True, out=None):
     return failures
 
 
-def load_sample(session, server_dir, path, out):
+def load_sample(session, backup, path, out):
     """Loads every sample file into a restored copy of the template with freebcp, as
     character data (an empty field is NULL), identity values kept; then the re-dating updates
     run on it. Returns the number of failures."""
@@ -234,7 +240,7 @@ def load_sample(session, server_dir, path, out):
     db = "qdzt_check_sample"
     failed = 0
     restore = [
-        f"RESTORE DATABASE {db} FROM DISK = '{path('qdzt_check.dat')}' WITH FILE = 1, "
+        f"RESTORE DATABASE {db} FROM DISK = '{backup}' WITH FILE = 1, "
         f"RECOVERY, REPLACE, MOVE 'qdzt_data' TO '{path(db + '.mdf')}', "
         f"MOVE 'qdzt_log' TO '{path(db + '.ldf')}'"
     ]
@@ -293,6 +299,7 @@ def main(argv=None):
     parser.add_argument("--password", default="")
     parser.add_argument("--server-dir")
     parser.add_argument("--no-sample", action="store_true", help="skip loading demo/sample/")
+    parser.add_argument("--template", help="restore the copies from this backup file")
     args = parser.parse_args(argv)
     cases = args.cases or sorted((HERE / "test_sql").glob("*.case"))
     if args.host and not args.server_dir:
@@ -308,7 +315,13 @@ def main(argv=None):
                 session = Tsql(host, port, "sa", STANDIN_PASSWORD, work)
                 server_dir = str(Path(work) / "files")
                 Path(server_dir).mkdir()
-            failures = run(session, server_dir, cases, sample=not args.no_sample)
+            template = args.template
+            if template and not args.host:
+                if not Path(template).is_file():
+                    raise RuntimeError(f"no template backup at {template}")
+                template = str(Path(template).resolve())
+            failures = run(session, server_dir, cases, sample=not args.no_sample,
+                           template=template)
         except (CaseError, RuntimeError, OSError, subprocess.SubprocessError) as e:
             print(f"run_checks: {e}", file=sys.stderr)
             return 2

@@ -1,0 +1,311 @@
+#!/usr/bin/env bash
+# Shows the database installer at work on this machine: sets everything up (scripts/bootstrap.sh),
+# builds the template backup, starts a stand-in SQL Server on 127.0.0.1:1433 with its data under
+# build/demo/, gives it the registry values a SQL Server installation leaves, installs the
+# application database with `dbsetup --unattended`, prints what was installed and stops the
+# server. Running it again replaces the database.
+#
+#   scripts/demo.sh [--mode 0|1|2|3] [--keep-running] [--gui]
+#   scripts/demo.sh --stop      stop a server left running by --keep-running
+#
+#   --mode N        installation mode (0 single store, 1 chain headquarters, 2 chain branch,
+#                   3 distribution centre); 0 by default
+#   --keep-running  leave the server up afterwards (and say how to reach and stop it)
+#   --gui           open the installer's window instead of the unattended run (needs a display)
+#
+# Environment (for tests and for running beside another server):
+#   DEMO_DIR             where the server's data, the template and the registry file go
+#                        (build/demo)
+#   DEMO_PORT            the server's port (1433; the server "." is pointed at any other port
+#                        through a client alias in the registry file)
+#   DEMO_BUILD_DIR       the build whose bin/ holds sqlstandin and dbsetup (build)
+#   DEMO_SKIP_BOOTSTRAP  1: do not run scripts/bootstrap.sh (the programs are built already)
+#   DEMO_SA_PASSWORD     the server administrator's password (Velmora#Demo1); a server made
+#                        by an earlier run keeps the password it was made with
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+app_login=qdzt
+app_password=kestrum
+setup_key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\MSSQLServer\Setup'
+connect_key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\MSSQLServer\Client\ConnectTo'
+
+die() {
+  echo "demo: $*" >&2
+  exit 1
+}
+
+usage() {
+  sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'
+}
+
+mode=0
+keep_running=0
+gui=0
+stop=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --mode)
+      [ $# -ge 2 ] || die "--mode needs a value (0, 1, 2 or 3)"
+      mode=$2
+      shift
+      ;;
+    --mode=*) mode=${1#--mode=} ;;
+    --keep-running) keep_running=1 ;;
+    --gui) gui=1 ;;
+    --stop) stop=1 ;;
+    -h | --help)
+      usage
+      exit 0
+      ;;
+    *) die "unknown option '$1' (see scripts/demo.sh --help)" ;;
+  esac
+  shift
+done
+case "$mode" in
+  0 | 1 | 2 | 3) ;;
+  *) die "the installation mode must be 0, 1, 2 or 3, not '$mode'" ;;
+esac
+
+demo_dir=${DEMO_DIR:-$root/build/demo}
+mkdir -p "$demo_dir" || die "cannot create $demo_dir"
+demo_dir=$(cd "$demo_dir" && pwd)
+port=${DEMO_PORT:-1433}
+if ! [[ "$port" =~ ^[0-9]{1,5}$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
+  die "DEMO_PORT must be a port number, not '$port'"
+fi
+build_dir=${DEMO_BUILD_DIR:-$root/build}
+sa_password=${DEMO_SA_PASSWORD:-Velmora#Demo1}
+pid_file=$demo_dir/sqlstandin.pid
+server_log=$demo_dir/sqlstandin.log
+registry=$demo_dir/registry.reg
+template=$demo_dir/qdzt.dat
+
+# The pid of a demo server that an earlier run left running, if it is still up.
+running_server() {
+  [ -f "$pid_file" ] || return 1
+  local pid program=
+  pid=$(head -n 1 "$pid_file")
+  if [[ "$pid" =~ ^[0-9]+$ ]] && [ -r "/proc/$pid/cmdline" ]; then
+    IFS= read -r -d '' program <"/proc/$pid/cmdline" || true
+  fi
+  if [[ "$program" == *sqlstandin ]]; then
+    echo "$pid"
+    return 0
+  fi
+  rm -f "$pid_file"
+  return 1
+}
+
+if [ "$stop" = 1 ]; then
+  if pid=$(running_server); then
+    kill -TERM "$pid"
+    # tail returns when the process has gone; the server finishes its sessions first.
+    timeout 60 tail --pid="$pid" -f /dev/null || die "the server (pid $pid) did not stop"
+    rm -f "$pid_file"
+    echo "demo: stopped the server (pid $pid)"
+  else
+    echo "demo: no demo server is running from $demo_dir"
+  fi
+  exit 0
+fi
+
+if [ "$gui" = 1 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  die "--gui needs a display (DISPLAY is not set); run without --gui for the unattended install"
+fi
+
+if pid=$(running_server); then
+  die "a demo server started by an earlier 'scripts/demo.sh --keep-running' is still running" \
+    "(pid $pid); stop it first with: scripts/demo.sh --stop"
+fi
+if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+  die "port $port on 127.0.0.1 is taken by another program (a SQL Server?); stop it, or run" \
+    "the demo on another port with DEMO_PORT=N"
+fi
+
+if [ "${DEMO_SKIP_BOOTSTRAP:-0}" != 1 ]; then
+  echo "== setting up and building (scripts/bootstrap.sh)"
+  "$root/scripts/bootstrap.sh" || die "scripts/bootstrap.sh failed"
+fi
+
+build_dir=$(cd "$build_dir" 2>/dev/null && pwd) ||
+  die "there is no build directory ${DEMO_BUILD_DIR:-$root/build}: build the project first" \
+    "(scripts/bootstrap.sh)"
+standin=$build_dir/bin/sqlstandin
+dbsetup=$build_dir/bin/dbsetup
+for program in "$standin" "$dbsetup"; do
+  [ -x "$program" ] || die "$program is missing: build the project first (scripts/bootstrap.sh)"
+done
+for tool in python3 tsql; do
+  command -v "$tool" >/dev/null || die "$tool is not installed (scripts/bootstrap.sh installs it)"
+done
+
+echo "== building the template backup $template"
+python3 "$root/demo/build_template.py" --standin "$standin" --out "$template" ||
+  die "the template backup could not be built"
+
+# --- the server -------------------------------------------------------------------------------
+
+server_pid=
+stop_server() {
+  [ -n "$server_pid" ] || return 0
+  kill -TERM "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=
+  rm -f "$pid_file"
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+
+echo "== starting sqlstandin on 127.0.0.1:$port (data in $demo_dir/server)"
+mkdir -p "$demo_dir/server" "$demo_dir/mssql/data"
+fifo=$(mktemp -u "$demo_dir/.sqlstandin-out.XXXXXX")
+mkfifo "$fifo"
+# Its own session, so that with --keep-running it outlives this script and the terminal.
+setsid "$standin" --port "$port" --data-dir "$demo_dir/server" --sa-password "$sa_password" \
+  >"$fifo" 2>"$server_log" </dev/null &
+server_pid=$!
+# The server prints one line once it accepts connections; it closes the pipe if it fails.
+exec 3<"$fifo"
+rm -f "$fifo"
+ready=
+IFS= read -r -t 60 ready <&3 || true
+exec 3<&-
+if [[ "$ready" != "listening on 127.0.0.1:$port" ]]; then
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=
+  die "sqlstandin did not start: $(tr '\n' ' ' <"$server_log")"
+fi
+echo "$server_pid" >"$pid_file"
+
+export TDSVER=7.4
+# The first server message in tsql's error output (tsql prints it indented and quoted).
+server_message() {
+  sed -n 's/^[[:space:]]\{1,\}"\(.*\)"$/\1/p' "$1" | head -n 1
+}
+# Runs one batch as LOGIN and prints its rows tab-separated (no heading). Fails with the server's
+# message when the login is refused or the batch raises an error.
+query() {
+  local login=$1 password=$2 sql=$3 out err
+  err=$(mktemp)
+  if ! out=$(printf '%s\ngo\nexit\n' "$sql" |
+    tsql -H 127.0.0.1 -p "$port" -U "$login" -P "$password" -o q 2>"$err"); then
+    server_message "$err" >&2
+    rm -f "$err"
+    return 1
+  fi
+  if grep -q '^Msg [0-9]* (severity \(1[1-9]\|2[0-9]\)' "$err"; then
+    server_message "$err" >&2
+    rm -f "$err"
+    return 1
+  fi
+  rm -f "$err"
+  printf '%s\n' "$out" | tail -n +2
+}
+
+query sa "$sa_password" "select 1" >/dev/null 2>&1 ||
+  die "the server does not accept the administrator password: its data in $demo_dir/server" \
+    "was made by an earlier run with another DEMO_SA_PASSWORD; use that one, or remove" \
+    "$demo_dir/server to start afresh"
+
+# --- the registry values of a SQL Server installation ----------------------------------------
+
+reg_escape() {
+  local s=${1//\\/\\\\}
+  printf '%s' "${s//\"/\\\"}"
+}
+{
+  printf 'Windows Registry Editor Version 5.00\n\n'
+  printf '[%s]\n"SQLPath"="%s"\n"SQLDataRoot"="%s"\n' "$setup_key" \
+    "$(reg_escape "$demo_dir/mssql")" "$(reg_escape "$demo_dir/mssql")"
+  if [ "$port" != 1433 ]; then
+    # "." means 127.0.0.1:1433 unless an alias of that name says otherwise.
+    printf '\n[%s]\n"."="DBMSSOCN,127.0.0.1,%s"\n' "$connect_key" "$port"
+  fi
+} >"$registry"
+export HOSTRT_REGISTRY=$registry
+# Qt wants a private runtime directory; give it one rather than have it warn.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$demo_dir/runtime
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi
+
+# --- the installation -------------------------------------------------------------------------
+
+if [ "$gui" = 1 ]; then
+  echo "== opening the installer's window"
+  echo "   administrator login: sa, password: $sa_password"
+  echo "   template: $template (preselected); pick a mode and press the install button"
+  (cd "$demo_dir" && "$dbsetup") || die "the installer ended with a failure"
+else
+  echo "== dbsetup --unattended --mode $mode --template $template --sa sa --drop-existing"
+  status=0
+  (cd "$demo_dir" && DBSETUP_SA_PASSWORD=$sa_password "$dbsetup" --unattended --mode "$mode" \
+    --template "$template" --sa sa --drop-existing) || status=$?
+  [ "$status" = 0 ] || die "dbsetup failed (exit status $status); see its messages above" \
+    "and the server's log $server_log"
+fi
+
+# --- what was installed -----------------------------------------------------------------------
+
+database=$(query sa "$sa_password" \
+  "select name from master.dbo.sysdatabases where name = '$app_login'") ||
+  die "cannot read the server's databases"
+[ -n "$database" ] || die "the database $app_login was not installed"
+data_file=$(query sa "$sa_password" \
+  "select filename from master.dbo.sysdatabases where name = '$app_login'") ||
+  die "cannot read the database's data file"
+logins=$(query sa "$sa_password" \
+  "select name, dbname, sysadmin from master.dbo.syslogins where name <> 'sa' order by name") ||
+  die "cannot read the server's logins"
+# The rest is read as the application login, which shows that it can log in.
+default_db=$(query "$app_login" "$app_password" "select db_name()") ||
+  die "the application login $app_login cannot log in"
+tables=$(query "$app_login" "$app_password" \
+  "select count(*) from $app_login.dbo.sysobjects where xtype = 'U'") ||
+  die "cannot count the tables of $app_login"
+triggers=$(query "$app_login" "$app_password" \
+  "select count(*) from $app_login.dbo.sysobjects where xtype = 'TR'") ||
+  die "cannot count the triggers of $app_login"
+installed_mode=$(query "$app_login" "$app_password" \
+  "select sys_var_value from $app_login.dbo.t_sys_system where sys_var_id = 'Is_Distributed'") ||
+  die "cannot read the installation mode from $app_login.dbo.t_sys_system"
+alias_value=$(sed -n 's/^"qdzt"="\(.*\)"[[:space:]]*$/\1/p' "$registry" | tail -n 1)
+
+mode_name() {
+  case "$1" in
+    0) echo "single store" ;;
+    1) echo "chain headquarters" ;;
+    2) echo "chain branch" ;;
+    3) echo "distribution centre" ;;
+    *) echo "unknown" ;;
+  esac
+}
+
+echo "== installed"
+echo "database:          $database (data file $data_file)"
+echo "logins:"
+while IFS=$'\t' read -r name dbname sysadmin; do
+  [ -n "$name" ] || continue
+  role=""
+  [ "$sysadmin" = 1 ] && role=", sysadmin"
+  echo "  $name (default database $dbname$role)"
+done <<<"$logins"
+echo "login $app_login:        connects, default database $default_db"
+echo "tables:            $tables ($triggers triggers)"
+echo "installation mode: ${installed_mode:-none recorded} ($(mode_name "$installed_mode"))"
+echo "client alias:      qdzt = ${alias_value:-not written} (in $registry)"
+
+if [ "$keep_running" = 1 ]; then
+  server_pid=  # leave it up
+  echo "== the server keeps running on 127.0.0.1:$port (pid $(cat "$pid_file"))"
+  echo "connect:  TDSVER=7.4 tsql -H 127.0.0.1 -p $port -U $app_login -P $app_password"
+  stop_command="$(printf '%q' "$0") --stop"
+  if [ "$demo_dir" != "$root/build/demo" ]; then
+    stop_command="DEMO_DIR=$(printf '%q' "$demo_dir") $stop_command"
+  fi
+  echo "stop it:  $stop_command"
+else
+  stop_server
+  echo "== server stopped"
+fi
