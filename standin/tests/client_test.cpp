@@ -102,6 +102,16 @@ TEST_F(ClientTest, TsqlRunsStatementsAndReportsErrorsMidBatch) {
   EXPECT_NE(r.out.find("2\t乙"), std::string::npos) << r.out;
 }
 
+TEST_F(ClientTest, FreetdsToolsFindTheServerByName) {
+  // start() exported FREETDSCONF: the entries "standin" and every alias name the server.
+  for (const char* name : {"standin", "qdzt"}) {
+    auto r = runCommand({"tsql", "-S", name, "-U", "sa", "-P", server_.saPassword()},
+                        "select db_name()\ngo\nexit\n", {}, 120);
+    EXPECT_EQ(r.exitCode, 0) << name << r.err;
+    EXPECT_NE(r.out.find("master"), std::string::npos) << name << r.out;
+  }
+}
+
 TEST_F(ClientTest, TsqlWithAWrongPasswordFails) {
   auto r = runCommand(server_.tsqlCommand("sa", "not-it"), "select 1\ngo\nexit\n",
                       server_.clientEnv(), 120);
