@@ -32,6 +32,9 @@ connect_key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\MSSQLServer\Client\ConnectTo'
 
 die() {
   echo "demo: $*" >&2
+  if [ -n "${server_pid:-}" ]; then
+    echo "demo: the server's own messages are in $server_log" >&2
+  fi
   exit 1
 }
 
@@ -242,8 +245,7 @@ else
   status=0
   (cd "$demo_dir" && DBSETUP_SA_PASSWORD=$sa_password "$dbsetup" --unattended --mode "$mode" \
     --template "$template" --sa sa --drop-existing) || status=$?
-  [ "$status" = 0 ] || die "dbsetup failed (exit status $status); see its messages above" \
-    "and the server's log $server_log"
+  [ "$status" = 0 ] || die "dbsetup failed (exit status $status); see its messages above"
 fi
 
 # --- what was installed -----------------------------------------------------------------------
