@@ -94,6 +94,24 @@ class TemplateBuilder(unittest.TestCase):
             self.assertEqual(outcomes[0].errors, [], outcomes[0].messages)
             self.assertEqual(outcomes[1].lines[1:], ["x"])
 
+    def test_checks_refuse_a_template_that_is_missing_or_not_a_backup(self):
+        with tempfile.TemporaryDirectory() as d:
+            missing = Path(d) / "none.dat"
+            junk = Path(d) / "junk.dat"
+            junk.write_bytes(b"not a backup\n" * 100)
+            for template, code, message in [
+                (missing, 2, f"no template backup at {missing}"),
+                (junk, 1, "tables.case: errors ["),
+            ]:
+                with self.subTest(template=template.name):
+                    argv = [sys.executable, str(HERE / "run_checks.py"), "--standin",
+                            str(STANDIN), "--no-sample", "--template", str(template),
+                            str(HERE / "test_sql" / "tables.case")]
+                    p = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                       text=True, timeout=300)
+                    self.assertEqual(p.returncode, code, p.stdout)
+                    self.assertIn(message, p.stdout)
+
     def test_missing_programs_and_files_are_named(self):
         with tempfile.TemporaryDirectory() as d:
             out = Path(d) / "qdzt.dat"
