@@ -175,9 +175,8 @@ ready=
 IFS= read -r -t 60 ready <&3 || true
 exec 3<&-
 if [[ "$ready" != "listening on 127.0.0.1:$port" ]]; then
-  wait "$server_pid" 2>/dev/null || true
-  server_pid=
-  die "sqlstandin did not start: $(tr '\n' ' ' <"$server_log")"
+  stop_server
+  die "sqlstandin did not start${ready:+ (it said: $ready)}: $(tr '\n' ' ' <"$server_log")"
 fi
 echo "$server_pid" >"$pid_file"
 
@@ -206,10 +205,14 @@ query() {
   printf '%s\n' "$out" | tail -n +2
 }
 
-query sa "$sa_password" "select 1" >/dev/null 2>&1 ||
-  die "the server does not accept the administrator password: its data in $demo_dir/server" \
-    "was made by an earlier run with another DEMO_SA_PASSWORD; use that one, or remove" \
-    "$demo_dir/server to start afresh"
+if ! refusal=$(query sa "$sa_password" "select 1" 2>&1 >/dev/null); then
+  if [[ "$refusal" == *"Login failed"* ]]; then
+    die "the server does not accept the administrator password: its data in" \
+      "$demo_dir/server was made by an earlier run with another DEMO_SA_PASSWORD; use that" \
+      "one, or remove $demo_dir/server to start afresh"
+  fi
+  die "cannot reach the server as sa: ${refusal:-tsql gave no reason}"
+fi
 
 # --- the registry values of a SQL Server installation ----------------------------------------
 
