@@ -234,6 +234,25 @@ TEST_F(InstallTest, NamesWithQuotesAreInstalledAndReinstalledIntact) {
   EXPECT_TRUE(Connect("qdzt", "kestrum", "master"));
 }
 
+TEST_F(InstallTest, ALoginLeftWithAnotherPasswordFailsTheReconnectionWithTwoBoxes) {
+  {
+    auto sa = Connect();
+    ASSERT_TRUE(sa);
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addlogin 'shopuser','other'"), 0) << sa->SQLErrText;
+  }
+  const fs::path shop = work_ / "shop";
+  fs::create_directories(shop);
+  std::ofstream(shop / "dbinstall.ini") << "[database]\nlogid=shopuser\n";
+  const DbsetupRun run = Run({"--template", template_.string()}, shop.string());
+  EXPECT_EQ(run.exit_code, 1);
+  const auto tail = From(run.log, "开始创建新数据库...");
+  ASSERT_EQ(tail.size(), 3u) << run.err;
+  EXPECT_EQ(tail[1], "开始创建新数据库...    安装失败。");
+  EXPECT_EQ(run.boxes,
+            (std::vector<std::string>{"Velmora快餐管理软件[V5]: 不能连接到数据库。", kFailureBox}));
+  EXPECT_FALSE(DatabaseExists("qdzt"));
+}
+
 // The same installation from the window, in-process: the Install button is disabled after a
 // success until a template file is chosen again, and the connection rules of the window.
 TEST_F(InstallTest, FromTheWindowInstallIsDisabledAfterSuccessUntilATemplateIsChosenAgain) {
