@@ -246,6 +246,14 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       Done d;
       d.error = true;
       sink.done(d);
+      if (xactAbort_ && trancount_ > 0) {
+        // SET XACT_ABORT ON: any error rolls the transaction back and ends the batch.
+        rollbackAll();
+        trancount_ = 0;
+        sink.transaction(TxEvent::Rollback, descriptor_);
+        batchAborted_ = true;
+        return;
+      }
       if (e.scope == ErrorScope::Batch || e.severity >= 20) {
         batchAborted_ = true;
         return;
@@ -420,6 +428,8 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
   const std::string& n = s.name;
   if (n == "nocount")
     nocount_ = s.on;
+  else if (n == "xact_abort")
+    xactAbort_ = s.on;
   else if (n == "fmtonly")
     fmtOnly_ = s.on;
   else if (n == "textsize")

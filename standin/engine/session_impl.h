@@ -177,6 +177,7 @@ class SessionImpl : public Session, public EvalHost {
   bool hasIdentity_ = false;
   bool nocount_ = false;
   bool fmtOnly_ = false;
+  bool xactAbort_ = false;
   int textSize_ = 4096;
   int lockTimeoutMs_ = -1;  // SET LOCK_TIMEOUT; -1: the server's
   std::string isolation_ = "read committed";

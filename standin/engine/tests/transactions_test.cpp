@@ -93,5 +93,15 @@ TEST_F(TransactionsTest, SyntaxErrorRunsNothing) {
   EXPECT_EQ(run("insert t values (1, 'a) ").errors(), std::vector<int>{105});
 }
 
+TEST_F(TransactionsTest, XactAbortRollsBackOnAnyError) {
+  auto r =
+      run("set xact_abort on begin tran insert t values (1, 'a') insert t values (1, 'b') "
+          "insert t values (2, 'c')");
+  EXPECT_EQ(r.errors(), std::vector<int>{2627});
+  EXPECT_EQ(r.txEvents, (std::vector<TxEvent>{TxEvent::Begin, TxEvent::Rollback}));
+  EXPECT_EQ(scalar("select count(*) from t"), "0");
+  EXPECT_EQ(scalar("select @@trancount"), "0");
+}
+
 }  // namespace
 }  // namespace standin::test
