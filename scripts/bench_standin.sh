@@ -64,20 +64,45 @@ awk -v n="$rows" 'BEGIN {
 
 now() { date +%s.%N; }
 rate() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%.0f", n / (b - a) }'; }
+# CPU seconds the server has used so far (user + system).
+server_cpu() {
+  awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$server_pid/stat"
+}
+# Runs a client command; prints its CPU seconds (user + system) to the file named first.
+timed() {
+  local out=$1
+  shift
+  local TIMEFORMAT='%U %S'
+  { time "$@" >"$out.log" 2>&1; } 2>"$out.cpu" || { cat "$out.log" >&2; exit 1; }
+}
+# Wall-clock rate, then the rates the server's and the client's CPU time alone would allow:
+# on a machine busy with other work the wall-clock figure understates what the stand-in does.
+report() {
+  local label=$1 n=$2 t0=$3 t1=$4 s0=$5 s1=$6 cpufile=$7
+  local client
+  client=$(awk '{ printf "%.2f", $1 + $2 }' "$cpufile")
+  printf '%s %s rows, %s rows/s (server CPU %.2f s = %s rows/s, client CPU %s s = %s rows/s)\n' \
+    "$label" "$n" "$(rate "$n" "$t0" "$t1")" "$(awk -v a="$s0" -v b="$s1" 'BEGIN{print b-a}')" \
+    "$(rate "$n" "$s0" "$s1")" "$client" "$(rate "$n" 0 "$client")"
+}
 
+s0=$(server_cpu)
 t0=$(now)
-freebcp bench_in in "$work/in.txt" -c -S "127.0.0.1:$port" -U sa -P "$password" -b 100000 \
-  >"$work/bcp-in.log" 2>&1 || { cat "$work/bcp-in.log" >&2; exit 1; }
+timed "$work/bcp-in" freebcp bench_in in "$work/in.txt" -c -S "127.0.0.1:$port" -U sa \
+  -P "$password" -b 100000
 t1=$(now)
+s1=$(server_cpu)
 grep -q "$rows rows copied" "$work/bcp-in.log" || { cat "$work/bcp-in.log" >&2; exit 1; }
-echo "freebcp in:  $rows rows, $(rate "$rows" "$t0" "$t1") rows/s"
+report "freebcp in: " "$rows" "$t0" "$t1" "$s0" "$s1" "$work/bcp-in.cpu"
 
+s0=$(server_cpu)
 t0=$(now)
-freebcp bench_in out "$work/out.txt" -c -S "127.0.0.1:$port" -U sa -P "$password" \
-  >"$work/bcp-out.log" 2>&1 || { cat "$work/bcp-out.log" >&2; exit 1; }
+timed "$work/bcp-out" freebcp bench_in out "$work/out.txt" -c -S "127.0.0.1:$port" -U sa \
+  -P "$password"
 t1=$(now)
+s1=$(server_cpu)
 out_rows=$(wc -l <"$work/out.txt")
-echo "freebcp out: $out_rows rows, $(rate "$out_rows" "$t0" "$t1") rows/s"
+report "freebcp out:" "$out_rows" "$t0" "$t1" "$s0" "$s1" "$work/bcp-out.cpu"
 
 result=$("$build/bin/standin_bench_insert" "$conn" bench_ins "$insert_rows")
 echo "ODBC single-row parameterised INSERT: $result"
