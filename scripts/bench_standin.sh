@@ -2,7 +2,8 @@
 # Benchmark of the stand-in (not a test): rows per second for `freebcp in`, `freebcp out` and
 # single-row parameterised INSERTs over ODBC, on a generated table of ten mixed-type columns.
 #   scripts/bench_standin.sh [ROWS [INSERT_ROWS]]      (defaults: 1000000 and 20000)
-# BUILD_DIR (default build-bench, configured as Release) holds the programs.
+# BUILD_DIR (default build-bench, configured as Release) holds the programs; BCP_OPTIONS adds
+# options to both freebcp runs (for example "-A 32767" for larger packets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -89,7 +90,7 @@ report() {
 s0=$(server_cpu)
 t0=$(now)
 timed "$work/bcp-in" freebcp bench_in in "$work/in.txt" -c -S "127.0.0.1:$port" -U sa \
-  -P "$password" -b 100000
+  -P "$password" -b 100000 ${BCP_OPTIONS:-}
 t1=$(now)
 s1=$(server_cpu)
 grep -q "$rows rows copied" "$work/bcp-in.log" || { cat "$work/bcp-in.log" >&2; exit 1; }
@@ -98,7 +99,7 @@ report "freebcp in: " "$rows" "$t0" "$t1" "$s0" "$s1" "$work/bcp-in.cpu"
 s0=$(server_cpu)
 t0=$(now)
 timed "$work/bcp-out" freebcp bench_in out "$work/out.txt" -c -S "127.0.0.1:$port" -U sa \
-  -P "$password"
+  -P "$password" ${BCP_OPTIONS:-}
 t1=$(now)
 s1=$(server_cpu)
 out_rows=$(wc -l <"$work/out.txt")
