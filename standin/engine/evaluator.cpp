@@ -251,7 +251,19 @@ Value Evaluator::eval(const Expr& e, const Scope& s) {
                               : c >= 0;
         return Value::integer(r);
       }
-      return arithmetic(op, a, b);
+      Value r = arithmetic(op, a, b);
+      if (r.kind == Value::Kind::Int && a.kind == Value::Kind::Int && b.kind == Value::Kind::Int &&
+          (r.i > INT32_MAX || r.i < INT32_MIN)) {
+        // int op int stays an int in SQL Server: it overflows beyond 32 bits.
+        if (e.typedScope != s.serial) {
+          e.typedAs = typeOf(e, s).id;
+          e.typedScope = s.serial;
+        }
+        if (e.typedAs != TypeId::BigInt)
+          raise(8115, 16, "Arithmetic overflow error converting expression to data type int.",
+                ErrorScope::Statement, true);
+      }
+      return r;
     }
     case ExprKind::Func: {
       if (e.aggSlot >= 0) {

@@ -247,5 +247,59 @@ TEST_F(ServerTest, LoginsDatabasesAndCommittedDataSurviveARestart) {
             (std::vector<std::vector<std::string>>{{"uniform_saleway"}, {"v"}}));
 }
 
+TEST_F(ServerTest, RestoreCreatesAMissingDatabaseAndListsItsHeader) {
+  makeTemplate("orig");
+  std::string bak = (dir / "orig.bak").string();
+  ok("BACKUP DATABASE orig TO DISK = '" + bak + "' WITH STATS = 50");
+  auto h = rows("RESTORE HEADERONLY FROM DISK = '" + bak + "'");
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_EQ(h[0][2], "orig");
+  EXPECT_TRUE(ok("RESTORE VERIFYONLY FROM DISK = '" + bak + "'").hasMessage(3262));
+  // Restoring under a new name needs new file places: the originals belong to 'orig'.
+  EXPECT_EQ(run("RESTORE DATABASE copy1 FROM DISK = '" + bak + "'").errors(),
+            (std::vector<int>{1834, 3013}));
+  ok("RESTORE DATABASE copy1 FROM DISK = '" + bak + "' WITH MOVE 'orig_data' TO '" + files() +
+     "/copy1.mdf', MOVE 'orig_log' TO '" + files() + "/copy1.ldf'");
+  EXPECT_EQ(scalar("select count(*) from copy1.dbo.t_sys_system"), "1");
+  EXPECT_EQ(rows("RESTORE FILELISTONLY FROM DISK = '" + bak + "'")[0][1], files() + "/orig.MDF");
+  // The new database is independent of the original.
+  ok("delete copy1.dbo.t_sys_system");
+  EXPECT_EQ(scalar("select count(*) from orig.dbo.t_sys_system"), "1");
+}
+
+TEST_F(ServerTest, OnlySysadminBacksUpAndRestores) {
+  makeTemplate("guarded");
+  ok("sp_addlogin 'plain','pw'");
+  auto p = connect("plain", "pw");
+  ASSERT_TRUE(p);
+  std::string bak = (dir / "g.bak").string();
+  EXPECT_EQ(run("BACKUP DATABASE guarded TO DISK = '" + bak + "'", p.get()).errors(),
+            (std::vector<int>{262, 3013}));
+  ok("BACKUP DATABASE guarded TO DISK = '" + bak + "'");
+  EXPECT_EQ(
+      run("RESTORE DATABASE guarded FROM DISK = '" + bak + "' WITH REPLACE", p.get()).errors(),
+      (std::vector<int>{3110, 3013}));
+  EXPECT_EQ(run("drop database guarded", p.get()).errors(), std::vector<int>{3701});
+  EXPECT_EQ(run("sp_droplogin sa").errors(), std::vector<int>{15405});
+}
+
+TEST_F(ServerTest, PasswordsAreStoredHashedAndCanBeChanged) {
+  ok("sp_addlogin 'carol','Secret#1'");
+  std::string catalogue;
+  {
+    std::ifstream in(dir / "data" / "server.db", std::ios::binary);
+    catalogue.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  EXPECT_EQ(catalogue.find("Secret#1"), std::string::npos);
+  auto c = connect("carol", "Secret#1");
+  ASSERT_TRUE(c);
+  EXPECT_EQ(run("sp_password 'wrong', 'New#2'", c.get()).errors(), std::vector<int>{15211});
+  ok("sp_password 'Secret#1', 'New#2'", c.get());
+  EXPECT_FALSE(connect("carol", "Secret#1"));
+  EXPECT_TRUE(connect("carol", "New#2"));
+  EXPECT_TRUE(connect("CAROL", "New#2")) << "login names ignore case";
+  EXPECT_FALSE(connect("carol", "new#2")) << "passwords do not";
+}
+
 }  // namespace
 }  // namespace standin::test

@@ -353,5 +353,69 @@ TEST_F(StatementsTest, ProceduresRunInABatchToo) {
   EXPECT_EQ(run("exec sp_nothing").errors(), std::vector<int>{2812});
 }
 
+TEST_F(StatementsTest, SchemaObjectsRefuseWhatSqlServerRefuses) {
+  ok("create table k (id int primary key, code varchar(5))");
+  EXPECT_EQ(run("create table k (x int)").errors(), std::vector<int>{2714});
+  ok("insert k values (1, 'a') insert k values (2, 'A')");
+  EXPECT_EQ(run("create unique index ux on k (code)").errors(), std::vector<int>{1505});
+  ok("create index ix on k (code)");
+  EXPECT_EQ(run("create index ix on k (id)").errors(), std::vector<int>{1913});
+  ok("drop index k.ix");
+  EXPECT_EQ(run("drop index k.ix").errors(), std::vector<int>{3703});
+  ok("create table kc (id int, kid int foreign key references k (id))");
+  EXPECT_EQ(run("drop table k").errors(), std::vector<int>{3726});
+  EXPECT_EQ(run("create table bad (a int references nothere (id))").errors(),
+            std::vector<int>{1767});
+  EXPECT_EQ(run("create table bad (a int references k (code))").errors(), std::vector<int>{1776});
+  EXPECT_EQ(run("create table two (a int identity, b int identity)").errors(),
+            std::vector<int>{2744});
+  EXPECT_EQ(run("create table dupcol (a int, A int)").errors(), std::vector<int>{2705});
+  EXPECT_EQ(run("drop table nothere").errors(), std::vector<int>{3701});
+  EXPECT_EQ(run("Truncate Table nothere").errors(), std::vector<int>{4701});
+  EXPECT_EQ(run("ALTER TABLE nothere disable TRIGGER all").errors(), std::vector<int>{4902});
+  ok("drop table kc drop table k");
+}
+
+TEST_F(StatementsTest, IdentityInsertIsPerTableAndNeedsAColumnList) {
+  ok("create table i1 (id int identity, v int) create table i2 (id int identity, v int) create "
+     "table plain (v int)");
+  ok("set identity_insert i1 on");
+  EXPECT_EQ(run("set identity_insert i2 on").errors(), std::vector<int>{8107});
+  EXPECT_EQ(run("set identity_insert plain on").errors(), std::vector<int>{8106});
+  EXPECT_EQ(run("insert i1 values (5, 1)").errors(), std::vector<int>{8101});
+  EXPECT_EQ(run("insert i1 (v) values (1)").errors(), std::vector<int>{545});
+  ok("insert i1 (id, v) values (5, 1)");
+  ok("set identity_insert i1 off");
+  ok("insert i2 (v) values (1)");
+  EXPECT_EQ(scalar("select id from i2"), "1");
+}
+
+TEST_F(StatementsTest, RollbackInATriggerEndsTheBatch) {
+  ok("create table guarded (v int)");
+  ok("create trigger tr_guard on guarded for insert as if exists (select * from inserted where "
+     "v < 0) rollback");
+  ok("insert guarded values (1)");
+  auto r = run("begin tran insert guarded values (2) insert guarded values (-1) select 'after'");
+  EXPECT_EQ(r.errors(), std::vector<int>{3609});
+  EXPECT_TRUE(r.sets.empty());
+  EXPECT_EQ(scalar("select @@trancount"), "0");
+  EXPECT_EQ(rows("select v from guarded"), (Rows{{"1"}}));
+}
+
+TEST_F(StatementsTest, SubqueryAndArithmeticErrors) {
+  ok("create table sq (v int) insert sq values (1) insert sq values (2)");
+  auto r = run("select (select v from sq) select 'next'");
+  EXPECT_EQ(r.errors(), std::vector<int>{512});
+  ASSERT_EQ(r.sets.size(), 1u) << "a statement error lets the batch go on";
+  EXPECT_EQ(run("select v from sq where v = 'x'").errors(), std::vector<int>{245});
+  EXPECT_EQ(run("select 2147483647 + 1").errors(), std::vector<int>{8115});
+  EXPECT_EQ(scalar("select cast(2147483647 as bigint) + 1"), "2147483648");
+  EXPECT_EQ(scalar("select 2147483648 + 1"), "2147483649") << "a numeric literal";
+  EXPECT_EQ(run("select count(*) from sq where sum(v) > 1").errors(), std::vector<int>{147});
+  EXPECT_EQ(run("select x.v from sq").errors(), std::vector<int>{4104});
+  ok("create table sq2 (v int)");
+  EXPECT_EQ(run("select v from sq, sq2").errors(), std::vector<int>{209});
+}
+
 }  // namespace
 }  // namespace standin::test
