@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "standin/tests/odbc_client.h"
 #include "tests/support/command.h"
@@ -242,6 +243,35 @@ TEST_F(ClientTest, OdbcBulkCopyKeepsIdentityValues) {
   EXPECT_EQ(r.sets[0].rows[1][0], "41");
   EXPECT_EQ(r.sets[0].rows[1][1], "甲乙");
   EXPECT_EQ(r.sets[0].rows[1][3], "2023-12-31 23:59:59.997");
+}
+
+TEST_F(ClientTest, ConcurrentSessionsAreServedSideBySide) {
+  ASSERT_TRUE(sql("create table par (id int primary key, who varchar(10))").ok);
+  constexpr int kSessions = 4, kRows = 150;
+  std::vector<std::string> errors(kSessions);
+  std::vector<std::thread> threads;
+  for (int s = 0; s < kSessions; ++s) {
+    threads.emplace_back([&, s] {
+      OdbcClient c;
+      if (!c.connect(server_.odbcConnectionString()) ||
+          !c.prepare("insert into par (id, who) values (?, ?)")) {
+        errors[s] = "cannot connect or prepare";
+        return;
+      }
+      for (int i = 0; i < kRows && errors[s].empty(); ++i)
+        c.executePrepared({{SQL_INTEGER, std::to_string(s * kRows + i)},
+                           {SQL_VARCHAR, "会话" + std::to_string(s), 10}},
+                          &errors[s]);
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (const std::string& e : errors) EXPECT_EQ(e, "");
+  ExecResult r = sql("select who, count(*) from par group by who order by who");
+  ASSERT_EQ(r.sets.at(0).rows.size(), static_cast<size_t>(kSessions)) << r.describe();
+  for (int s = 0; s < kSessions; ++s) {
+    EXPECT_EQ(r.sets[0].rows[s][0], "会话" + std::to_string(s));
+    EXPECT_EQ(r.sets[0].rows[s][1], std::to_string(kRows));
+  }
 }
 
 TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {
