@@ -61,6 +61,7 @@ struct Expr {
   mutable int boundSource = 0;
   mutable int boundIndex = 0;
   mutable int aggSlot = -1;
+  int height = 1;  // depth of the tree below, bounded by the parser
   // Static type of an arithmetic node, cached for the scope with this serial.
   mutable uint64_t typedScope = 0;
   mutable TypeId typedAs = TypeId::Int;

@@ -76,6 +76,20 @@ class Parser {
   std::vector<Token> t_;
   size_t p_ = 0;
   bool inTriggerBody_ = false;
+  int depth_ = 0;
+
+  // Bounds the recursion so that a hostile batch cannot exhaust the stack.
+  struct DepthGuard {
+    explicit DepthGuard(Parser* p) : p_(p) {
+      if (++p_->depth_ > 300)
+        raise(191, 15,
+              "Some part of your SQL statement is nested too deeply. Rewrite the query or break "
+              "it up into smaller queries.",
+              ErrorScope::Batch);
+    }
+    ~DepthGuard() { --p_->depth_; }
+    Parser* p_;
+  };
 
   const Token& cur() const { return t_[p_]; }
   const Token& peek(size_t n = 1) const { return t_[std::min(p_ + n, t_.size() - 1)]; }
@@ -190,6 +204,7 @@ class Parser {
   // ---- statements ----
 
   StmtPtr statement(bool topLevel) {
+    DepthGuard guard(this);
     (void)topLevel;
     size_t start = p_;
     auto s = std::make_unique<Stmt>();
@@ -1088,6 +1103,7 @@ class Parser {
   }
 
   std::shared_ptr<SelectStmt> selectCore() {
+    DepthGuard guard(this);
     if (acceptOp("(")) {
       auto inner = selectStmt();
       expectOp(")");
@@ -1248,6 +1264,12 @@ class Parser {
     auto e = std::make_unique<Expr>();
     e->kind = ExprKind::Binary;
     e->op = std::move(op);
+    e->height = std::max(a->height, b->height) + 1;
+    if (e->height > 1000)
+      raise(191, 15,
+            "Some part of your SQL statement is nested too deeply. Rewrite the query or break "
+            "it up into smaller queries.",
+            ErrorScope::Batch);
     e->args.push_back(std::move(a));
     e->args.push_back(std::move(b));
     return e;
@@ -1379,6 +1401,7 @@ class Parser {
     }
   }
   ExprPtr unary() {
+    DepthGuard guard(this);
     if (isOp("-") || isOp("+") || isOp("~")) {
       std::string op = cur().text;
       ++p_;

@@ -190,5 +190,21 @@ TEST(ParserTest, TypeTexts) {
   EXPECT_FALSE(parseTypeText("varchar(", &t));
 }
 
+TEST(ParserTest, DeepNestingIsRefusedNotACrash) {
+  std::string deep = "select " + std::string(100000, '(') + "1" + std::string(100000, ')');
+  EXPECT_EQ(parseError(deep).number, 191);
+  std::string blocks;
+  for (int i = 0; i < 5000; ++i) blocks += "begin ";
+  EXPECT_EQ(parseError(blocks).number, 191);
+  std::string minus = "select ";
+  for (int i = 0; i < 50000; ++i) minus += "- ";
+  minus += "1";
+  EXPECT_EQ(parseError(minus).number, 191);
+  std::string chain = "select 1 where 1 = 1";
+  for (int i = 0; i < 20000; ++i) chain += " and 1 = 1";
+  EXPECT_EQ(parseError(chain).number, 191);
+  parse("select " + std::string(50, '(') + "1" + std::string(50, ')'));
+}
+
 }  // namespace
 }  // namespace standin
