@@ -25,9 +25,9 @@ BulkStream::Event BulkStream::next() {
       ev = readColumns(in);
       break;
     case kTokenRow:
-    case 0xD2:
+    case kTokenNbcRow:
       if (wire_.empty() && columns_.empty()) return fail("row before column metadata");
-      ev = readRow(in, token == 0xD2);
+      ev = readRow(in, token == kTokenNbcRow);
       break;
     case kTokenDone:
     case kTokenDoneProc:

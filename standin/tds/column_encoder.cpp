@@ -485,8 +485,26 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
 }
 
 void ColumnEncoder::writeRow(ByteWriter& out, const std::vector<Value>& values) const {
+  // A row with more NULLs than its null bitmap has bytes is shorter as NBCROW: the bitmap
+  // marks the NULLs and only the other values follow.
+  size_t n = plans_.size();
+  size_t nulls = n > values.size() ? n - values.size() : 0;
+  for (size_t i = 0; i < values.size() && i < n; ++i) nulls += values[i].isNull();
+  size_t bitmapBytes = (n + 7) / 8;
+  if (nulls > bitmapBytes) {
+    out.u8(kTokenNbcRow);
+    size_t bitmap = out.reserve(bitmapBytes);
+    std::memset(out.data() + bitmap, 0, bitmapBytes);
+    for (size_t i = 0; i < n; ++i) {
+      if (i >= values.size() || values[i].isNull())
+        out.data()[bitmap + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+      else
+        writeValue(out, i, values[i]);
+    }
+    return;
+  }
   out.u8(kTokenRow);
-  for (size_t i = 0; i < plans_.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     if (i < values.size())
       writeValue(out, i, values[i]);
     else

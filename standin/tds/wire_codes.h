@@ -25,6 +25,7 @@ inline constexpr uint8_t kTokenInfo = 0xAB;
 inline constexpr uint8_t kTokenReturnValue = 0xAC;
 inline constexpr uint8_t kTokenLoginAck = 0xAD;
 inline constexpr uint8_t kTokenRow = 0xD1;
+inline constexpr uint8_t kTokenNbcRow = 0xD2;
 inline constexpr uint8_t kTokenEnvChange = 0xE3;
 inline constexpr uint8_t kTokenDone = 0xFD;
 inline constexpr uint8_t kTokenDoneProc = 0xFE;

@@ -158,6 +158,37 @@ TEST(ColumnEncoderTest, ValueThatDoesNotFitItsTypeIsSentAsNull) {
   EXPECT_TRUE(roundTrip(type(TypeId::Money), Value::decimal("922337203685477.5808")).isNull());
 }
 
+TEST(ColumnEncoderTest, RowsWithManyNullsUseTheNullBitmap) {
+  std::vector<Column> cols(4);
+  cols[0].type = type(TypeId::Int);
+  cols[1].type = type(TypeId::VarChar, 10);
+  cols[2].type = type(TypeId::NVarChar, -1);
+  cols[3].type = type(TypeId::Decimal, 0, 10, 2);
+  for (size_t i = 0; i < cols.size(); ++i) cols[i].name = "c" + std::to_string(i);
+  ColumnEncoder enc;
+  enc.reset(cols);
+  ByteWriter out;
+  enc.writeColMetadata(out, cols);
+  size_t firstRow = out.size();
+  enc.writeRow(out, {Value::integer(7), Value::null(), Value::null(), Value::null()});
+  size_t secondRow = out.size();
+  enc.writeRow(out, {Value::integer(8), Value::text("x"), Value::null(), Value::decimal("1.5")});
+  EXPECT_EQ(out.data()[firstRow], kTokenNbcRow);
+  EXPECT_EQ(out.data()[secondRow], kTokenRow);
+  // A client reading the stream sees the same values either way.
+  BulkStream s;
+  s.feed(out.view());
+  ASSERT_EQ(s.next(), BulkStream::Event::Columns);
+  ASSERT_EQ(s.next(), BulkStream::Event::Row);
+  EXPECT_EQ(s.row()[0].i, 7);
+  for (size_t i = 1; i < 4; ++i) EXPECT_TRUE(s.row()[i].isNull()) << i;
+  ASSERT_EQ(s.next(), BulkStream::Event::Row);
+  EXPECT_EQ(s.row()[1].s, "x");
+  EXPECT_TRUE(s.row()[2].isNull());
+  EXPECT_EQ(s.row()[3].s, "1.50");
+  EXPECT_TRUE(s.drained());
+}
+
 TEST(DeclarationListTest, ReadsNamesTypesAndOutputFlags) {
   std::vector<Declaration> d;
   ASSERT_TRUE(DeclarationList::parse(
