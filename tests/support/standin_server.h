@@ -9,6 +9,10 @@
 //   // driver.
 //   auto r = testsupport::runCommand(server.tsqlCommand(), "select 1\ngo\n");
 //
+// Link the CMake target standin_test_support. Tests that connect to "." (the default
+// instance) call addAlias(".") after start(). freetds.conf names the server "standin" and the
+// aliases given to the constructor.
+//
 // start() waits for the server's "listening on" line (no sleeps) and fails if the program
 // exits or does not report within 60 seconds. Not copyable; one server per object. Set
 // STANDIN_KEEP_DATA=1 to keep the work directory for a look after a failure.
