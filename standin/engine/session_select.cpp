@@ -202,6 +202,76 @@ bool SessionImpl::virtualTable(const ObjectName& n, RowSource* src,
                          Value::integer(l.sysadmin ? 1 : 0), Value::integer(0)});
     return true;
   }
+  std::string schema = lowerAscii(n.schema);
+  if (schema == "sys" && name == "databases" && masterView) {
+    src->cols = {col("name", T(TypeId::NVarChar, 128), false),
+                 col("database_id", T(TypeId::Int), false),
+                 col("create_date", T(TypeId::DateTime), false),
+                 col("collation_name", T(TypeId::NVarChar, 128))};
+    if (rows)
+      for (const DatabaseInfo& d : server_.catalog().databases()) {
+        int64_t days = 0;
+        uint32_t ticks = 0;
+        parseDateTime(d.created, &days, &ticks);
+        rows->push_back({Value::text(d.name), Value::integer(d.dbid), Value::datetime(days, ticks),
+                         Value::text("Chinese_PRC_CI_AS"), Value::integer(0)});
+      }
+    return true;
+  }
+  if (schema == "information_schema" && (name == "tables" || name == "columns")) {
+    bool tables = name == "tables";
+    if (tables)
+      src->cols = {col("TABLE_CATALOG", T(TypeId::NVarChar, 128)),
+                   col("TABLE_SCHEMA", T(TypeId::NVarChar, 128)),
+                   col("TABLE_NAME", T(TypeId::NVarChar, 128), false),
+                   col("TABLE_TYPE", T(TypeId::VarChar, 10))};
+    else
+      src->cols = {col("TABLE_CATALOG", T(TypeId::NVarChar, 128)),
+                   col("TABLE_SCHEMA", T(TypeId::NVarChar, 128)),
+                   col("TABLE_NAME", T(TypeId::NVarChar, 128), false),
+                   col("COLUMN_NAME", T(TypeId::NVarChar, 128)),
+                   col("ORDINAL_POSITION", T(TypeId::Int)),
+                   col("COLUMN_DEFAULT", T(TypeId::NVarChar, 4000)),
+                   col("IS_NULLABLE", T(TypeId::VarChar, 3)),
+                   col("DATA_TYPE", T(TypeId::NVarChar, 128)),
+                   col("CHARACTER_MAXIMUM_LENGTH", T(TypeId::Int)),
+                   col("NUMERIC_PRECISION", T(TypeId::TinyInt)),
+                   col("NUMERIC_SCALE", T(TypeId::Int))};
+    if (rows) {
+      DatabaseConn& c = connFor(n.db);
+      statementBegin(c, false);
+      c.refreshIfChanged();
+      for (const std::string& tn : c.tableNames()) {
+        if (tables) {
+          rows->push_back({Value::text(c.name()), Value::text("dbo"), Value::text(tn),
+                           Value::text("BASE TABLE"), Value::integer(0)});
+          continue;
+        }
+        auto def = c.table(tn);
+        if (!def) continue;
+        for (size_t i = 0; i < def->cols.size(); ++i) {
+          const ColumnInfo& ci = def->cols[i];
+          std::string tname = typeName(ci.type);
+          tname = tname.substr(0, tname.find('('));
+          if (ci.type.id == TypeId::Decimal) tname = "decimal";
+          bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
+          bool num = isIntegerType(ci.type.id) || isExactNumeric(ci.type.id);
+          rows->push_back({Value::text(c.name()), Value::text("dbo"), Value::text(def->name),
+                           Value::text(ci.name), Value::integer(int64_t(i + 1)), Value::null(),
+                           Value::text(ci.nullable ? "YES" : "NO"), Value::text(tname),
+                           chars ? Value::integer(ci.type.length) : Value::null(),
+                           num ? Value::integer(ci.type.id == TypeId::Int        ? 10
+                                                : ci.type.id == TypeId::BigInt   ? 19
+                                                : ci.type.id == TypeId::SmallInt ? 5
+                                                : ci.type.id == TypeId::TinyInt  ? 3
+                                                                                : ci.type.precision)
+                               : Value::null(),
+                           num ? Value::integer(ci.type.scale) : Value::null(), Value::integer(0)});
+        }
+      }
+    }
+    return true;
+  }
   if (name == "sysobjects") {
     src->cols = {col("name", T(TypeId::NVarChar, 128), false),
                  col("id", T(TypeId::Int), false),
@@ -802,7 +872,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   if (!triggerStack_.empty()) return false;
   std::string lname = lowerAscii(n.name);
   if (lname == "sysdatabases" || lname == "sysprocesses" || lname == "sysobjects" ||
-      lname == "syslogins")
+      lname == "syslogins" || (!n.schema.empty() && !iequals(n.schema, "dbo")))
     return false;
   DatabaseConn* c = nullptr;
   auto def = requireTable(n, &c);

@@ -417,5 +417,18 @@ TEST_F(StatementsTest, SubqueryAndArithmeticErrors) {
   EXPECT_EQ(run("select v from sq, sq2").errors(), std::vector<int>{209});
 }
 
+TEST_F(StatementsTest, InformationSchemaDescribesTables) {
+  ok("create table info (id int not null, name varchar(20), amt decimal(9,2))");
+  EXPECT_EQ(rows("select TABLE_NAME, TABLE_TYPE from INFORMATION_SCHEMA.TABLES"),
+            (Rows{{"info", "BASE TABLE"}}));
+  EXPECT_EQ(rows("select COLUMN_NAME, DATA_TYPE, IS_NULLABLE, CHARACTER_MAXIMUM_LENGTH, "
+                 "NUMERIC_PRECISION, NUMERIC_SCALE from information_schema.columns where "
+                 "table_name = 'INFO' order by ORDINAL_POSITION"),
+            (Rows{{"id", "int", "NO", "NULL", "10", "0"},
+                  {"name", "varchar", "YES", "20", "NULL", "NULL"},
+                  {"amt", "decimal", "YES", "NULL", "9", "2"}}));
+  EXPECT_EQ(scalar("select count(*) from sys.databases where name = 'master'"), "1");
+}
+
 }  // namespace
 }  // namespace standin::test
