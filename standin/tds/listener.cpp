@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "standin/tds/connection.h"
@@ -56,10 +57,12 @@ void Listener::acceptLoop() {
         if (stopping_) return;
       }
       if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-        // Out of descriptors: wait for a connection to end instead of spinning.
+        // Out of descriptors: wait for a connection to end (or a moment, when the descriptors
+        // are held elsewhere) instead of spinning.
         std::unique_lock<std::mutex> lock(mutex_);
         size_t now = running_;
-        idle_.wait(lock, [&] { return stopping_ || running_ < now || now == 0; });
+        idle_.wait_for(lock, std::chrono::milliseconds(200),
+                       [&] { return stopping_ || running_ < now; });
         if (stopping_) return;
         continue;
       }
