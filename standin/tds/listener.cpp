@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "standin/tds/connection.h"
@@ -51,12 +52,13 @@ void Listener::acceptLoop() {
   for (;;) {
     int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
+      int err = errno;
+      if (err == EINTR || err == ECONNABORTED) continue;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
       }
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      if (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM) {
         // Out of descriptors: wait for a connection to end (or a moment, when the descriptors
         // are held elsewhere) instead of spinning.
         std::unique_lock<std::mutex> lock(mutex_);
@@ -66,7 +68,11 @@ void Listener::acceptLoop() {
         if (stopping_) return;
         continue;
       }
-      return;
+      if (err == EBADF || err == EINVAL || err == ENOTSOCK || err == EFAULT) {
+        std::fprintf(stderr, "sqlstandin: accept: %s\n", std::strerror(err));
+        return;  // the listening socket itself is unusable
+      }
+      continue;  // a network error of one client's connection: keep accepting
     }
     int one = 1;
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
