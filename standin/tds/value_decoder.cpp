@@ -50,10 +50,16 @@ void ValueDecoder::decimalText(bool negative, const uint8_t* magnitude, size_t n
   for (size_t i = n; i-- > 0;) m = (m << 8) | magnitude[i];
   char digits[48];
   int nd = 0;
-  do {
+  // 128-bit division is slow: peel digits off in 64-bit steps once the value fits.
+  while (m > UINT64_MAX && nd < 48) {
     digits[nd++] = static_cast<char>('0' + static_cast<int>(m % 10));
     m /= 10;
-  } while (m != 0 && nd < 48);
+  }
+  uint64_t small = static_cast<uint64_t>(m);
+  do {
+    digits[nd++] = static_cast<char>('0' + static_cast<int>(small % 10));
+    small /= 10;
+  } while (small != 0 && nd < 48);
   while (nd <= scale) digits[nd++] = '0';
   out.clear();
   if (negative) out.push_back('-');
