@@ -1,5 +1,7 @@
 // Transactions: nesting, errors that leave the transaction open, rollback on close,
 // isolation between sessions and the lock time-out.
+#include <thread>
+
 #include "standin/engine/tests/engine_fixture.h"
 
 namespace standin::test {
@@ -101,6 +103,35 @@ TEST_F(TransactionsTest, XactAbortRollsBackOnAnyError) {
   EXPECT_EQ(r.txEvents, (std::vector<TxEvent>{TxEvent::Begin, TxEvent::Rollback}));
   EXPECT_EQ(scalar("select count(*) from t"), "0");
   EXPECT_EQ(scalar("select @@trancount"), "0");
+}
+
+TEST_F(TransactionsTest, SessionsOnTheirOwnThreadsInsertConcurrently) {
+  ok("create table hits (id int identity, who int)");
+  const int threads = 4, each = 150;
+  std::vector<std::unique_ptr<Session>> sessions;
+  for (int t = 0; t < threads; ++t) sessions.push_back(connect("sa", "pw", "shop"));
+  std::vector<std::thread> workers;
+  std::vector<int> failures(threads, 0);
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < each; ++i) {
+        RecordingSink sink;
+        sessions[size_t(t)]->executeBatch("insert hits (who) values (" + std::to_string(t) + ")",
+                                          sink);
+        if (!sink.errors().empty()) ++failures[size_t(t)];
+        RecordingSink q;
+        sessions[size_t(t)]->executeBatch("select count(*) from master.dbo.sysprocesses", q);
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
+  int failed = 0;
+  for (int f : failures) failed += f;
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(scalar("select count(*), count(distinct id), max(id) from hits"),
+            std::to_string(threads * each));
+  EXPECT_EQ(rows("select count(distinct id), max(id) from hits"),
+            (Rows{{std::to_string(threads * each), std::to_string(threads * each)}}));
 }
 
 }  // namespace
