@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "standin/tests/odbc_client.h"
+#include "standin/tests/raw_client.h"
 #include "tests/support/command.h"
 #include "tests/support/standin_server.h"
 
@@ -272,6 +273,27 @@ TEST_F(ClientTest, ConcurrentSessionsAreServedSideBySide) {
     EXPECT_EQ(r.sets[0].rows[s][0], "会话" + std::to_string(s));
     EXPECT_EQ(r.sets[0].rows[s][1], std::to_string(kRows));
   }
+}
+
+TEST_F(ClientTest, AttentionCancelsALongQueryAndTheSessionGoesOn) {
+  ASSERT_TRUE(sql("create table n (i int)\ninsert into n values (1)").ok);
+  for (int step = 1; step < 128; step *= 2)
+    ASSERT_TRUE(sql("insert into n select i + " + std::to_string(step) + " from n").ok);
+  RawClient c(server_.port());
+  ASSERT_TRUE(c.login(server_.saPassword()));
+  // 128^4 combinations: far longer than the test waits for, unless the attention stops it.
+  ASSERT_TRUE(c.batch("select count(*) from n a, n b, n c, n d"));
+  ASSERT_TRUE(c.send(WireBuilder::packets(kPacketAttention, "")));
+  std::string reply;
+  bool acknowledged = false;
+  for (int i = 0; i < 3 && !acknowledged; ++i) {
+    ASSERT_TRUE(c.readReply(reply));
+    acknowledged = reply.size() >= 13 && reply[reply.size() - 12] == kDoneAttention;
+  }
+  EXPECT_TRUE(acknowledged);
+  ASSERT_TRUE(c.batch("select count(*) from n"));
+  ASSERT_TRUE(c.readReply(reply));
+  EXPECT_EQ(static_cast<uint8_t>(reply[0]), kTokenColMetadata);
 }
 
 TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {
