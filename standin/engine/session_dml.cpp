@@ -456,10 +456,52 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
       oldRows.push_back(old);
       newRows.push_back(std::move(row));
     }
-    std::string sql = "UPDATE " + quoteIdent(t->name) + " SET ";
-    for (size_t i = 0; i < t->cols.size(); ++i)
-      sql += (i ? ", " : "") + quoteIdent(t->cols[i].name) + " = ?";
-    sql += " WHERE rowid = ?";
+    // SQL Server checks keys when the statement ends, so "set id = id + 1" works there. When
+    // key columns change (and no other table refers to this one), the rows are taken out and
+    // put back with their new values so that only the final state is checked.
+    bool keyChanges = false;
+    auto assigned = [&](int col) {
+      for (const Assign& a : assigns)
+        if (a.col == col) return true;
+      return false;
+    };
+    for (const KeyInfo& k : t->keys)
+      for (int col : k.cols) keyChanges = keyChanges || assigned(col);
+    for (const IndexInfo& ix : t->indexes)
+      if (ix.unique)
+        for (int col : ix.cols) keyChanges = keyChanges || assigned(col);
+    bool referenced = false;
+    if (keyChanges && newRows.size() > 1)
+      for (const std::string& other : c.tableNames()) {
+        auto od = c.table(other);
+        if (od)
+          for (const ForeignKeyInfo& fk : od->fks)
+            referenced = referenced || iequals(fk.refTable, t->name);
+      }
+    bool twoPhase = keyChanges && newRows.size() > 1 && !referenced;
+    std::string sql;
+    if (twoPhase) {
+      sqlite3_stmt* del = c.prepare("DELETE FROM " + quoteIdent(t->name) + " WHERE rowid = ?");
+      for (const auto& row : newRows) {
+        sqlite3_reset(del);
+        sqlite3_bind_int64(del, 1, row[rowidIdx].i);
+        int rc = sqlite3_step(del);
+        sqlite3_reset(del);
+        if (rc != SQLITE_DONE) constraintFailure(c, *t, row, sqlite3_extended_errcode(c.handle()));
+      }
+      sql = "INSERT INTO " + quoteIdent(t->name) + " (";
+      std::string qs;
+      for (size_t i = 0; i < t->cols.size(); ++i) {
+        sql += quoteIdent(t->cols[i].name) + ", ";
+        qs += "?, ";
+      }
+      sql += "rowid) VALUES (" + qs + "?)";
+    } else {
+      sql = "UPDATE " + quoteIdent(t->name) + " SET ";
+      for (size_t i = 0; i < t->cols.size(); ++i)
+        sql += (i ? ", " : "") + quoteIdent(t->cols[i].name) + " = ?";
+      sql += " WHERE rowid = ?";
+    }
     sqlite3_stmt* st = c.prepare(sql);
     for (const auto& row : newRows) {
       sqlite3_reset(st);

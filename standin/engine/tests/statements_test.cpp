@@ -430,5 +430,15 @@ TEST_F(StatementsTest, InformationSchemaDescribesTables) {
   EXPECT_EQ(scalar("select count(*) from sys.databases where name = 'master'"), "1");
 }
 
+TEST_F(StatementsTest, KeysAreCheckedOnTheFinalStateOfAnUpdate) {
+  ok("create table seq (id int primary key, v varchar(5))");
+  ok("insert seq values (1, 'a'), (2, 'b'), (3, 'c')");
+  ok("update seq set id = id + 1");
+  EXPECT_EQ(rows("select id, v from seq order by id"), (Rows{{"2", "a"}, {"3", "b"}, {"4", "c"}}));
+  auto r = run("update seq set id = 9 where id > 2");
+  EXPECT_EQ(r.errors(), std::vector<int>{2627});
+  EXPECT_EQ(rows("select id from seq order by id"), (Rows{{"2"}, {"3"}, {"4"}}));
+}
+
 }  // namespace
 }  // namespace standin::test
