@@ -15,7 +15,8 @@ BulkLoadImpl::BulkLoadImpl(SessionImpl& session, std::string db, std::string tab
 
 BulkLoadImpl::~BulkLoadImpl() {
   // A load that never finished is undone.
-  if (conn_ && mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
+  if (mode_ < 0) return;
+  if (DatabaseConn* c = session_.openConn(db_)) session_.statementEnd(*c, mode_, false);
 }
 
 void BulkLoadImpl::fail(ResultSink& sink) {

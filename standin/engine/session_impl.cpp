@@ -94,6 +94,11 @@ DatabaseConn& SessionImpl::connFor(const std::string& db) {
   return ref;
 }
 
+DatabaseConn* SessionImpl::openConn(const std::string& db) {
+  auto it = conns_.find(lowerAscii(db));
+  return it == conns_.end() ? nullptr : it->second.get();
+}
+
 void SessionImpl::closeConnection(const std::string& db) {
   std::string key = lowerAscii(db);
   if (txConns_.count(key)) return;
@@ -191,6 +196,17 @@ void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   runStatements(b.statements, sink, &returned);
   vars_ = std::move(saved);
   sink_ = nullptr;
+  // Databases reached by three-part names are not "in use" once the batch is over.
+  bool closed = false;
+  for (auto it = conns_.begin(); it != conns_.end();) {
+    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first)) {
+      it = conns_.erase(it);
+      closed = true;
+    } else {
+      ++it;
+    }
+  }
+  if (closed) publishState();
 }
 
 void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& sink,

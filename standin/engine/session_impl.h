@@ -70,6 +70,7 @@ class SessionImpl : public Session, public EvalHost {
 
   // Used by the bulk load.
   DatabaseConn& connFor(const std::string& db);
+  DatabaseConn* openConn(const std::string& db);  // null when not open (or session closed)
   std::shared_ptr<TableDef> requireTable(const ObjectName& n, DatabaseConn** conn);
   bool identityInsertOn(const std::string& db, const std::string& table) const;
   // Statement atomicity: a write statement runs in its own transaction (autocommit) or

@@ -99,6 +99,8 @@ TEST_F(ServerTest, SysprocessesCountsSessionsOfALoginInADatabase) {
   EXPECT_EQ(scalar("select name from master.dbo.sysdatabases where name ='QDZT' "), "qdzt");
   EXPECT_EQ(run("Drop DATABASE qdzt").errors(), std::vector<int>{3702});
   q->close();
+  // Reading it through a three-part name does not keep it in use after the batch.
+  ok("select count(*) from qdzt.dbo.t_sys_system", q2.get());
   ok("Drop DATABASE qdzt");
   EXPECT_TRUE(rows("select name from master.dbo.sysdatabases where name ='qdzt'").empty());
   EXPECT_FALSE(fs::exists(dir / "files" / "qdzt.MDF"));
