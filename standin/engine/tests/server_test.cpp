@@ -303,5 +303,22 @@ TEST_F(ServerTest, PasswordsAreStoredHashedAndCanBeChanged) {
   EXPECT_FALSE(connect("carol", "new#2")) << "passwords do not";
 }
 
+TEST_F(ServerTest, TriggerSwitchesAndIdentitySurviveARestart) {
+  ok("create database st");
+  ok("use st create table t (id int identity(1,1), v int) create table log_t (v int)");
+  ok("use st");
+  ok("create trigger tr_t on t for insert as insert log_t select v from inserted");
+  ok("insert t (v) values (1) insert t (v) values (2) ALTER TABLE t disable TRIGGER all");
+  session->close();
+  stopServer();
+  startServer();
+  session = connect("sa", "pw", "st");
+  ASSERT_TRUE(session);
+  ok("insert t (v) values (3)");
+  EXPECT_EQ(rows("select id, v from t where v = 3"),
+            (std::vector<std::vector<std::string>>{{"3", "3"}}));
+  EXPECT_EQ(scalar("select count(*) from log_t"), "2");
+}
+
 }  // namespace
 }  // namespace standin::test

@@ -440,5 +440,57 @@ TEST_F(StatementsTest, KeysAreCheckedOnTheFinalStateOfAnUpdate) {
   EXPECT_EQ(rows("select id from seq order by id"), (Rows{{"2"}, {"3"}, {"4"}}));
 }
 
+TEST_F(StatementsTest, NocountAndFmtonlyChangeWhatIsReportedAndRun) {
+  ok("create table nc (v int)");
+  auto counted = ok("insert nc values (1)");
+  ASSERT_EQ(counted.dones.size(), 1u);
+  EXPECT_TRUE(counted.dones[0].countValid);
+  auto quiet = ok("set nocount on insert nc values (2) set nocount off");
+  ASSERT_EQ(quiet.dones.size(), 3u);
+  EXPECT_FALSE(quiet.dones[1].countValid);
+  auto described = ok("set fmtonly on insert nc values (3) select v from nc set fmtonly off");
+  ASSERT_EQ(described.sets.size(), 1u);
+  EXPECT_TRUE(described.sets[0].rows.empty());
+  EXPECT_EQ(scalar("select count(*) from nc"), "2") << "FMTONLY does not run the insert";
+}
+
+TEST_F(StatementsTest, ParametersConvertToTheirDeclaredTypes) {
+  ok("create table pc (i int, d decimal(10,2), t datetime, s varchar(4))");
+  std::vector<Param> p(4);
+  p[0] = {"@P1", SqlType{TypeId::VarChar, 10, 0, 0}, Value::text("12"), false};
+  p[1] = {"@P2", SqlType{TypeId::Decimal, 0, 18, 4}, Value::decimal("3.1415"), false};
+  p[2] = {"@P3", SqlType{TypeId::DateTime, 0, 0, 0}, Value::datetime(45000, 150), false};
+  p[3] = {"@P4", SqlType{TypeId::NVarChar, 10, 0, 0}, Value::null(), false};
+  RecordingSink ins;
+  session->executeWithParams("insert pc values (@P1, @P2, @P3, @P4)", p, false, ins);
+  EXPECT_TRUE(ins.errors().empty());
+  EXPECT_EQ(rows("select i, d, t, s from pc"),
+            (Rows{{"12", "3.14", "2023-03-17 00:00:00.500", "NULL"}}));
+  p[3].value = Value::text("toolong");
+  RecordingSink bad;
+  session->executeWithParams("insert pc values (@P1, @P2, @P3, @P4)", p, false, bad);
+  EXPECT_EQ(bad.errors(), std::vector<int>{8152});
+  // Parameters do not outlive their statement.
+  EXPECT_EQ(run("select @P1").errors(), std::vector<int>{137});
+}
+
+class CancellingSink : public RecordingSink {
+ public:
+  bool cancelled() override { return sets.size() > 0 && sets.back().rows.size() >= 3; }
+};
+
+TEST_F(StatementsTest, AnAttentionStopsTheBatch) {
+  ok("create table big (v int)");
+  std::string values = "insert big values (0)";
+  for (int i = 1; i < 3000; ++i) values += ", (" + std::to_string(i) + ")";
+  ok(values);
+  CancellingSink sink;
+  session->executeBatch("select v from big where v >= 0 select 'never'", sink);
+  ASSERT_EQ(sink.sets.size(), 1u);
+  EXPECT_LT(sink.sets[0].rows.size(), 3000u);
+  EXPECT_TRUE(sink.errors().empty());
+  EXPECT_EQ(scalar("select count(*) from big"), "3000") << "the session stays usable";
+}
+
 }  // namespace
 }  // namespace standin::test
