@@ -881,7 +881,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   std::string sql = "SELECT ";
   for (size_t i = 0; i < def->cols.size(); ++i)
     sql += (i ? ", " : "") + quoteIdent(def->cols[i].name);
-  sql += " FROM " + quoteIdent(def->name);
+  sql += " FROM " + quoteIdent(def->name) + def->scanOrder();
   sqlite3_stmt* st = c->prepare(sql);
   std::vector<Value> row(def->cols.size());
   uint64_t count = 0;

@@ -107,10 +107,22 @@ std::vector<std::string> TableDef::sqliteDdl() const {
   return out;
 }
 
+std::string TableDef::scanOrder() const {
+  // A primary key is clustered in SQL Server: a plain scan returns rows in key order.
+  for (const KeyInfo& k : keys) {
+    if (!k.primary) continue;
+    std::string order = " ORDER BY ";
+    for (size_t i = 0; i < k.cols.size(); ++i)
+      order += (i ? ", " : "") + quoteIdent(cols[size_t(k.cols[i])].name);
+    return order;
+  }
+  return "";
+}
+
 std::string TableDef::selectAllSql() const {
   std::string sql = "SELECT rowid";
   for (const ColumnInfo& c : cols) sql += ", " + quoteIdent(c.name);
-  return sql + " FROM " + quoteIdent(name);
+  return sql + " FROM " + quoteIdent(name) + scanOrder();
 }
 
 std::shared_ptr<TableDef> TableDef::fromStatement(const Stmt& s, std::shared_ptr<Batch> source) {

@@ -66,7 +66,8 @@ struct TableDef {
   std::vector<Column> metadata() const;
   // The SQLite statements that create the table and its key indexes.
   std::vector<std::string> sqliteDdl() const;
-  std::string selectAllSql() const;  // SELECT rowid, cols... FROM t
+  std::string selectAllSql() const;  // SELECT rowid, cols... FROM t, in scan order
+  std::string scanOrder() const;     // " ORDER BY <primary key>" or empty
   // Builds the definition from a parsed CREATE TABLE; raises SqlError for bad definitions.
   static std::shared_ptr<TableDef> fromStatement(const Stmt& s, std::shared_ptr<Batch> source);
 };

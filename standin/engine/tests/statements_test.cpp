@@ -492,5 +492,14 @@ TEST_F(StatementsTest, AnAttentionStopsTheBatch) {
   EXPECT_EQ(scalar("select count(*) from big"), "3000") << "the session stays usable";
 }
 
+TEST_F(StatementsTest, PlainScansReturnRowsInPrimaryKeyOrder) {
+  ok("create table ord (code varchar(5) primary key, v int)");
+  ok("insert ord values ('b', 1), ('C', 2), ('a', 3)");
+  EXPECT_EQ(rows("select * from ord"), (Rows{{"a", "3"}, {"b", "1"}, {"C", "2"}}));
+  EXPECT_EQ(rows("select v from ord where v > 0"), (Rows{{"3"}, {"1"}, {"2"}}));
+  ok("create table heap (v int) insert heap values (2), (1)");
+  EXPECT_EQ(rows("select * from heap"), (Rows{{"2"}, {"1"}})) << "without a key: insertion order";
+}
+
 }  // namespace
 }  // namespace standin::test
