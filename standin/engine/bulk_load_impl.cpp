@@ -64,6 +64,10 @@ bool BulkLoadImpl::start(const std::vector<Column>& clientColumns, ResultSink& s
     session_.reportError(e, 1, sink);
     fail(sink);
     return false;
+  } catch (const std::exception& ex) {
+    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
+    fail(sink);
+    return false;
   }
 }
 
@@ -117,6 +121,10 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
     return true;
   } catch (const SqlError& e) {
     session_.reportError(e, 1, sink);
+    fail(sink);
+    return false;
+  } catch (const std::exception& ex) {
+    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
     fail(sink);
     return false;
   }

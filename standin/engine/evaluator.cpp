@@ -434,10 +434,11 @@ Value Evaluator::arithmetic(const std::string& op, const Value& a, const Value& 
       if (__builtin_mul_overflow(x.i, y.i, &r)) goto overflow;
     } else if (op == "/") {
       if (y.i == 0) divZero();
+      if (x.i == INT64_MIN && y.i == -1) goto overflow;
       r = x.i / y.i;
     } else if (op == "%") {
       if (y.i == 0) divZero();
-      r = x.i % y.i;
+      r = y.i == -1 ? 0 : x.i % y.i;
     } else if (op == "&")
       r = x.i & y.i;
     else if (op == "|")
@@ -474,6 +475,9 @@ Value Evaluator::arithmetic(const std::string& op, const Value& a, const Value& 
     p = p.rescaled(sc);
     q = q.rescaled(sc);
     r.scale = sc;
+    if (p.digits() >= 38 || q.digits() >= 38)
+      raise(8115, 16, "Arithmetic overflow error converting expression to data type numeric.",
+            ErrorScope::Statement, true);
     r.m = op == "+" ? p.m + q.m : p.m - q.m;
   } else if (op == "*") {
     r.m = p.m * q.m;
@@ -498,6 +502,9 @@ Value Evaluator::arithmetic(const std::string& op, const Value& a, const Value& 
     while (sc > 6 && p.digits() + sc + q.scale - p.scale > 37) --sc;
     // p / q at scale sc: (p.m * 10^(sc + q.scale - p.scale)) / q.m, rounded.
     int shift = sc + q.scale - p.scale;
+    if (p.digits() + shift > 38)
+      raise(8115, 16, "Arithmetic overflow error converting expression to data type numeric.",
+            ErrorScope::Statement, true);
     __int128 num = p.m;
     for (int i = 0; i < shift; ++i) num *= 10;
     __int128 quo = num / q.m, rem = num % q.m;
@@ -683,7 +690,7 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
     need(2);
     if (anyNull(2)) return Value::null();
     std::string out, t = text(0);
-    for (int64_t i = 0; i < integer(1) && out.size() < 8000; ++i) out += t;
+    for (int64_t i = 0; !t.empty() && i < integer(1) && out.size() < 8000; ++i) out += t;
     return Value::text(out);
   }
   if (fn == "ascii" || fn == "unicode") {

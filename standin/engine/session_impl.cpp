@@ -253,6 +253,16 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       }
       lastError_ = 0;
       execute(s, sink);
+    } catch (const std::exception& ex) {
+      // A fault of the engine itself ends the batch, never the server.
+      reportError(makeError(8630, 16, std::string("Internal query processor error: ") + ex.what(),
+                            ErrorScope::Batch),
+                  s.line, sink);
+      Done d;
+      d.error = true;
+      sink.done(d);
+      batchAborted_ = true;
+      return;
     } catch (const SqlError& e) {
       if (e.number == 0) {  // the client cancelled: the protocol acknowledges it
         batchAborted_ = true;

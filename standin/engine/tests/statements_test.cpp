@@ -411,6 +411,13 @@ TEST_F(StatementsTest, SubqueryAndArithmeticErrors) {
   EXPECT_EQ(run("select 2147483647 + 1").errors(), std::vector<int>{8115});
   EXPECT_EQ(scalar("select cast(2147483647 as bigint) + 1"), "2147483648");
   EXPECT_EQ(scalar("select 2147483648 + 1"), "2147483649") << "a numeric literal";
+  EXPECT_EQ(run("select cast(-9223372036854775808 as bigint) / -1").errors(),
+            std::vector<int>{8115});
+  EXPECT_EQ(run("select 99999999999999999999999999999999999999 + "
+                "99999999999999999999999999999999999999")
+                .errors(),
+            std::vector<int>{8115});
+  EXPECT_EQ(scalar("select len(replicate('', 1000000000))"), "0");
   EXPECT_EQ(run("select count(*) from sq where sum(v) > 1").errors(), std::vector<int>{147});
   EXPECT_EQ(run("select x.v from sq").errors(), std::vector<int>{4104});
   ok("create table sq2 (v int)");
