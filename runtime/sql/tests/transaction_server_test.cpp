@@ -2,6 +2,20 @@
 // or a real SQL Server when HOSTRT_TEST_SERVER (a ServerName such as "host,1433"),
 // HOSTRT_TEST_LOGIN and HOSTRT_TEST_PASSWORD are set. Tests that need to stop the server run
 // only against the stand-in.
+// The bulk-copy functions of the driver's header; its SUCCEED and FAIL would clash with
+// GoogleTest's macros of the same names, so they are taken back after it.
+#ifndef _WIN32
+#include <cstddef>
+#include <cstdio>
+
+#include "runtime/sql/odbc.h"
+#define TDSODBC_BCP
+#include <odbcss.h>
+constexpr int kBcpSucceeded = SUCCEED;
+#undef SUCCEED
+#undef FAIL
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "runtime/sql/odbc.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
 #include "tests/support/standin_server.h"
@@ -421,6 +436,38 @@ TEST_F(TransactionServerTest, StatementsPrepareDescribeAndFetch) {
   ASSERT_TRUE(identity.GetText(1, value));
   EXPECT_EQ(value, std::optional<std::string>("1"));
 }
+
+#ifndef _WIN32
+// The data stores' way to bulk-load: bcp_* on the connection handle.
+TEST_F(TransactionServerTest, BulkCopyRunsOnTheConnectionHandle) {
+  Transaction t;
+  t.EnableBulkCopy(true);
+  ASSERT_EQ(Open(t, false), 0) << t.SQLErrText;
+  auto dbc = static_cast<HDBC>(t.OdbcHandle());
+  ASSERT_EQ(bcp_initA(dbc, table_.c_str(), nullptr, nullptr, BCP_DIRECTION_IN), kBcpSucceeded);
+  int id = 0;
+  char name[41] = {0};
+  ASSERT_EQ(bcp_bind(dbc, reinterpret_cast<const unsigned char*>(&id), 0, sizeof id, nullptr, 0,
+                     BCP_TYPE_SQLINT4, 1),
+            kBcpSucceeded);
+  ASSERT_EQ(bcp_bind(dbc, reinterpret_cast<const unsigned char*>(name), 0, SQL_VARLEN_DATA,
+                     reinterpret_cast<const unsigned char*>(""), 1, BCP_TYPE_SQLCHAR, 2),
+            kBcpSucceeded);
+  double amount = 0;
+  ASSERT_EQ(bcp_bind(dbc, reinterpret_cast<const unsigned char*>(&amount), 0, sizeof amount,
+                     nullptr, 0, BCP_TYPE_SQLFLT8, 3),
+            kBcpSucceeded);
+  for (id = 1; id <= 3; ++id) {
+    amount = id * 1.5;
+    std::snprintf(name, sizeof name, "bulk %d", id);
+    ASSERT_EQ(bcp_sendrow(dbc), kBcpSucceeded);
+  }
+  EXPECT_EQ(bcp_done(dbc), 3);
+  ASSERT_EQ(t.Commit(), 0) << t.SQLErrText;
+  EXPECT_EQ(Rows("name like 'bulk %'"), 3);
+  EXPECT_EQ(Rows("id = 2 and name = 'bulk 2' and amount = 3"), 1);
+}
+#endif
 
 TEST_F(TransactionServerTest, AServerThatGoesAwayGivesErrorsNotHangs) {
   if (!OnStandin()) GTEST_SKIP() << "needs the stand-in server";
