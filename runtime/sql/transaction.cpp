@@ -193,8 +193,9 @@ int Transaction::Connect() {
                         "set the isolation level");
   if (ok) ok = SyncAutoCommit();
   if (!ok) {
-    // A connection without the asked-for settings is not handed out.
-    SQLDisconnect(conn_->dbc);
+    // A connection without the asked-for settings is not handed out. The failure that got
+    // us here is the one reported (Check keeps the first error).
+    Check(SQLDisconnect(conn_->dbc), SQL_HANDLE_DBC, conn_->dbc, "disconnect");
     conn_->connected = false;
     conn_.reset();
   }

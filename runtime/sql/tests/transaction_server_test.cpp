@@ -258,6 +258,22 @@ TEST_F(TransactionServerTest, ABatchReportsItsFirstErrorAndRunsToItsEnd) {
   EXPECT_EQ(count, 4);
 }
 
+// The installer's way of recording its mode: one bound statement that is a whole batch ending
+// in COMMIT, run with auto-commit on (the COMMIT then has no transaction to end).
+TEST_F(TransactionServerTest, ABoundBatchWithItsOwnCommitKeepsItsWork) {
+  Transaction t;
+  ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
+  ASSERT_EQ(t.Execute("insert into " + table_ + " (id, name) values (?, ?)", {9, "old"}), 0)
+      << t.SQLErrText;
+  EXPECT_EQ(t.Execute("delete " + table_ + " where id = 9 insert into " + table_ +
+                          " ( id , name ) values ( 9 , ? ) commit ",
+                      {"3"}),
+            -1);
+  EXPECT_EQ(t.SQLDBCode, 3902) << t.SQLErrText;
+  EXPECT_EQ(Rows("id = 9 and name = '3'"), 1);
+  EXPECT_EQ(Rows(), 1);
+}
+
 TEST_F(TransactionServerTest, WithoutAutoCommitWorkWaitsForCommitOrRollback) {
   Transaction t;
   ASSERT_EQ(Open(t, false, "CommitOnDisconnect='No'"), 0) << t.SQLErrText;
