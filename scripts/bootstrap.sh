@@ -47,4 +47,5 @@ build_type=${BUILD_TYPE:-RelWithDebInfo}
 if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
 fi
-cmake --build build -j"$(nproc)"
+echo "bootstrap: building into build/"
+cmake --build build -j"$(nproc)" -- --quiet
