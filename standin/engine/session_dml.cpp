@@ -395,7 +395,7 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
     }
     Scope scope;
     std::vector<std::vector<std::vector<Value>>> data;
-    buildSources(*from, nullptr, &scope, &data, false);
+    buildSources(*from, nullptr, &scope, &data, false, s.where.get());
     int ti = targetSource(scope, s.table);
     if (ti < 0)
       raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);
@@ -553,7 +553,7 @@ void SessionImpl::execDelete(const Stmt& s, ResultSink& sink) {
     }
     Scope scope;
     std::vector<std::vector<std::vector<Value>>> data;
-    buildSources(*from, nullptr, &scope, &data, false);
+    buildSources(*from, nullptr, &scope, &data, false, s.where.get());
     int ti = targetSource(scope, s.table);
     if (ti < 0)
       raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);

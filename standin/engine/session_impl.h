@@ -112,16 +112,20 @@ class SessionImpl : public Session, public EvalHost {
                 bool describeOnly);
   void runSingle(const SelectStmt& q, const Scope* outer, QueryResult* out, size_t maxRows,
                  bool describeOnly);
+  // `where`: the WHERE of a one-table statement, used to read only the matching rows.
   void buildSources(const std::vector<TableRef>& from, const Scope* outer, Scope* scope,
-                    std::vector<std::vector<std::vector<Value>>>* data, bool describeOnly);
+                    std::vector<std::vector<std::vector<Value>>>* data, bool describeOnly,
+                    const Expr* where = nullptr);
   void sourceFor(const TableRef& ref, const Scope* outer, RowSource* src,
-                 std::vector<std::vector<Value>>* rows, bool describeOnly);
+                 std::vector<std::vector<Value>>* rows, bool describeOnly,
+                 const Expr* where = nullptr);
   void joinRows(const std::vector<TableRef>& from, Scope& scope,
                 std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
                 std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit);
   bool virtualTable(const ObjectName& n, RowSource* src, std::vector<std::vector<Value>>* rows);
   bool streamSelectAll(const Stmt& s, ResultSink& sink);
-  void readTable(DatabaseConn& c, const TableDef& t, std::vector<std::vector<Value>>* rows);
+  void readTable(DatabaseConn& c, const TableDef& t, std::vector<std::vector<Value>>* rows,
+                 int filterCol = -1, const Value* filterValue = nullptr);
 
   // DML (session_dml.cpp).
   void execInsert(const Stmt& s, ResultSink& sink);

@@ -62,6 +62,39 @@ Value coerce(const Value& v, const SqlType& t) {
   return convertValue(v, t, false);
 }
 
+void conjuncts(const Expr* e, std::vector<const Expr*>* out) {
+  if (!e) return;
+  if (e->kind == ExprKind::Binary && e->op == "and") {
+    conjuncts(e->args[0].get(), out);
+    conjuncts(e->args[1].get(), out);
+  } else {
+    out->push_back(e);
+  }
+}
+
+// True for an expression that reads no column and runs no subquery (literals, variables,
+// parameters and functions of them).
+bool isConstant(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::Column:
+    case ExprKind::Star:
+    case ExprKind::Subquery:
+    case ExprKind::Exists:
+    case ExprKind::InSubquery:
+      return false;
+    case ExprKind::Func:
+      if (e.name == "count" || e.name == "sum" || e.name == "avg" || e.name == "min" ||
+          e.name == "max" || e.name == "newid" || e.name == "update")
+        return false;
+      break;
+    default:
+      break;
+  }
+  for (const ExprPtr& a : e.args)
+    if (a && !isConstant(*a)) return false;
+  return true;
+}
+
 struct RowLess {
   const std::vector<bool>* desc;
   bool operator()(const std::vector<Value>& a, const std::vector<Value>& b) const {
@@ -109,8 +142,19 @@ std::shared_ptr<TableDef> SessionImpl::requireTable(const ObjectName& n, Databas
 }
 
 void SessionImpl::readTable(DatabaseConn& c, const TableDef& t,
-                            std::vector<std::vector<Value>>* rows) {
-  sqlite3_stmt* st = c.prepare(t.selectAllSql());
+                            std::vector<std::vector<Value>>* rows, int filterCol,
+                            const Value* filterValue) {
+  sqlite3_stmt* st;
+  if (filterCol >= 0) {
+    std::string sql = "SELECT rowid";
+    for (const ColumnInfo& col : t.cols) sql += ", " + quoteIdent(col.name);
+    sql += " FROM " + quoteIdent(t.name) + " WHERE " + quoteIdent(t.cols[size_t(filterCol)].name) +
+           " = ?" + t.scanOrder();
+    st = c.prepare(sql);
+    bindValue(st, 1, *filterValue, t.cols[size_t(filterCol)].type);
+  } else {
+    st = c.prepare(t.selectAllSql());
+  }
   int rc;
   size_t n = t.cols.size();
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -304,7 +348,8 @@ bool SessionImpl::virtualTable(const ObjectName& n, RowSource* src,
 }
 
 void SessionImpl::sourceFor(const TableRef& ref, const Scope* outer, RowSource* src,
-                            std::vector<std::vector<Value>>* rows, bool describeOnly) {
+                            std::vector<std::vector<Value>>* rows, bool describeOnly,
+                            const Expr* where) {
   if (ref.derived) {
     QueryResult r;
     runQuery(*ref.derived, outer, &r, 0, describeOnly);
@@ -334,32 +379,54 @@ void SessionImpl::sourceFor(const TableRef& ref, const Scope* outer, RowSource* 
   src->cols = def->metadata();
   src->table = def->name;
   if (ref.alias.empty()) src->alias = def->name;
-  if (!describeOnly) readTable(*c, *def, rows);
+  if (describeOnly) return;
+  // "column = constant" in the WHERE of a one-table statement reads only the matching rows.
+  std::vector<const Expr*> parts;
+  conjuncts(where, &parts);
+  for (const Expr* e : parts) {
+    if (e->kind != ExprKind::Binary || e->op != "=") continue;
+    for (int side = 0; side < 2; ++side) {
+      const Expr& colRef = *e->args[size_t(side)];
+      const Expr& other = *e->args[size_t(1 - side)];
+      if (colRef.kind != ExprKind::Column || colRef.parts.size() > 2 || !isConstant(other))
+        continue;
+      if (colRef.parts.size() == 2 && !iequals(colRef.parts[0], src->alias)) continue;
+      int ci = def->findColumn(colRef.parts.back());
+      if (ci < 0) continue;
+      Scope constScope;
+      constScope.outer = outer;
+      Value v;
+      try {
+        v = eval_.eval(other, constScope);
+      } catch (const SqlError&) {
+        continue;
+      }
+      TypeId ct = def->cols[size_t(ci)].type.id;
+      bool usable = (isCharType(ct) && v.kind == Value::Kind::Text) ||
+                    ((isIntegerType(ct) || ct == TypeId::Bit) && v.kind == Value::Kind::Int) ||
+                    (isDateType(ct) && v.kind == Value::Kind::DateTime);
+      if (!usable) continue;
+      readTable(*c, *def, rows, ci, &v);
+      return;
+    }
+  }
+  readTable(*c, *def, rows);
 }
 
 void SessionImpl::buildSources(const std::vector<TableRef>& from, const Scope* outer, Scope* scope,
                                std::vector<std::vector<std::vector<Value>>>* data,
-                               bool describeOnly) {
+                               bool describeOnly, const Expr* where) {
   data->resize(from.size());
   scope->sources.resize(from.size());
   for (size_t i = 0; i < from.size(); ++i) {
     if (from[i].join == TableRef::Join::Right)
       raise(102, 15, "Incorrect syntax near 'RIGHT'.", ErrorScope::Batch);
-    sourceFor(from[i], outer, &scope->sources[i], &(*data)[i], describeOnly);
+    sourceFor(from[i], outer, &scope->sources[i], &(*data)[i], describeOnly,
+              from.size() == 1 ? where : nullptr);
   }
 }
 
 namespace {
-
-void conjuncts(const Expr* e, std::vector<const Expr*>* out) {
-  if (!e) return;
-  if (e->kind == ExprKind::Binary && e->op == "and") {
-    conjuncts(e->args[0].get(), out);
-    conjuncts(e->args[1].get(), out);
-  } else {
-    out->push_back(e);
-  }
-}
 
 int typeFamily(TypeId id) {
   if (isCharType(id)) return 1;
@@ -592,7 +659,7 @@ void SessionImpl::runSingle(const SelectStmt& q, const Scope* outer, QueryResult
   Scope scope;
   scope.outer = outer;
   std::vector<std::vector<std::vector<Value>>> data;
-  buildSources(q.from, outer, &scope, &data, describeOnly);
+  buildSources(q.from, outer, &scope, &data, describeOnly, q.where.get());
 
   struct Proj {
     const Expr* expr = nullptr;

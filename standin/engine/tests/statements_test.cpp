@@ -508,5 +508,19 @@ TEST_F(StatementsTest, PlainScansReturnRowsInPrimaryKeyOrder) {
   EXPECT_EQ(rows("select * from heap"), (Rows{{"2"}, {"1"}})) << "without a key: insertion order";
 }
 
+TEST_F(StatementsTest, KeyLookupsFindRowsAsFullComparisonsWould) {
+  ok("create table lk (code char(6) primary key, n int, d datetime)");
+  ok("insert lk values ('ab', 1, '2024-01-01'), ('AB2', 2, '2024-01-02'), ('c', 3, null)");
+  EXPECT_EQ(scalar("select n from lk where code = 'AB    '"), "1");
+  EXPECT_EQ(scalar("select n from lk where 'ab2' = code and n > 1"), "2");
+  EXPECT_EQ(scalar("declare @k varchar(6) set @k = 'C' select n from lk where code = @k"), "3");
+  EXPECT_EQ(scalar("select count(*) from lk where n = 2 and code = 'ab'"), "0");
+  EXPECT_EQ(scalar("select code from lk where d = '2024-01-02'"), "AB2   ");
+  EXPECT_EQ(scalar("select count(*) from lk where n = '2'"), "1");
+  ok("update lk set n = 10 where code = 'AB'");
+  ok("delete lk where code = 'c'");
+  EXPECT_EQ(rows("select code, n from lk"), (Rows{{"ab    ", "10"}, {"AB2   ", "2"}}));
+}
+
 }  // namespace
 }  // namespace standin::test
