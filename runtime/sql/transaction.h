@@ -43,6 +43,8 @@ class Transaction {
   std::string LogPass;
   std::string Lock;    // isolation level: "RU", "RC", "RR", "TS" (empty: the server's default)
   std::string DBParm;  // e.g. "CommitOnDisconnect='No',PacketSize = 2048,AppName = 'x',Host='y'"
+  // Read at Connect() and before every statement: a change takes effect at the next one.
+  // Switching it on while work is open commits that work first (as ODBC prescribes).
   bool AutoCommit = false;
 
   // Outcome of the last statement.
@@ -70,7 +72,8 @@ class Transaction {
   int Execute(std::string_view sql, const std::vector<SqlValue>& inputs = {});
   // SELECT ... INTO: runs a singleton select with bound inputs and stores the columns of its one
   // row into `outputs` (in order). 100 when there is no row (targets unchanged); -1 when there
-  // is more than one row, or fewer columns than targets (targets unchanged).
+  // is more than one row, when the select list has another number of columns than there are
+  // targets, or when a value does not fit its target (targets unchanged in each case).
   int SelectInto(std::string_view sql, const std::vector<SqlValue>& inputs,
                  const std::vector<SqlTarget>& outputs);
 
