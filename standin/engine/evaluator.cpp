@@ -1071,6 +1071,7 @@ SqlType Evaluator::typeOf(const Expr& e, const Scope& s) {
       if (fn == "abs" || fn == "ceiling" || fn == "floor" || fn == "round" || fn == "power") {
         SqlType t = arg(0);
         if (fn == "round" && t.id == TypeId::Decimal && t.precision < 38) ++t.precision;
+        if ((fn == "floor" || fn == "ceiling") && t.id == TypeId::Decimal) t.scale = 0;
         return t;
       }
       if (fn == "sqrt" || fn == "exp" || fn == "log" || fn == "log10") return T(TypeId::Float);
