@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#ifndef _WIN32
+#include <iconv.h>
+#endif
 #include <vector>
 
 #include "standin/engine/sql_error.h"
@@ -627,16 +631,56 @@ Value nowDateTime() {
   return Value::datetime(days, uint32_t(t));
 }
 
+namespace {
+
+// Bytes of each BMP character in GB18030 (the code page 936 of the wire): 2 for the GBK
+// repertoire, 4 for the rest. Built once from the C library's converter.
+const uint8_t* gbkWidths() {
+  static uint8_t widths[0x10000];
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (uint32_t cp = 0; cp < 0x10000; ++cp) widths[cp] = cp < 0x80 ? 1 : 2;
+#ifndef _WIN32
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == (iconv_t)-1) return;
+    for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp < 0xE000) continue;
+      char in[4], out[8];
+      size_t inLen = cp < 0x800 ? 2 : 3;
+      if (inLen == 2) {
+        in[0] = char(0xC0 | (cp >> 6));
+        in[1] = char(0x80 | (cp & 0x3F));
+      } else {
+        in[0] = char(0xE0 | (cp >> 12));
+        in[1] = char(0x80 | ((cp >> 6) & 0x3F));
+        in[2] = char(0x80 | (cp & 0x3F));
+      }
+      char* ip = in;
+      char* op = out;
+      size_t il = inLen, ol = sizeof out;
+      if (iconv(cd, &ip, &il, &op, &ol) != (size_t)-1) widths[cp] = uint8_t(sizeof out - ol);
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+#endif
+  });
+  return widths;
+}
+
+}  // namespace
+
 size_t gbkLength(std::string_view s) {
+  const uint8_t* widths = gbkWidths();
   size_t n = 0;
   for (size_t i = 0; i < s.size();) {
+    unsigned char c = (unsigned char)s[i];
+    if (c < 0x80) {
+      ++n;
+      ++i;
+      continue;
+    }
     uint32_t cp = decodeUtf8(s, &i);
-    if (cp < 0x80)
-      n += 1;
-    else if (cp > 0xFFFF)
-      n += 4;  // GB18030 four-byte sequences
-    else
-      n += 2;
+    n += cp > 0xFFFF ? 4 : widths[cp];  // beyond the BMP: GB18030 four-byte sequences
   }
   return n;
 }
@@ -964,7 +1008,7 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
             while (i < s.size()) {
               size_t j = i;
               uint32_t cp = decodeUtf8(s, &j);
-              size_t w = unicode ? 1 : (cp < 0x80 ? 1 : cp > 0xFFFF ? 4 : 2);
+              size_t w = unicode ? 1 : (cp < 0x80 ? 1 : cp > 0xFFFF ? 4 : gbkWidths()[cp]);
               if (used + w > lim) break;
               used += w;
               i = j;

@@ -103,6 +103,8 @@ TEST(TextTest, LengthsInGbkBytesAndCharacters) {
   EXPECT_EQ(gbkLength("中文"), 4u);
   EXPECT_EQ(gbkLength("a中"), 3u);
   EXPECT_EQ(gbkLength("\xF0\x9F\x98\x80"), 4u);  // outside the BMP: four bytes in GB18030
+  EXPECT_EQ(gbkLength("é·"), 4u);                // in GBK: two bytes each
+  EXPECT_EQ(gbkLength("ä€"), 6u);  // not in GBK: four bytes in GB18030; the euro sign takes two
   EXPECT_EQ(charLength("a中文"), 3u);
   EXPECT_EQ(utf8Offset("a中文", 2), 4u);
 }
