@@ -16,4 +16,16 @@ SqlValue::SqlValue(const std::optional<std::string>& text) {
   }
 }
 
+SqlValue::SqlValue(unsigned long value) : SqlValue(static_cast<unsigned long long>(value)) {}
+
+SqlValue::SqlValue(unsigned long long value) {
+  if (value <= static_cast<unsigned long long>(INT64_MAX)) {
+    kind_ = Kind::Integer;
+    integer_ = static_cast<int64_t>(value);
+  } else {
+    kind_ = Kind::Real;
+    real_ = static_cast<double>(value);
+  }
+}
+
 }  // namespace hostrt

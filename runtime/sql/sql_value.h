@@ -28,6 +28,8 @@ class SqlValue {
   SqlValue(long value) : kind_(Kind::Integer), integer_(value) {}
   SqlValue(long long value) : kind_(Kind::Integer), integer_(value) {}
   SqlValue(unsigned value) : kind_(Kind::Integer), integer_(value) {}
+  SqlValue(unsigned long value);       // above the largest int64: sent as a real number
+  SqlValue(unsigned long long value);  // likewise
   SqlValue(double value) : kind_(Kind::Real), real_(value) {}
 
   Kind kind() const { return kind_; }

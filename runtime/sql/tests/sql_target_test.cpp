@@ -90,6 +90,10 @@ TEST(SqlValueTest, CommonTypesBecomeTheRightKindOfParameter) {
   EXPECT_EQ(v[5].kind(), SqlValue::Kind::Real);
   EXPECT_EQ(v[6].integer(), 1);
   for (size_t i = 7; i < v.size(); ++i) EXPECT_TRUE(v[i].isNull()) << i;
+
+  // Sizes and counts of unsigned types bind as integers; only what int64 cannot hold is real.
+  EXPECT_EQ(SqlValue(std::string("x").size()).integer(), 1);
+  EXPECT_EQ(SqlValue(18446744073709551615ULL).kind(), SqlValue::Kind::Real);
 }
 
 }  // namespace
