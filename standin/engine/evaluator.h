@@ -25,6 +25,9 @@ struct Scope {
   std::vector<RowSource> sources;
   const Scope* outer = nullptr;
   const std::vector<Value>* aggValues = nullptr;  // set while projecting a group
+  // The all-NULL rows that outer joins pair with unmatched rows; they live as long as the
+  // scope because the joined tuples point at them.
+  std::vector<std::vector<Value>> nullRows;
 };
 
 struct QueryResult {

@@ -472,7 +472,8 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
                            std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
                            std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit) {
   size_t n = from.size();
-  std::vector<std::vector<Value>> nullRows(n);
+  std::vector<std::vector<Value>>& nullRows = scope.nullRows;
+  nullRows.assign(n, {});
   for (size_t i = 0; i < n; ++i)
     nullRows[i].assign(scope.sources[i].cols.size() + 1, Value::null());
   // Equality joins use a hash index on the inner source instead of a full scan.
