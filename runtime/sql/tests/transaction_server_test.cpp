@@ -382,6 +382,34 @@ TEST_F(TransactionServerTest, ARefusedLoginIsReported) {
   EXPECT_EQ(t.SQLErrText, "Login failed for user '" + login_ + "'.");
 }
 
+// Login values with the characters a connection string uses for its own syntax, and Chinese.
+TEST_F(TransactionServerTest, LoginValuesReachTheServerUnchanged) {
+  if (!OnStandin()) GTEST_SKIP() << "creates a login";
+  Transaction admin;
+  ASSERT_EQ(Open(admin, true), 0) << admin.SQLErrText;
+  const std::string password = "p;w}d{=x";
+  ASSERT_EQ(admin.ExecuteImmediate("sp_addlogin 'odd_login','" + password + "'"), 0)
+      << admin.SQLErrText;
+  Transaction t;
+  t.DBMS = "SQL Server Native Client 11.0";
+  t.ServerName = serverName_;
+  t.LogId = "odd_login";
+  t.LogPass = password;
+  t.DBParm = "AppName='收银 前台;x'";
+  EXPECT_EQ(t.Connect(), 0) << t.SQLErrText;
+  std::string app;
+  EXPECT_EQ(t.SelectInto("select rtrim(program_name) from master.dbo.sysprocesses where spid = "
+                         "@@spid",
+                         {}, {&app}),
+            0)
+      << t.SQLErrText;
+  EXPECT_EQ(app, "收银 前台;x");
+  t.Disconnect();
+  t.LogPass = "p;w}d{";
+  EXPECT_EQ(t.Connect(), -1);
+  EXPECT_EQ(t.SQLDBCode, 18456);
+}
+
 TEST_F(TransactionServerTest, LockAndDbParmAreAcceptedByTheServer) {
   for (const char* lock : {"RU", "RC", "RR", "TS"}) {
     Transaction t;
