@@ -27,21 +27,9 @@ std::string FromOdbc(const Char* text, size_t length) {
   return utf8;
 }
 #else
+// UTF-8 to UTF-16; a malformed sequence becomes U+FFFD.
 String ToOdbc(std::string_view utf8) {
-  return String(utf8.begin(), utf8.end());
-}
-
-std::string FromOdbc(const Char* text, size_t length) {
-  return std::string(reinterpret_cast<const char*>(text), length);
-}
-#endif
-
-namespace {
-
-#ifndef _WIN32
-// UTF-8 to UTF-16 for the wide connect call; a malformed sequence becomes U+FFFD.
-std::basic_string<SQLWCHAR> Utf16(std::string_view utf8) {
-  std::basic_string<SQLWCHAR> out;
+  String out;
   size_t i = 0;
   const size_t n = utf8.size();
   while (i < n) {
@@ -76,7 +64,41 @@ std::basic_string<SQLWCHAR> Utf16(std::string_view utf8) {
   }
   return out;
 }
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string FromOdbc(const Char* text, size_t length) {
+  std::string out;
+  out.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    char32_t code = text[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
 #endif
+
+namespace {
 
 // Characters the driver wrote into a buffer of `capacity` Chars, given the length it reported
 // (which may be larger when the text did not fit).
@@ -87,15 +109,11 @@ size_t Written(SQLSMALLINT reported, size_t capacity) {
 
 }  // namespace
 
-// The connection string always goes through the wide function: the FreeTDS driver reads a
-// narrow connection string as ISO-8859-1 (its client character set is not known before the
-// string is read), which would garble a Chinese host name, application name or password.
+// The connection string goes through the wide function too: the FreeTDS driver reads a narrow
+// connection string as ISO-8859-1 (its client character set is not known before the string is
+// read), which would garble a Chinese host name, application name or password.
 SQLRETURN DriverConnect(SQLHDBC dbc, std::string_view connectionString) {
-#ifdef _WIN32
   String text = ToOdbc(connectionString);
-#else
-  std::basic_string<SQLWCHAR> text = Utf16(connectionString);
-#endif
   SQLSMALLINT outLength = 0;
   return SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
@@ -103,20 +121,12 @@ SQLRETURN DriverConnect(SQLHDBC dbc, std::string_view connectionString) {
 
 SQLRETURN ExecDirect(SQLHSTMT stmt, std::string_view sql) {
   String text = ToOdbc(sql);
-#ifdef _WIN32
   return SQLExecDirectW(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
-#else
-  return SQLExecDirect(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
-#endif
 }
 
 SQLRETURN Prepare(SQLHSTMT stmt, std::string_view sql) {
   String text = ToOdbc(sql);
-#ifdef _WIN32
   return SQLPrepareW(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
-#else
-  return SQLPrepare(stmt, text.data(), static_cast<SQLINTEGER>(text.size()));
-#endif
 }
 
 SQLRETURN DiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, std::string& state,
@@ -125,13 +135,8 @@ SQLRETURN DiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, std::s
   String buffer(1024, Char(0));
   for (;;) {
     SQLSMALLINT length = 0;
-#ifdef _WIN32
     SQLRETURN rc = SQLGetDiagRecW(type, handle, record, sqlState, &native, buffer.data(),
                                   static_cast<SQLSMALLINT>(buffer.size()), &length);
-#else
-    SQLRETURN rc = SQLGetDiagRec(type, handle, record, sqlState, &native, buffer.data(),
-                                 static_cast<SQLSMALLINT>(buffer.size()), &length);
-#endif
     if (!SQL_SUCCEEDED(rc)) return rc;
     // A message longer than the buffer: ask again with room for all of it.
     if (length >= static_cast<SQLSMALLINT>(buffer.size()) && buffer.size() < 32000) {
@@ -148,13 +153,8 @@ SQLRETURN DescribeCol(SQLHSTMT stmt, SQLUSMALLINT column, std::string& name, SQL
                       SQLULEN& size, SQLSMALLINT& digits, SQLSMALLINT& nullable) {
   Char buffer[512];
   SQLSMALLINT length = 0;
-#ifdef _WIN32
   SQLRETURN rc =
       SQLDescribeColW(stmt, column, buffer, 512, &length, &type, &size, &digits, &nullable);
-#else
-  SQLRETURN rc =
-      SQLDescribeCol(stmt, column, buffer, 512, &length, &type, &size, &digits, &nullable);
-#endif
   if (SQL_SUCCEEDED(rc)) name = FromOdbc(buffer, Written(length, 512));
   return rc;
 }
@@ -163,11 +163,7 @@ SQLRETURN ColAttributeText(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT fiel
                            std::string& value) {
   Char buffer[256];
   SQLSMALLINT bytes = 0;
-#ifdef _WIN32
   SQLRETURN rc = SQLColAttributeW(stmt, column, field, buffer, sizeof buffer, &bytes, nullptr);
-#else
-  SQLRETURN rc = SQLColAttribute(stmt, column, field, buffer, sizeof buffer, &bytes, nullptr);
-#endif
   if (SQL_SUCCEEDED(rc))
     value = FromOdbc(buffer, Written(static_cast<SQLSMALLINT>(bytes / sizeof(Char)), 256));
   return rc;

@@ -1,7 +1,8 @@
-// Text at the ODBC boundary. Our text is UTF-8. Off Windows the narrow ODBC functions carry it
-// unchanged (the FreeTDS driver is told ClientCharset=UTF-8). On Windows the narrow functions
-// would read it in the system code page, so text goes through the wide (UTF-16) functions.
-// These wrappers pick the right function and convert; they return the driver's SQLRETURN.
+// Text at the ODBC boundary. Our text is UTF-8; it crosses into the driver through the wide
+// (UTF-16) functions on every platform. On Windows the narrow functions would read it in the
+// system code page; the FreeTDS driver, once connected through the wide connect call, reads
+// narrow text as ISO-8859-1. The wide functions mean the same everywhere.
+// These wrappers convert and call the driver; they return the driver's SQLRETURN.
 #pragma once
 
 #include <string>
@@ -11,13 +12,8 @@
 
 namespace hostrt::odbctext {
 
-#ifdef _WIN32
 using Char = SQLWCHAR;
 inline constexpr SQLSMALLINT kCType = SQL_C_WCHAR;
-#else
-using Char = SQLCHAR;
-inline constexpr SQLSMALLINT kCType = SQL_C_CHAR;
-#endif
 using String = std::basic_string<Char>;
 
 String ToOdbc(std::string_view utf8);

@@ -71,8 +71,11 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
       case SqlValue::Kind::Text:
         buffer->text = odbctext::ToOdbc(input.text());
         buffer->indicator = static_cast<SQLLEN>(buffer->text.size() * sizeof(odbctext::Char));
-        size = buffer->text.empty() ? 1 : buffer->text.size();
-        if (buffer->text.size() > kLongText) sqlType = SQL_LONGVARCHAR;
+        // The driver declares the parameter as varchar(size) in the server's code page, where a
+        // UTF-16 unit can take two bytes: size it in bytes, not in characters, or Chinese
+        // text would be cut.
+        size = buffer->text.empty() ? 1 : buffer->text.size() * 2;
+        if (size > kLongText) sqlType = SQL_LONGVARCHAR;
         data = buffer->text.data();
         capacity = buffer->indicator;
         break;
