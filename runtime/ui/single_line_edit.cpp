@@ -21,6 +21,9 @@ std::string SingleLineEdit::Text() const {
 
 void SingleLineEdit::SetText(const std::string& text) {
   edit()->setText(QString::fromStdString(text));
+  // QLineEdit leaves the cursor after the last character, which scrolls a text longer than the
+  // box so that only its end shows. An edit box shows the start of a text set by a script.
+  edit()->setCursorPosition(0);
 }
 
 bool SingleLineEdit::Password() const {

@@ -1,6 +1,7 @@
 // hostrt::SingleLineEdit: a one-line text box; may mask its characters (password) or be display
 // only (read-only, button-face background). Text comes back exactly as typed or set, blanks
-// included.
+// included. Setting the text puts the cursor before the first character, so that the start of a
+// long text is what shows.
 #pragma once
 
 #include "runtime/ui/control.h"

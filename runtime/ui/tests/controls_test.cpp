@@ -164,6 +164,33 @@ TEST(Controls, EditBoxesKeepTheirTextExactly) {
   EXPECT_EQ(window.mle_1.Text(), "a\r\nb");
 }
 
+TEST(Controls, ASingleLineEditShowsTheStartOfATextSetByAScript) {
+  w_modes window;
+  SingleLineEdit& sle = window.sle_sqlpath;
+  auto* edit = static_cast<QLineEdit*>(sle.widget());
+  // Two paths far wider than the box that differ only after their first few hundred characters.
+  const std::string start = "D:\\数据\\" + std::string(300, 'x');
+  const std::string first = start + "\\tail.mdf";
+  const std::string second = start + "\\another_tail.ldf";
+  ASSERT_GT(QFontMetrics(edit->font()).horizontalAdvance(QString::fromStdString(start)),
+            4 * edit->width());
+
+  sle.SetText(first);
+  EXPECT_EQ(edit->cursorPosition(), 0);
+  const QImage shown = edit->grab().toImage();  // painting settles the scroll offset
+  EXPECT_LT(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), edit->width() / 4);
+
+  // The operator scrolls to the end; a new text from the script shows its start again, drawn
+  // exactly as the first one (the two differ only far out of sight).
+  edit->end(false);
+  const QImage end_shown = edit->grab().toImage();
+  EXPECT_TRUE(end_shown != shown) << "the end of the text should show now";
+  sle.SetText(second);
+  EXPECT_EQ(edit->cursorPosition(), 0);
+  EXPECT_TRUE(edit->grab().toImage() == shown) << "the start of the new text should show";
+  EXPECT_EQ(sle.Text(), second);
+}
+
 TEST(Controls, CheckBoxesListsAndProgressBarsKeepTheirState) {
   w_tabs window;
   int clicks = 0;
