@@ -429,6 +429,165 @@ void SessionImpl::execRestoreFileList(const Stmt& s, ResultSink& sink) {
   sink.done(d);
 }
 
+namespace {
+
+// ODBC type code and type name of a column, as the catalogue procedures report them.
+std::pair<int, std::string> odbcType(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit:
+      return {-7, "bit"};
+    case TypeId::TinyInt:
+      return {-6, "tinyint"};
+    case TypeId::SmallInt:
+      return {5, "smallint"};
+    case TypeId::Int:
+      return {4, "int"};
+    case TypeId::BigInt:
+      return {-5, "bigint"};
+    case TypeId::Decimal:
+      return {3, "decimal"};
+    case TypeId::Money:
+      return {3, "money"};
+    case TypeId::SmallMoney:
+      return {3, "smallmoney"};
+    case TypeId::Float:
+      return {6, "float"};
+    case TypeId::Real:
+      return {7, "real"};
+    case TypeId::DateTime:
+      return {93, "datetime"};
+    case TypeId::SmallDateTime:
+      return {93, "smalldatetime"};
+    case TypeId::Char:
+      return {1, "char"};
+    case TypeId::VarChar:
+      return {12, "varchar"};
+    case TypeId::NChar:
+      return {-8, "nchar"};
+    case TypeId::NVarChar:
+      return {-9, "nvarchar"};
+    case TypeId::Text:
+      return {-1, "text"};
+    case TypeId::NText:
+      return {-10, "ntext"};
+    case TypeId::Binary:
+      return {-2, "binary"};
+    case TypeId::VarBinary:
+      return {-3, "varbinary"};
+    case TypeId::Image:
+      return {-4, "image"};
+  }
+  return {0, "?"};
+}
+
+}  // namespace
+
+void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableArg,
+                                   const Value& columnArg, ResultSink& sink) {
+  DatabaseConn& c = connFor("");
+  statementBegin(c, false);
+  c.refreshIfChanged();
+  std::string tablePattern = tableArg.isNull() ? "%" : valueToText(tableArg);
+  std::string columnPattern = columnArg.isNull() ? "%" : valueToText(columnArg);
+  auto C = [](std::string n, TypeId id, int32_t len = 0) {
+    Column col;
+    col.name = std::move(n);
+    col.type = SqlType{id, len, 0, 0};
+    return col;
+  };
+  auto text = [](const std::string& v) { return Value::text(v); };
+  std::vector<std::vector<Value>> out;
+  std::vector<Column> cols;
+  if (proc == "sp_tables") {
+    cols = {C("TABLE_QUALIFIER", TypeId::NVarChar, 128), C("TABLE_OWNER", TypeId::NVarChar, 128),
+            C("TABLE_NAME", TypeId::NVarChar, 128), C("TABLE_TYPE", TypeId::VarChar, 32),
+            C("REMARKS", TypeId::VarChar, 254)};
+  } else if (proc == "sp_pkeys") {
+    cols = {C("TABLE_QUALIFIER", TypeId::NVarChar, 128),
+            C("TABLE_OWNER", TypeId::NVarChar, 128),
+            C("TABLE_NAME", TypeId::NVarChar, 128),
+            C("COLUMN_NAME", TypeId::NVarChar, 128),
+            C("KEY_SEQ", TypeId::SmallInt),
+            C("PK_NAME", TypeId::NVarChar, 128)};
+  } else {
+    cols = {C("TABLE_QUALIFIER", TypeId::NVarChar, 128),
+            C("TABLE_OWNER", TypeId::NVarChar, 128),
+            C("TABLE_NAME", TypeId::NVarChar, 128),
+            C("COLUMN_NAME", TypeId::NVarChar, 128),
+            C("DATA_TYPE", TypeId::SmallInt),
+            C("TYPE_NAME", TypeId::NVarChar, 128),
+            C("PRECISION", TypeId::Int),
+            C("LENGTH", TypeId::Int),
+            C("SCALE", TypeId::SmallInt),
+            C("RADIX", TypeId::SmallInt),
+            C("NULLABLE", TypeId::SmallInt),
+            C("REMARKS", TypeId::VarChar, 254),
+            C("COLUMN_DEF", TypeId::NVarChar, 4000),
+            C("SQL_DATA_TYPE", TypeId::SmallInt),
+            C("SQL_DATETIME_SUB", TypeId::SmallInt),
+            C("CHAR_OCTET_LENGTH", TypeId::Int),
+            C("ORDINAL_POSITION", TypeId::Int),
+            C("IS_NULLABLE", TypeId::VarChar, 254),
+            C("SS_DATA_TYPE", TypeId::TinyInt)};
+  }
+  for (const std::string& tn : c.tableNames()) {
+    if (!likeMatch(tn, tablePattern)) continue;
+    if (proc == "sp_tables") {
+      out.push_back({text(c.name()), text("dbo"), text(tn), text("TABLE"), Value::null()});
+      continue;
+    }
+    auto def = c.table(tn);
+    if (!def) continue;
+    if (proc == "sp_pkeys") {
+      for (const KeyInfo& k : def->keys)
+        if (k.primary)
+          for (size_t i = 0; i < k.cols.size(); ++i)
+            out.push_back({text(c.name()), text("dbo"), text(def->name),
+                           text(def->cols[size_t(k.cols[i])].name), Value::integer(int64_t(i + 1)),
+                           text(k.name)});
+      continue;
+    }
+    for (size_t i = 0; i < def->cols.size(); ++i) {
+      const ColumnInfo& ci = def->cols[i];
+      if (!likeMatch(ci.name, columnPattern)) continue;
+      auto [code, name] = odbcType(ci.type);
+      if (ci.identity) name += " identity";
+      bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
+      int64_t precision = chars                                 ? ci.type.length
+                          : ci.type.id == TypeId::DateTime      ? 23
+                          : ci.type.id == TypeId::SmallDateTime ? 16
+                          : ci.type.id == TypeId::Int           ? 10
+                          : ci.type.id == TypeId::BigInt        ? 19
+                          : ci.type.id == TypeId::SmallInt      ? 5
+                          : ci.type.id == TypeId::TinyInt       ? 3
+                          : ci.type.id == TypeId::Bit           ? 1
+                          : ci.type.id == TypeId::Float         ? 15
+                          : ci.type.id == TypeId::Real          ? 7
+                                                                : ci.type.precision;
+      bool numeric = !chars && !isDateType(ci.type.id);
+      out.push_back(
+          {text(c.name()), text("dbo"), text(def->name), text(ci.name), Value::integer(code),
+           text(name), Value::integer(precision), Value::integer(fixedSize(ci.type)),
+           numeric ? Value::integer(ci.type.scale) : Value::null(),
+           numeric ? Value::integer(10) : Value::null(), Value::integer(ci.nullable ? 1 : 0),
+           Value::null(), ci.defaultExpr ? text("") : Value::null(),
+           Value::integer(isDateType(ci.type.id) ? 9 : code),
+           isDateType(ci.type.id) ? Value::integer(3) : Value::null(),
+           chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
+           Value::integer(int64_t(i + 1)), text(ci.nullable ? "YES" : "NO"), Value::integer(0)});
+    }
+  }
+  sink.columns(cols);
+  for (const auto& r : out) sink.row(r);
+  Done d;
+  d.countValid = true;
+  d.count = out.size();
+  d.command = 0xC1;
+  sink.done(d);
+  sink.returnStatus(0);
+  sink.done(Done{});
+}
+
 void SessionImpl::execProcedure(const Stmt& s, ResultSink& sink) {
   std::vector<Value> a;
   std::map<std::string, Value> named;
@@ -552,6 +711,9 @@ void SessionImpl::execProcedure(const Stmt& s, ResultSink& sink) {
     bool returned = false;
     runStatements(inner->statements, sink, &returned);
     vars_ = std::move(saved);
+  } else if (p == "sp_tables" || p == "sp_columns" || p == "sp_pkeys") {
+    catalogProcedure(p, argAt(0, "@table_name"), argAt(3, "@column_name"), sink);
+    return;
   } else if (p == "sp_who" || p == "sp_who2") {
     Scope sc;
     SelectStmt q;

@@ -158,6 +158,9 @@ class SessionImpl : public Session, public EvalHost {
   void execRestore(const Stmt& s, ResultSink& sink);
   void execRestoreFileList(const Stmt& s, ResultSink& sink);
   void execProcedure(const Stmt& s, ResultSink& sink);
+  // sp_tables, sp_columns, sp_pkeys: what the ODBC catalogue functions ask for.
+  void catalogProcedure(const std::string& proc, const Value& tableArg, const Value& columnArg,
+                        ResultSink& sink);
   void requireSysadmin(const std::string& what);
   bool isSysadmin();
   void closeConnection(const std::string& db);

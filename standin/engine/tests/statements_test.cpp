@@ -522,5 +522,24 @@ TEST_F(StatementsTest, KeyLookupsFindRowsAsFullComparisonsWould) {
   EXPECT_EQ(rows("select code, n from lk"), (Rows{{"ab    ", "10"}, {"AB2   ", "2"}}));
 }
 
+TEST_F(StatementsTest, CatalogueProceduresOfTheOdbcDriver) {
+  ok("create table cat_a (id int identity primary key, name varchar(20) not null, at datetime)");
+  ok("create table other (x int)");
+  EXPECT_EQ(rows("exec sp_tables @table_name = 'cat%'"),
+            (Rows{{"master", "dbo", "cat_a", "TABLE", "NULL"}}));
+  auto cols = rows("exec sp_columns @table_name = N'cat_a', @table_owner = N'dbo'");
+  ASSERT_EQ(cols.size(), 3u);
+  EXPECT_EQ(cols[0][3], "id");
+  EXPECT_EQ(cols[0][5], "int identity");
+  EXPECT_EQ(cols[1][4], "12");  // SQL_VARCHAR
+  EXPECT_EQ(cols[1][6], "20");
+  EXPECT_EQ(cols[1][10], "0");  // not nullable
+  EXPECT_EQ(cols[2][4], "93");  // SQL_TYPE_TIMESTAMP
+  auto keys = rows("sp_pkeys 'cat_a'");
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0][3], "id");
+  EXPECT_EQ(keys[0][4], "1");
+}
+
 }  // namespace
 }  // namespace standin::test
