@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "standin/engine/parser.h"
+#include "standin/engine/values.h"
 
 namespace standin {
 
@@ -24,10 +25,18 @@ int collateCi(void*, int la, const void* a, int lb, const void* b) {
   return la == lb ? 0 : (la < lb ? -1 : 1);
 }
 
+// The same rules, with Chinese in GBK (pinyin) order: the collation of user tables.
+int collateGbk(void*, int la, const void* a, int lb, const void* b) {
+  return compareText(std::string_view(static_cast<const char*>(a), size_t(la)),
+                     std::string_view(static_cast<const char*>(b), size_t(lb)));
+}
+
 }  // namespace
 
 void DatabaseConn::registerCollation(sqlite3* db) {
+  // SI_CI orders non-ASCII text by its bytes; files made before SI_GBK keep using it.
   sqlite3_create_collation(db, "SI_CI", SQLITE_UTF8, nullptr, collateCi);
+  sqlite3_create_collation(db, "SI_GBK", SQLITE_UTF8, nullptr, collateGbk);
 }
 
 DatabaseConn::~DatabaseConn() {

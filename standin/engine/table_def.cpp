@@ -32,7 +32,7 @@ const char* affinity(const SqlType& t) {
     case TypeId::NVarChar:
     case TypeId::Text:
     case TypeId::NText:
-      return "TEXT COLLATE SI_CI";
+      return "TEXT COLLATE SI_GBK";
     case TypeId::Binary:
     case TypeId::VarBinary:
     case TypeId::Image:

@@ -635,14 +635,18 @@ namespace {
 
 // Bytes of each BMP character in GB18030 (the code page 936 of the wire): 2 for the GBK
 // repertoire, 4 for the rest. Built once from the C library's converter.
-const uint8_t* gbkWidths() {
-  static uint8_t widths[0x10000];
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (uint32_t cp = 0; cp < 0x10000; ++cp) widths[cp] = cp < 0x80 ? 1 : 2;
+uint8_t g_widths[0x10000];
+uint32_t g_sortKeys[0x10000];
+
+void buildGbkTables() {
+  uint8_t* widths = g_widths;
+  for (uint32_t cp = 0; cp < 0x10000; ++cp) {
+    widths[cp] = cp < 0x80 ? 1 : 2;
+    g_sortKeys[cp] = cp < 0x80 ? uint32_t(std::tolower(int(cp))) : 0x20000 + cp;
+  }
 #ifndef _WIN32
-    iconv_t cd = iconv_open("GB18030", "UTF-8");
-    if (cd == (iconv_t)-1) return;
+  iconv_t cd = iconv_open("GB18030", "UTF-8");
+  if (cd != (iconv_t)-1) {
     for (uint32_t cp = 0x80; cp < 0x10000; ++cp) {
       if (cp >= 0xD800 && cp < 0xE000) continue;
       char in[4], out[8];
@@ -658,13 +662,30 @@ const uint8_t* gbkWidths() {
       char* ip = in;
       char* op = out;
       size_t il = inLen, ol = sizeof out;
-      if (iconv(cd, &ip, &il, &op, &ol) != (size_t)-1) widths[cp] = uint8_t(sizeof out - ol);
+      if (iconv(cd, &ip, &il, &op, &ol) != (size_t)-1) {
+        widths[cp] = uint8_t(sizeof out - ol);
+        // Characters of GBK sort by their code (its first level is in pinyin order), after
+        // ASCII and before the characters outside GBK.
+        if (widths[cp] == 2)
+          g_sortKeys[cp] = 0x10000 + (uint32_t((unsigned char)out[0]) << 8 | (unsigned char)out[1]);
+      }
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     iconv_close(cd);
+  }
 #endif
-  });
-  return widths;
+}
+
+std::once_flag g_gbkOnce;
+
+const uint8_t* gbkWidths() {
+  std::call_once(g_gbkOnce, buildGbkTables);
+  return g_widths;
+}
+
+const uint32_t* gbkSortKeys() {
+  std::call_once(g_gbkOnce, buildGbkTables);
+  return g_sortKeys;
 }
 
 }  // namespace
@@ -1053,14 +1074,26 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
 int compareText(std::string_view a, std::string_view b) {
   a = rtrimBlanks(a);
   b = rtrimBlanks(b);
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
-    if (x < 0x80) x = (unsigned char)std::tolower(x);
-    if (y < 0x80) y = (unsigned char)std::tolower(y);
-    if (x != y) return x < y ? -1 : 1;
+  const uint32_t* keys = nullptr;
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    unsigned char x = (unsigned char)a[i], y = (unsigned char)b[j];
+    uint32_t kx, ky;
+    if (x < 0x80 && y < 0x80) {
+      kx = (uint32_t)std::tolower(x);
+      ky = (uint32_t)std::tolower(y);
+      ++i;
+      ++j;
+    } else {
+      if (!keys) keys = gbkSortKeys();
+      uint32_t cx = decodeUtf8(a, &i), cy = decodeUtf8(b, &j);
+      kx = cx < 0x10000 ? keys[cx] : 0x30000 + cx;
+      ky = cy < 0x10000 ? keys[cy] : 0x30000 + cy;
+    }
+    if (kx != ky) return kx < ky ? -1 : 1;
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  bool aDone = i >= a.size(), bDone = j >= b.size();
+  return aDone && bDone ? 0 : (aDone ? -1 : 1);
 }
 
 int compareValues(const Value& a, const Value& b) {

@@ -161,7 +161,7 @@ TEST_F(StatementsTest, QueriesJoinGroupOrderAndLimit) {
   EXPECT_EQ(rows("select k.label, count(*), sum(d.price), max(d.name) from dish d inner join "
                  "kind k on d.kind = k.code group by k.label having count(*) > 0 order by 2 "
                  "desc"),
-            (Rows{{"main", "2", "20.50", "鸡"}, {"soup", "1", "5.25", "汤"}}));
+            (Rows{{"main", "2", "20.50", "鱼"}, {"soup", "1", "5.25", "汤"}}));
   EXPECT_EQ(rows("select d.id, k.label from dish d left join kind k on k.code = d.kind where "
                  "k.label is null"),
             (Rows{{"4", "NULL"}}));
@@ -539,6 +539,16 @@ TEST_F(StatementsTest, CatalogueProceduresOfTheOdbcDriver) {
   ASSERT_EQ(keys.size(), 1u);
   EXPECT_EQ(keys[0][3], "id");
   EXPECT_EQ(keys[0][4], "1");
+}
+
+TEST_F(StatementsTest, ChineseSortsInPinyinOrderInQueriesAndKeys) {
+  ok("create table city (name nvarchar(10) primary key, n int)");
+  ok("insert city values (N'中山', 1), (N'北京', 2), (N'安庆', 3), (N'Zurich', 4)");
+  EXPECT_EQ(rows("select name from city order by name"),
+            (Rows{{"Zurich"}, {"安庆"}, {"北京"}, {"中山"}}));
+  EXPECT_EQ(rows("select n from city"), (Rows{{"4"}, {"3"}, {"2"}, {"1"}}))
+      << "the key's scan order follows the same collation";
+  EXPECT_EQ(run("insert city values (N'ZURICH  ', 5)").errors(), std::vector<int>{2627});
 }
 
 }  // namespace

@@ -111,6 +111,13 @@ TEST(TextTest, LengthsInGbkBytesAndCharacters) {
 
 TEST(TextTest, CollationIgnoresCaseAndTrailingBlanks) {
   EXPECT_EQ(compareText("ABC", "abc  "), 0);
+  // Chinese sorts in pinyin order as in code page 936: 啊 (a) < 北 (bei) < 中 (zhong), and
+  // after ASCII.
+  EXPECT_LT(compareText("啊", "北"), 0);
+  EXPECT_LT(compareText("北京", "中国"), 0);
+  EXPECT_LT(compareText("z", "啊"), 0);
+  EXPECT_EQ(compareText("中文 ", "中文"), 0);
+  EXPECT_NE(compareText("中", "仲"), 0);
   EXPECT_LT(compareText("abc", "abd"), 0);
   EXPECT_GT(compareText("ab c", "ab"), 0);
   EXPECT_EQ(compareValues(Value::text("10"), Value::integer(10)), 0);
