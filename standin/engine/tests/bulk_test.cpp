@@ -129,5 +129,66 @@ TEST_F(BulkTest, LoadAndExportThroughput) {
   std::printf("bulk load %.0f rows/s, export %.0f rows/s\n", n / loadSecs, n / exportSecs);
 }
 
+TEST_F(BulkTest, MissingColumnsTakeDefaultsAndNotNullIsEnforced) {
+  ok("create table dflt (id int identity, code varchar(6) not null, qty int not null default 1, "
+     "note varchar(5) null)");
+  auto load = prepare("insert bulk dflt ([code] VARCHAR(6), [note] VARCHAR(5))");
+  RecordingSink sink;
+  std::vector<Column> cols(2);
+  cols[0].name = "code";
+  cols[1].name = "note";
+  ASSERT_TRUE(load->start(cols, sink));
+  // Client values of other types convert to the column types.
+  EXPECT_TRUE(load->row({Value::integer(42), Value::decimal("1.5")}, sink));
+  load->finish(sink);
+  EXPECT_TRUE(sink.errors().empty());
+  EXPECT_EQ(rows("select id, code, qty, note from dflt"), (Rows{{"1", "42", "1", "1.5"}}));
+
+  auto bad = prepare("insert bulk dflt ([code] VARCHAR(6), [note] VARCHAR(5))");
+  RecordingSink sink2;
+  ASSERT_TRUE(bad->start(cols, sink2));
+  EXPECT_FALSE(bad->row({Value::null(), Value::text("x")}, sink2));
+  bad->finish(sink2);
+  EXPECT_EQ(sink2.errors(), std::vector<int>{515});
+  EXPECT_EQ(scalar("select count(*) from dflt"), "1");
+}
+
+TEST_F(BulkTest, ALoadInsideAUserTransactionRollsBackWithIt) {
+  ok("begin tran");
+  auto load = prepare(
+      "insert bulk item ([code] VARCHAR(6), [price] DECIMAL(18,4), [made] "
+      "DATETIME, [note] NVARCHAR(10))");
+  RecordingSink sink;
+  ASSERT_TRUE(load->start(clientColumns(false), sink));
+  EXPECT_TRUE(load->row({Value::text("T1"), Value::null(), Value::null(), Value::null()}, sink));
+  load->finish(sink);
+  EXPECT_TRUE(sink.errors().empty());
+  EXPECT_EQ(scalar("select count(*) from item"), "1");
+  ok("rollback");
+  EXPECT_EQ(scalar("select count(*) from item"), "0");
+}
+
+TEST_F(BulkTest, DuplicateKeysUndoTheLoadAndAnAbandonedLoadLeavesNothing) {
+  ok("create table uk (code varchar(4) primary key)");
+  auto load = prepare("insert bulk uk ([code] VARCHAR(4))");
+  RecordingSink sink;
+  ASSERT_TRUE(load->start({}, sink));
+  EXPECT_TRUE(load->row({Value::text("a")}, sink));
+  EXPECT_FALSE(load->row({Value::text("A ")}, sink));
+  EXPECT_FALSE(load->row({Value::text("b")}, sink)) << "rows after an error are ignored";
+  load->finish(sink);
+  EXPECT_EQ(sink.errors(), std::vector<int>{2627});
+  EXPECT_EQ(scalar("select count(*) from uk"), "0");
+
+  auto abandoned = prepare("insert bulk uk ([code] VARCHAR(4))");
+  RecordingSink s2;
+  ASSERT_TRUE(abandoned->start({}, s2));
+  EXPECT_TRUE(abandoned->row({Value::text("z")}, s2));
+  abandoned.reset();  // the client went away mid-load
+  EXPECT_EQ(scalar("select count(*) from uk"), "0");
+  EXPECT_EQ(run("insert bulk nothere ([a] INT)").errors(), std::vector<int>{208});
+  EXPECT_FALSE(session->takePendingBulkLoad());
+}
+
 }  // namespace
 }  // namespace standin::test

@@ -320,5 +320,41 @@ TEST_F(ServerTest, TriggerSwitchesAndIdentitySurviveARestart) {
   EXPECT_EQ(scalar("select count(*) from log_t"), "2");
 }
 
+TEST_F(ServerTest, UseSwitchesDatabasesAndTheSessionListFollows) {
+  ok("create database one");
+  auto r = ok("use one");
+  EXPECT_EQ(r.databases, std::vector<std::string>{"one"});
+  EXPECT_TRUE(r.hasMessage(5701));
+  EXPECT_EQ(session->currentDatabase(), "one");
+  EXPECT_EQ(scalar("select db_name()"), "one");
+  EXPECT_EQ(scalar("select b.name from master.dbo.sysprocesses a, master.dbo.sysdatabases b "
+                   "where a.dbid = b.dbid and a.spid = @@spid"),
+            "one");
+  auto missing = run("use nowhere");
+  EXPECT_EQ(missing.errors(), std::vector<int>{911});
+  EXPECT_EQ(session->currentDatabase(), "one");
+  ok("USE [master]");
+  EXPECT_EQ(session->currentDatabase(), "master");
+}
+
+TEST_F(ServerTest, StatementsEndWithTheDoneTheProtocolNeeds) {
+  ok("create table dn (v int)");
+  auto r =
+      run("insert dn values (1) update dn set v = 2 delete dn where v = 9 select * from dn "
+          "insert dn values ('x')");
+  ASSERT_EQ(r.dones.size(), 5u);
+  EXPECT_EQ(r.dones[0].command, 0xC3);
+  EXPECT_EQ(r.dones[1].command, 0xC5);
+  EXPECT_EQ(r.dones[2].command, 0xC4);
+  EXPECT_TRUE(r.dones[2].countValid) << "DML reports its count even when it is 0";
+  EXPECT_EQ(r.dones[2].count, 0u);
+  EXPECT_EQ(r.dones[3].command, 0xC1);
+  EXPECT_EQ(r.dones[3].count, 1u);
+  EXPECT_TRUE(r.dones[4].error);
+  EXPECT_EQ(r.messages.back().line, 1);
+  auto multi = run("select 1\nselect 2\nselect cast('a' as int)");
+  EXPECT_EQ(multi.messages.back().line, 3) << "errors carry the line of their statement";
+}
+
 }  // namespace
 }  // namespace standin::test
