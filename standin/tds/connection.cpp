@@ -112,6 +112,10 @@ bool Connection::login() {
   Login7 login;
   if (type != kPacketLogin7 || !LoginCodec::parseLogin7(body, login)) return false;
 
+  // The reply to the login already comes in packets of the size the client asked for: a
+  // client that asked for small packets may not take larger ones.
+  uint32_t packetSize = LoginCodec::negotiatePacketSize(login.packetSize);
+  channel_.setPacketSize(packetSize);
   Message error;
   session_ = server_.login(login.request, &error);
   ByteWriter& out = channel_.out();
@@ -121,7 +125,6 @@ bool Connection::login() {
     channel_.endReply();
     return false;
   }
-  uint32_t packetSize = LoginCodec::negotiatePacketSize(login.packetSize);
   channel_.setSpid(static_cast<uint16_t>(session_->spid()));
   std::string database = session_->currentDatabase();
   TokenWriter::envText(out, 1, database, "master");
@@ -141,9 +144,7 @@ bool Connection::login() {
   TokenWriter::message(out, m);
   TokenWriter::loginAck(out);
   TokenWriter::done(out, kTokenDone, 0, 0, 0);
-  bool ok = channel_.endReply();
-  channel_.setPacketSize(packetSize);
-  return ok;
+  return channel_.endReply();
 }
 
 bool Connection::serve(const Packet& first, uint8_t type, std::string& body) {

@@ -62,12 +62,14 @@ class RawClient {
       if (!readExactly(1, ignored)) return eof_;
     }
   }
-  bool login(const std::string& password, uint32_t packetSize = 4096) {
+  // Logs in as sa; the login reply's packet headers are left in headers.
+  bool login(const std::string& password, uint32_t packetSize = 4096,
+             std::string_view database = "") {
     std::string reply;
     return send(WireBuilder::packets(kPacketPrelogin, std::string("\xFF", 1))) &&
            readReply(reply) &&
-           send(WireBuilder::packets(
-               kPacketLogin7, WireBuilder::login7("sa", password, "", "t", "h", packetSize))) &&
+           send(WireBuilder::packets(kPacketLogin7, WireBuilder::login7("sa", password, database,
+                                                                        "t", "h", packetSize))) &&
            readReply(reply) && reply.find(static_cast<char>(kTokenLoginAck)) != std::string::npos;
   }
   bool batch(std::string_view sql, size_t packetSize = 4096) {
