@@ -11,12 +11,15 @@
 #define TDSODBC_BCP
 #include <odbcss.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "standin/tests/odbc_client.h"
+#include "standin/tests/packet_relay.h"
 #include "standin/tests/raw_client.h"
 #include "tests/support/command.h"
 #include "tests/support/standin_server.h"
@@ -294,6 +297,107 @@ TEST_F(ClientTest, AttentionCancelsALongQueryAndTheSessionGoesOn) {
   ASSERT_TRUE(c.batch("select count(*) from n"));
   ASSERT_TRUE(c.readReply(reply));
   EXPECT_EQ(static_cast<uint8_t>(reply[0]), kTokenColMetadata);
+}
+
+// Through a recording relay: the size the driver asks for in its login is the one the server
+// confirms (kept within 512..32767) and the one its reply packets are cut to.
+TEST_F(ClientTest, OdbcPacketSizeIsConfirmedAndUsedForEveryReplyPacket) {
+  ASSERT_TRUE(sql("create table wide_rows (id int primary key, filler varchar(1000))").ok);
+  ASSERT_TRUE(sql("insert into wide_rows values (1, replicate('x', 1000))").ok);
+  for (int step = 1; step < 64; step *= 2)
+    ASSERT_TRUE(
+        sql("insert into wide_rows select id + " + std::to_string(step) + ", filler from wide_rows")
+            .ok);
+  const std::string direct = "PORT=" + std::to_string(server_.port()) + ";";
+  for (uint32_t asked : {8192u, 32767u, 40000u, 2048u}) {
+    SCOPED_TRACE("PacketSize=" + std::to_string(asked));
+    PacketRelay relay(server_.port());
+    ASSERT_TRUE(relay.listening());
+    {
+      std::string cs = server_.odbcConnectionString();
+      cs.replace(cs.find(direct), direct.size(), "PORT=" + std::to_string(relay.port()) + ";");
+      OdbcClient c;
+      ASSERT_TRUE(c.connect(cs + ";PacketSize=" + std::to_string(asked)));
+      ExecResult r = c.exec("select id, filler from wide_rows order by id");
+      ASSERT_TRUE(r.ok) << r.describe();
+      ASSERT_EQ(r.sets.at(0).rows.size(), 64u);
+      EXPECT_EQ(r.sets[0].rows[63][1], std::string(1000, 'x'));
+    }
+    ASSERT_TRUE(relay.finish());
+
+    uint32_t requested = 0;
+    for (const RecordedPacket& p : PacketRelay::packets(relay.fromClient()))
+      if (p.type == kPacketLogin7 && p.payload.size() >= 12)
+        std::memcpy(&requested, p.payload.data() + 8, 4);
+    // The driver passes sizes from 4096 up as they are and asks for 4096 below that.
+    EXPECT_EQ(requested, asked < 4096 ? 4096u : asked);
+    const uint32_t expected = std::clamp<uint32_t>(requested, 512, 32767);
+
+    std::vector<RecordedPacket> replies = PacketRelay::packets(relay.fromServer());
+    std::string tokens;
+    size_t full = 0;
+    for (const RecordedPacket& p : replies) {
+      tokens += p.payload;
+      EXPECT_LE(p.length, expected);
+      if (!(p.status & kStatusEom)) {
+        EXPECT_EQ(p.length, expected) << "a packet before the end of a reply is filled";
+        ++full;
+      }
+    }
+    EXPECT_GE(full, 64000 / expected);
+    // ENVCHANGE 4 names the size as text: its new value comes first.
+    std::string digits = std::to_string(expected),
+                envChange{'\x04', static_cast<char>(digits.size())};
+    for (char d : digits) envChange += std::string{d, '\0'};
+    EXPECT_NE(tokens.find(envChange), std::string::npos);
+  }
+}
+
+// A login reply longer than a small requested packet (a long database name appears in it
+// three times) comes in packets of that size, like every later reply.
+TEST_F(ClientTest, LoginReplyKeepsToTheRequestedPacketSize) {
+  const std::string name = "db_" + std::string(110, 'n');
+  ASSERT_TRUE(sql("create database " + name).ok);
+  RawClient c(server_.port());
+  ASSERT_TRUE(c.login(server_.saPassword(), 512, name));
+  ASSERT_GE(c.headers.size(), 2u);
+  for (const std::string& h : c.headers)
+    EXPECT_LE((static_cast<uint8_t>(h[2]) << 8) | static_cast<uint8_t>(h[3]), 512);
+  ASSERT_TRUE(c.batch("select db_name()", 512));
+  std::string reply;
+  ASSERT_TRUE(c.readReply(reply));
+  EXPECT_NE(reply.find(std::string("\0n\0n\0n", 6)), std::string::npos);
+}
+
+// Passwords are compared as the text the client typed, whatever its script: logins made with
+// Chinese passwords (as N'' and as plain literals) log in through tsql and ODBC, and a
+// password differing in one Chinese character is refused.
+TEST_F(ClientTest, LoginsWithChinesePasswordsWorkThroughTsqlAndOdbc) {
+  ASSERT_TRUE(sql("exec sp_addlogin N'u', N'密码1'").ok);
+  ASSERT_TRUE(sql("exec sp_addlogin N'收银员', N'口令𠀀x'").ok);
+  ASSERT_TRUE(sql("exec sp_addlogin 'v', '口令9'").ok);
+  auto r = runCommand(server_.tsqlCommand("u", "密码1"), "select suser_sname()\ngo\nexit\n",
+                      server_.clientEnv(), 120);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("\nu\n"), std::string::npos) << r.out;
+  r = runCommand(server_.tsqlCommand("u", "密码2"), "select 1\ngo\nexit\n", server_.clientEnv(),
+                 120);
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE((r.out + r.err).find("Login failed for user 'u'"), std::string::npos) << r.out << r.err;
+
+  for (auto [user, password] :
+       {std::pair<std::string, std::string>{"u", "密码1"}, {"收银员", "口令𠀀x"}, {"v", "口令9"}}) {
+    OdbcClient c;
+    ASSERT_TRUE(c.connect(server_.odbcConnectionString(user, password)))
+        << user << ": " << (c.connectDiags().empty() ? "" : c.connectDiags()[0].text);
+    ExecResult who = c.exec("select suser_sname()");
+    ASSERT_EQ(who.sets.at(0).rows.size(), 1u) << who.describe();
+    EXPECT_EQ(who.sets[0].rows[0][0], user);
+  }
+  OdbcClient wrong;
+  EXPECT_FALSE(wrong.connect(server_.odbcConnectionString("u", "密码")));
+  ASSERT_FALSE(wrong.connectDiags().empty());
+  EXPECT_EQ(wrong.connectDiags()[0].native, 18456);
 }
 
 TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {

@@ -2,22 +2,65 @@
 
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlucode.h>
 
 #include <cstring>
+
+#include "standin/tds/text_codec.h"
 
 namespace standin::testing {
 namespace {
 
+// Text crosses the driver manager through the wide calls only. The driver reads a narrow
+// connection string in its default character set (the client character set named inside the
+// string is not in effect yet), which garbles non-ASCII passwords and names; and once a
+// connection is made with a wide call, the driver manager widens the narrow calls' text byte
+// by byte. Data (bound parameters, fetched values) stays SQL_C_CHAR in UTF-8, the client
+// character set of every connection string the tests use.
+std::vector<SQLWCHAR> wide(std::string_view utf8) {
+  ByteWriter utf16;
+  TextCodec::appendUtf16(utf16, utf8);
+  std::vector<SQLWCHAR> w;
+  for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+    w.push_back(static_cast<SQLWCHAR>(utf16.data()[i] | (utf16.data()[i + 1] << 8)));
+  w.push_back(0);
+  return w;
+}
+
+std::string narrow(const SQLWCHAR* w, size_t units) {
+  std::string utf16;
+  for (size_t i = 0; i < units && w[i]; ++i) {
+    utf16.push_back(static_cast<char>(w[i] & 0xFF));
+    utf16.push_back(static_cast<char>(w[i] >> 8));
+  }
+  return TextCodec::utf16ToUtf8(utf16);
+}
+
+template <size_t N>
+std::string narrow(const SQLWCHAR (&w)[N]) {
+  return narrow(w, N);
+}
+
 void collect(SQLSMALLINT type, SQLHANDLE h, std::vector<Diagnostic>& out) {
   for (SQLSMALLINT i = 1;; ++i) {
-    SQLCHAR state[8] = {};
+    SQLWCHAR state[8] = {};
     SQLINTEGER native = 0;
-    SQLCHAR text[2048] = {};
+    SQLWCHAR text[2048] = {};
     SQLSMALLINT len = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, h, i, state, &native, text, sizeof text, &len);
+    SQLRETURN rc = SQLGetDiagRecW(type, h, i, state, &native, text, 2048, &len);
     if (!SQL_SUCCEEDED(rc)) break;
-    out.push_back({reinterpret_cast<char*>(state), native, reinterpret_cast<char*>(text)});
+    out.push_back({narrow(state), native, narrow(text)});
   }
+}
+
+// Column descriptions of a statement with a result.
+ColumnInfo describeColumn(SQLHSTMT st, SQLSMALLINT c) {
+  SQLWCHAR name[256] = {};
+  SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  SQLDescribeColW(st, static_cast<SQLUSMALLINT>(c), name, 256, &nameLen, &type, &size, &digits,
+                  &nullable);
+  return {narrow(name), type, size, digits, nullable == SQL_NULLABLE};
 }
 
 bool bindAll(SQLHSTMT st, const std::vector<Bind>& binds, std::vector<std::string>& buffers,
@@ -49,15 +92,7 @@ void drain(SQLHSTMT st, SQLRETURN rc, ExecResult& r) {
     SQLNumResultCols(st, &ncols);
     if (ncols > 0) {
       ResultSet set;
-      for (SQLSMALLINT c = 1; c <= ncols; ++c) {
-        SQLCHAR name[256] = {};
-        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        SQLDescribeCol(st, static_cast<SQLUSMALLINT>(c), name, sizeof name, &nameLen, &type, &size,
-                       &digits, &nullable);
-        set.columns.push_back(
-            {reinterpret_cast<char*>(name), type, size, digits, nullable == SQL_NULLABLE});
-      }
+      for (SQLSMALLINT c = 1; c <= ncols; ++c) set.columns.push_back(describeColumn(st, c));
       for (;;) {
         SQLRETURN f = SQLFetch(st);
         if (f == SQL_NO_DATA) break;
@@ -133,10 +168,19 @@ OdbcClient::~OdbcClient() {
 
 bool OdbcClient::connect(const std::string& cs) {
   connectDiags_.clear();
-  SQLCHAR out[1024];
+  // Through the wide call: the driver reads a narrow connection string in its default
+  // character set (the client character set named inside the string is not in effect yet),
+  // which would garble non-ASCII passwords, user and database names.
+  ByteWriter utf16;
+  TextCodec::appendUtf16(utf16, cs);
+  std::vector<SQLWCHAR> wide;
+  for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+    wide.push_back(static_cast<SQLWCHAR>(utf16.data()[i] | (utf16.data()[i + 1] << 8)));
+  SQLWCHAR out[1024];
   SQLSMALLINT outLen = 0;
-  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, out, sizeof out,
-                                  &outLen, SQL_DRIVER_NOPROMPT);
+  SQLRETURN rc = SQLDriverConnectW(
+      dbc_, nullptr, wide.data(), static_cast<SQLSMALLINT>(wide.size()), out,
+      static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]), &outLen, SQL_DRIVER_NOPROMPT);
   if (rc != SQL_SUCCESS) collect(SQL_HANDLE_DBC, dbc_, connectDiags_);
   connected_ = SQL_SUCCEEDED(rc);
   return connected_;
@@ -174,7 +218,7 @@ ExecResult OdbcClient::exec(const std::string& sql, const std::vector<Bind>& bin
   if (!bindAll(st, binds, buffers, lengths)) {
     collect(SQL_HANDLE_STMT, st, r.diags);
   } else {
-    SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+    SQLRETURN rc = SQLExecDirectW(st, wide(sql).data(), SQL_NTS);
     drain(st, rc, r);
   }
   SQLFreeHandle(SQL_HANDLE_STMT, st);
@@ -186,7 +230,7 @@ std::vector<ExecResult> OdbcClient::prepareAndRun(const std::string& sql,
   std::vector<ExecResult> results;
   SQLHSTMT st = nullptr;
   SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
-  SQLRETURN rc = SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  SQLRETURN rc = SQLPrepareW(st, wide(sql).data(), SQL_NTS);
   if (!SQL_SUCCEEDED(rc)) {
     ExecResult r;
     collect(SQL_HANDLE_STMT, st, r.diags);
@@ -218,22 +262,14 @@ ResultSet OdbcClient::describe(const std::string& sql, const std::vector<Bind>& 
   std::vector<std::string> buffers;
   std::vector<SQLLEN> lengths;
   bindAll(st, binds, buffers, lengths);
-  SQLRETURN rc = SQLPrepare(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
+  SQLRETURN rc = SQLPrepareW(st, wide(sql).data(), SQL_NTS);
   SQLSMALLINT ncols = 0;
   if (SQL_SUCCEEDED(rc)) rc = SQLNumResultCols(st, &ncols);
   if (diags) {
     diags->ok = SQL_SUCCEEDED(rc);
     collect(SQL_HANDLE_STMT, st, diags->diags);
   }
-  for (SQLSMALLINT c = 1; c <= ncols; ++c) {
-    SQLCHAR name[256] = {};
-    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    SQLDescribeCol(st, static_cast<SQLUSMALLINT>(c), name, sizeof name, &nameLen, &type, &size,
-                   &digits, &nullable);
-    set.columns.push_back(
-        {reinterpret_cast<char*>(name), type, size, digits, nullable == SQL_NULLABLE});
-  }
+  for (SQLSMALLINT c = 1; c <= ncols; ++c) set.columns.push_back(describeColumn(st, c));
   SQLFreeHandle(SQL_HANDLE_STMT, st);
   return set;
 }
@@ -256,7 +292,7 @@ bool OdbcClient::prepare(const std::string& sql) {
   if (prepared_) SQLFreeHandle(SQL_HANDLE_STMT, prepared_);
   prepared_ = nullptr;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &prepared_))) return false;
-  return SQL_SUCCEEDED(SQLPrepare(prepared_, (SQLCHAR*)sql.c_str(), SQL_NTS));
+  return SQL_SUCCEEDED(SQLPrepareW(prepared_, wide(sql).data(), SQL_NTS));
 }
 
 bool OdbcClient::executePrepared(const std::vector<Bind>& binds, std::string* error) {
