@@ -136,7 +136,12 @@ bool PacketChannel::sendPackets(bool final) {
     int first = 0;
     int iovCount = count * 2;
     while (first < iovCount) {
-      ssize_t w = ::writev(fd_, iov + first, iovCount - first > 1024 ? 1024 : iovCount - first);
+      // sendmsg with MSG_NOSIGNAL: a client that has gone away is an error of this
+      // connection, not a SIGPIPE for the whole process.
+      msghdr msg{};
+      msg.msg_iov = iov + first;
+      msg.msg_iovlen = static_cast<size_t>(iovCount - first > 1024 ? 1024 : iovCount - first);
+      ssize_t w = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
       if (w < 0) {
         if (errno == EINTR) continue;
         failed_ = true;

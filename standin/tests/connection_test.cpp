@@ -157,6 +157,17 @@ TEST_F(ConnectionTest, HostileInputEndsOnlyThatConnection) {
   EXPECT_EQ(server_->log().sessionsClosed.load(), 3);
 }
 
+// Clients that send a request and leave at once: the reply goes to a closed peer, which must
+// end only that connection (no SIGPIPE for the process that runs the server).
+TEST_F(ConnectionTest, RepliesToAClientThatLeftEndOnlyItsConnection) {
+  for (int i = 0; i < 20; ++i) {
+    RawClient c(listener_->port());
+    ASSERT_TRUE(c.login(kPw));
+    ASSERT_TRUE(c.batch("select rows 20000"));
+  }
+  expectServerStillServes();
+}
+
 TEST_F(ConnectionTest, BulkLoadAcrossManySmallPacketsCountsItsRows) {
   RawClient c(listener_->port());
   ASSERT_TRUE(c.login(kPw, 512));
