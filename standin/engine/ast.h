@@ -135,6 +135,7 @@ struct TableConstraint {
   std::vector<std::string> columns;
   ObjectName refTable;
   std::vector<std::string> refColumns;
+  ExprPtr check;  // CHECK (condition)
 };
 
 enum class StmtKind : uint8_t {

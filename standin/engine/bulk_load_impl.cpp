@@ -108,6 +108,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
                   "'; column does not allow nulls. INSERT fails.",
               ErrorScope::Statement, true);
     }
+    session_.checkConstraints(*conn_, t, row_);
     sqlite3_reset(insert_);
     for (size_t i = 0; i < row_.size(); ++i)
       bindValue(insert_, int(i + 1), row_[i], t.cols[i].type);

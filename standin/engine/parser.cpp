@@ -744,7 +744,19 @@ class Parser {
         s.constraints.push_back(std::move(k));
         c.constraintName.clear();
       } else if (acceptKw("check")) {
-        skipParens();
+        TableConstraint k;
+        k.kind = TableConstraint::Kind::Check;
+        k.name = c.constraintName;
+        k.columns.push_back(c.name);
+        if (acceptKw("not")) {
+          expectKw("for");
+          identifier();
+        }
+        expectOp("(");
+        k.check = expression();
+        expectOp(")");
+        s.constraints.push_back(std::move(k));
+        c.constraintName.clear();
       } else if (acceptKw("rowguidcol")) {
       } else {
         break;
@@ -790,7 +802,13 @@ class Parser {
       skipReferentialActions();
     } else if (acceptKw("check")) {
       k.kind = TableConstraint::Kind::Check;
-      skipParens();
+      if (acceptKw("not")) {
+        expectKw("for");
+        identifier();
+      }
+      expectOp("(");
+      k.check = expression();
+      expectOp(")");
     } else {
       syntaxError();
     }

@@ -102,6 +102,18 @@ void SessionImpl::execCreateTable(const Stmt& s) {
             "There are no primary or candidate keys in the referenced table '" + fk.refTable +
                 "' that match the referencing column list in the foreign key '" + fk.name + "'.");
   }
+  if (!def->checks.empty()) {
+    // The conditions must name columns of the table.
+    Scope scope;
+    RowSource src;
+    src.alias = def->name;
+    src.table = def->name;
+    src.cols = def->metadata();
+    std::vector<Value> nulls(def->cols.size() + 1);
+    src.row = &nulls;
+    scope.sources.push_back(std::move(src));
+    for (const CheckInfo& ck : def->checks) eval_.eval(*ck.condition, scope);
+  }
   for (const std::string& sql : def->sqliteDdl()) c.exec(sql);
   addObject(c, def->name, "U", "", s.text);
   c.bumpGeneration();

@@ -114,6 +114,28 @@ void SessionImpl::constraintFailure(DatabaseConn& c, const TableDef& t,
   c.fail(rc);
 }
 
+void SessionImpl::checkConstraints(DatabaseConn& c, const TableDef& t,
+                                   const std::vector<Value>& row) {
+  if (t.checks.empty()) return;
+  Scope scope;
+  RowSource src;
+  src.alias = t.name;
+  src.table = t.name;
+  src.cols = t.metadata();
+  src.row = &row;
+  scope.sources.push_back(std::move(src));
+  for (const CheckInfo& ck : t.checks) {
+    Value v = eval_.eval(*ck.condition, scope);
+    if (v.isNull() || eval_.truth(*ck.condition, scope)) continue;
+    raise(547, 16,
+          std::string("The ") + dmlVerb_ + " statement conflicted with the CHECK constraint \"" +
+              ck.name + "\". The conflict occurred in database \"" + c.name() + "\", table \"dbo." +
+              t.name + "\"" + (ck.column.empty() ? std::string() : ", column '" + ck.column + "'") +
+              ".",
+          ErrorScope::Statement, true);
+  }
+}
+
 std::vector<Value> SessionImpl::prepareRow(const TableDef& t, const std::vector<int>& targetCols,
                                            std::vector<Value>& values, bool identityInsert,
                                            int64_t* identityNext, bool* identityUsed,
@@ -193,6 +215,7 @@ void SessionImpl::insertRows(DatabaseConn& c, const TableDef& t, const std::vect
   sqlite3_stmt* st = c.prepare(sql);
   for (auto& values : rows) {
     std::vector<Value> row = prepareRow(t, targetCols, values, identityInsert, &next, &used, &maxv);
+    checkConstraints(c, t, row);
     sqlite3_reset(st);
     for (size_t i = 0; i < t.cols.size(); ++i) bindValue(st, int(i + 1), row[i], t.cols[i].type);
     int rc = sqlite3_step(st);
@@ -453,6 +476,7 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
                 ErrorScope::Statement, true);
         row[size_t(a.col)] = std::move(v);
       }
+      checkConstraints(c, *t, row);
       oldRows.push_back(old);
       newRows.push_back(std::move(row));
     }

@@ -82,6 +82,8 @@ class SessionImpl : public Session, public EvalHost {
     scopeIdentity_ = v;
     hasIdentity_ = true;
   }
+  // Raises 547 when a row breaks a CHECK constraint of its table.
+  void checkConstraints(DatabaseConn& c, const TableDef& t, const std::vector<Value>& row);
   [[noreturn]] void constraintFailure(DatabaseConn& c, const TableDef& t,
                                       const std::vector<Value>& row, int rc);
   ServerImpl& server() { return server_; }

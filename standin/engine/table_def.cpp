@@ -170,6 +170,17 @@ std::shared_ptr<TableDef> TableDef::fromStatement(const Stmt& s, std::shared_ptr
   }
   int fkCount = 0;
   for (const TableConstraint& k : s.constraints) {
+    if (k.kind == TableConstraint::Kind::Check) {
+      CheckInfo ck;
+      ck.condition = k.check.get();
+      ck.column = k.columns.empty() ? std::string() : k.columns[0];
+      ck.name = !k.name.empty()
+                    ? k.name
+                    : "CK__" + def->name + "__" +
+                          shortHash(def->name + "check" + std::to_string(def->checks.size()));
+      def->checks.push_back(std::move(ck));
+      continue;
+    }
     std::vector<int> idx;
     for (const std::string& cn : k.columns) {
       int i = def->findColumn(cn);

@@ -45,6 +45,12 @@ struct TriggerInfo {
   const std::vector<StmtPtr>& body() const { return source->statements[0]->body; }
 };
 
+struct CheckInfo {
+  std::string name;
+  std::string column;     // the column of a column-level check, else empty
+  const Expr* condition;  // owned by TableDef::source
+};
+
 struct IndexInfo {
   std::string name;
   bool unique = false;
@@ -57,6 +63,7 @@ struct TableDef {
   std::vector<KeyInfo> keys;
   std::vector<ForeignKeyInfo> fks;
   std::vector<IndexInfo> indexes;
+  std::vector<CheckInfo> checks;
   std::vector<TriggerInfo> triggers;
   std::shared_ptr<Batch> source;  // the parsed CREATE TABLE (owns default expressions)
   std::string createText;

@@ -551,5 +551,17 @@ TEST_F(StatementsTest, ChineseSortsInPinyinOrderInQueriesAndKeys) {
   EXPECT_EQ(run("insert city values (N'ZURICH  ', 5)").errors(), std::vector<int>{2627});
 }
 
+TEST_F(StatementsTest, CheckConstraintsAreEnforced) {
+  ok("create table ck (qty int check (qty >= 0), flag char(1) not null default 'Y', constraint "
+     "ck_flag check (flag in ('Y', 'N')))");
+  ok("insert ck values (1, 'Y') insert ck (qty) values (null)");
+  auto r = run("insert ck values (-1, 'Y')");
+  EXPECT_EQ(r.errors(), std::vector<int>{547});
+  EXPECT_NE(r.text(547).find("CHECK constraint"), std::string::npos);
+  EXPECT_EQ(run("update ck set flag = 'x'").errors(), std::vector<int>{547});
+  EXPECT_EQ(rows("select qty, flag from ck order by qty"), (Rows{{"NULL", "Y"}, {"1", "Y"}}));
+  EXPECT_EQ(run("create table ck2 (a int check (nosuch > 0))").errors(), std::vector<int>{207});
+}
+
 }  // namespace
 }  // namespace standin::test
