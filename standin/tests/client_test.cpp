@@ -400,6 +400,81 @@ TEST_F(ClientTest, LoginsWithChinesePasswordsWorkThroughTsqlAndOdbc) {
   EXPECT_EQ(wrong.connectDiags()[0].native, 18456);
 }
 
+// What an installation does, in its order and with its statement texts: logins, a template
+// database backed up and restored under another name with MOVE, the default database, the
+// bound delete/insert/commit batch; then what the application's first connections ask.
+TEST_F(ClientTest, InstallationSequenceAndTheFirstQueriesAfterIt) {
+  const std::string dir = server_.workDir().string();
+  auto ok = [](const ExecResult& r) { return r.ok ? "" : r.describe(); };
+  EXPECT_EQ(ok(sql("CREATE DATABASE tpl ON PRIMARY (NAME = N'qdzt_data', FILENAME = N'" + dir +
+                   "/tpl.mdf') LOG ON (NAME = N'qdzt_log', FILENAME = N'" + dir + "/tpl.ldf')")),
+            "");
+  EXPECT_EQ(ok(sql("use tpl\ncreate table t_sys_system (sys_var_id varchar(30) not null primary "
+                   "key, sys_var_name varchar(60), sys_var_value varchar(100), sys_ver_flag "
+                   "varchar(10))\ninsert into t_sys_system values ('版本', '版本号', '1.0', '')")),
+            "");
+  ASSERT_TRUE(sql("use master").ok);
+  ExecResult backup = sql("BACKUP DATABASE tpl TO DISK = N'" + dir + "/tpl.dat' WITH INIT");
+  ASSERT_TRUE(backup.ok) << backup.describe();
+
+  EXPECT_EQ(ok(sql("sp_addlogin '店长','密码1'")), "");
+  EXPECT_EQ(ok(sql("sp_addsrvrolemember N'店长', sysadmin")), "");
+  EXPECT_EQ(ok(sql("sp_addlogin 'qdzt','kestrum'")), "");
+  EXPECT_EQ(ok(sql("sp_addsrvrolemember 'qdzt', sysadmin")), "");
+  odbc_.reset();
+
+  {
+    OdbcClient admin;
+    ASSERT_TRUE(admin.connect(server_.odbcConnectionString("店长", "密码1")));
+    const std::string db = "门店01";
+    const std::string p = dir + "/" + db;
+    ExecResult r = admin.exec(
+        "CREATE DATABASE [" + db + "]  ON PRIMARY (NAME = N'" + db + "_Data', FILENAME = N'" + p +
+        "_Data.MDF' , SIZE = 2, FILEGROWTH = " + "30%) LOG ON (NAME = N'" + db +
+        "_Log', FILENAME = N'" + p + "_Log.LDF' , SIZE = 1, FILEGROWTH = 30%)");
+    ASSERT_TRUE(r.ok) << r.describe();
+    r = admin.exec("RESTORE DATABASE [" + db + "] FROM  DISK = N'" + dir +
+                   "/tpl.dat' WITH  FILE = 1,  NOUNLOAD ,  STATS = 10,  RECOVERY ,  REPLACE ,MOVE "
+                   "'qdzt_log' TO N'" +
+                   p + "_Log.LDF',MOVE 'qdzt_data' TO N'" + p + "_Data.MDF'");
+    ASSERT_TRUE(r.ok) << r.describe();
+    EXPECT_EQ(ok(admin.exec("exec sp_defaultdb N'店长', N'" + db + "'")), "");
+    EXPECT_EQ(ok(admin.exec("use [" + db + "]")), "");
+    // Manual commit: the batch's own COMMIT ends the transaction the driver began.
+    ASSERT_TRUE(admin.setAutocommit(false));
+    r = admin.exec(
+        "delete t_sys_system where sys_var_id ='Is_Distributed' insert into t_sys_system ( "
+        "sys_var_id , sys_var_name , sys_var_value , sys_ver_flag ) values ( 'Is_Distributed' , "
+        "'' , ? , '' ) commit ",
+        {{SQL_VARCHAR, "否", 100}});
+    EXPECT_TRUE(r.ok) << r.describe();
+  }
+
+  // The first connections of the application: the default database, the session list.
+  OdbcClient app;
+  ASSERT_TRUE(app.connect(server_.odbcConnectionString("店长", "密码1") + ";APP=qdzt;WSID=收银1"));
+  ExecResult r = app.exec("select db_name(), sys_var_value from t_sys_system where sys_var_id = ?",
+                          {{SQL_VARCHAR, "Is_Distributed", 30}});
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "门店01");
+  EXPECT_EQ(r.sets[0].rows[0][1], "否");
+  r = app.exec("select sys_var_value from t_sys_system where sys_var_id = '版本'");
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "1.0");
+  r = app.exec(
+      "select count ( a.spid ) from master.dbo.sysprocesses a , master.dbo.sysdatabases b "
+      "where a.dbid =b.dbid and a.loginame =? and b.name =? ",
+      {{SQL_VARCHAR, "店长", 30}, {SQL_VARCHAR, "门店01", 30}});
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "1");
+  r = app.exec(
+      "select rtrim(program_name), rtrim(hostname) from master.dbo.sysprocesses where spid = "
+      "@@spid");
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u) << r.describe();
+  EXPECT_EQ(r.sets[0].rows[0][0], "qdzt");
+  EXPECT_EQ(r.sets[0].rows[0][1], "收银1");
+}
+
 TEST_F(ClientTest, StopRollsBackOpenWorkAndCommittedDataSurvivesAKill) {
   ASSERT_TRUE(sql("create table keep (id int primary key)").ok);
   ASSERT_TRUE(sql("insert into keep values (1)").ok);

@@ -15,7 +15,8 @@
 //
 // start() waits for the server's "listening on" line (no sleeps) and fails if the program
 // exits or does not report within 60 seconds. Not copyable; one server per object. Set
-// STANDIN_KEEP_DATA=1 to keep the work directory for a look after a failure.
+// STANDIN_KEEP_DATA=1 to keep the work directory for a look after a failure, and SQLSTANDIN to
+// the path of another sqlstandin build (one with sanitizers, say) to run the tests against it.
 #pragma once
 
 #include <sys/types.h>
