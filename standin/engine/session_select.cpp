@@ -419,8 +419,11 @@ void SessionImpl::buildSources(const std::vector<TableRef>& from, const Scope* o
   data->resize(from.size());
   scope->sources.resize(from.size());
   for (size_t i = 0; i < from.size(); ++i) {
-    if (from[i].join == TableRef::Join::Right)
-      raise(102, 15, "Incorrect syntax near 'RIGHT'.", ErrorScope::Batch);
+    if (from[i].join == TableRef::Join::Right && i + 1 != from.size())
+      raise(8624, 16,
+            "Internal Query Processor Error: RIGHT OUTER JOIN is supported here only as the last "
+            "join of a FROM clause.",
+            ErrorScope::Batch);
     sourceFor(from[i], outer, &scope->sources[i], &(*data)[i], describeOnly,
               from.size() == 1 ? where : nullptr);
   }
@@ -516,6 +519,7 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
     }
   }
   std::vector<const std::vector<Value>*> cur(n, nullptr);
+  std::vector<bool> rightMatched(n > 0 ? data[n - 1].size() : 0, false);
   bool stop = false;
   size_t visited = 0;
   static const std::vector<size_t> kNone;
@@ -535,6 +539,7 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
       scope.sources[i].row = &r;
       if (from[i].on && !eval_.truth(*from[i].on, scope)) return;
       matched = true;
+      if (from[i].join == TableRef::Join::Right) rightMatched[size_t(&r - data[i].data())] = true;
       level(i + 1);
     };
     if (probes[i].outerSide) {
@@ -565,6 +570,21 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
     return;
   }
   level(0);
+  // RIGHT OUTER JOIN (last source): its rows that nothing matched, with NULLs on the left.
+  if (from[n - 1].join == TableRef::Join::Right) {
+    for (size_t k = 0; k + 1 < n; ++k) {
+      cur[k] = &nullRows[k];
+      scope.sources[k].row = &nullRows[k];
+    }
+    for (size_t r = 0; r < data[n - 1].size() && !stop; ++r) {
+      if (rightMatched[r]) continue;
+      cur[n - 1] = &data[n - 1][r];
+      scope.sources[n - 1].row = cur[n - 1];
+      if (where && !eval_.truth(*where, scope)) continue;
+      out->push_back(cur);
+      if (limit && out->size() >= limit) stop = true;
+    }
+  }
 }
 
 void SessionImpl::subquery(const SelectStmt& s, const Scope* outer, QueryResult* out,

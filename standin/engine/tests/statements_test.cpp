@@ -563,5 +563,14 @@ TEST_F(StatementsTest, CheckConstraintsAreEnforced) {
   EXPECT_EQ(run("create table ck2 (a int check (nosuch > 0))").errors(), std::vector<int>{207});
 }
 
+TEST_F(StatementsTest, RightOuterJoinKeepsUnmatchedRightRows) {
+  ok("create table l (k int, a varchar(5)) create table r (k int, b varchar(5))");
+  ok("insert l values (1, 'l1'), (2, 'l2') insert r values (2, 'r2'), (3, 'r3'), (3, 'r3b')");
+  EXPECT_EQ(rows("select l.a, r.b from l right join r on l.k = r.k order by r.b"),
+            (Rows{{"l2", "r2"}, {"NULL", "r3"}, {"NULL", "r3b"}}));
+  EXPECT_EQ(scalar("select count(*) from l right outer join r on l.k = r.k where l.k is null"),
+            "2");
+}
+
 }  // namespace
 }  // namespace standin::test
