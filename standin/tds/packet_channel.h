@@ -2,7 +2,8 @@
 // length) and sends the reply buffer as packets of the negotiated size, each of type 0x04
 // with the session id in the SPID field. The channel owns the socket descriptor and closes it.
 // Reads block; a closed peer, an I/O error or an impossible header ends the channel (read
-// returns false) and the caller ends the session.
+// returns false) and the caller ends the session. Writes to a peer that has gone away fail
+// (failed() turns true) without raising SIGPIPE.
 #pragma once
 
 #include <cstdint>
