@@ -12,7 +12,7 @@ targets=(runtime_text_tests runtime_settings_tests runtime_system_tests hostrt_s
 if [ ! -f build-asan/CMakeCache.txt ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOSTRT_SANITIZE=ON >/dev/null
 fi
-cmake --build build-asan -j"$(nproc)" --target "${targets[@]}"
+cmake --build build-asan -j"$(nproc)" --target "${targets[@]}" -- --quiet
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

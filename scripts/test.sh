@@ -11,6 +11,12 @@ cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
 
 export QT_QPA_PLATFORM=offscreen
+# Qt wants a private runtime directory; CI has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=$(mktemp -d)
+  export XDG_RUNTIME_DIR
+  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
 jobs=$(nproc)
 status=0
 
