@@ -5,29 +5,12 @@
 #include "standin/engine/parser.h"
 #include "standin/engine/server_impl.h"
 #include "standin/engine/session_impl.h"
+#include "standin/engine/statement_scope.h"
 #include "standin/engine/values.h"
 
 namespace standin {
 
 namespace {
-
-class DdlScope {
- public:
-  DdlScope(SessionImpl& s, DatabaseConn& c) : s_(s), c_(c), mode_(s.statementBegin(c, true)) {}
-  ~DdlScope() {
-    if (!done_) s_.statementEnd(c_, mode_, false);
-  }
-  void commit() {
-    done_ = true;
-    s_.statementEnd(c_, mode_, true);
-  }
-
- private:
-  SessionImpl& s_;
-  DatabaseConn& c_;
-  int mode_;
-  bool done_ = false;
-};
 
 bool objectExists(DatabaseConn& c, const std::string& name, std::string* type = nullptr) {
   sqlite3_stmt* st = c.prepare("SELECT type FROM _si_objects WHERE name = ?");
@@ -76,7 +59,7 @@ void SessionImpl::execCreateTable(const Stmt& s) {
   if (!s.table.name.empty() && s.table.name[0] == '#')
     raise(2760, 16, "Temporary tables are not supported by this server.");
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   if (objectExists(c, s.table.name))
     raise(2714, 16, "There is already an object named '" + s.table.name + "' in the database.");
   std::shared_ptr<TableDef> def = TableDef::fromStatement(s, nullptr);
@@ -122,7 +105,7 @@ void SessionImpl::execCreateTable(const Stmt& s) {
 
 void SessionImpl::execDropTable(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   c.refreshIfChanged();
   auto t = c.table(s.table.name);
   if (!t)
@@ -149,7 +132,7 @@ void SessionImpl::execDropTable(const Stmt& s) {
 
 void SessionImpl::execCreateIndex(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   DatabaseConn* cp;
   auto t = requireTable(s.table, &cp);
   for (const IndexInfo& ix : t->indexes)
@@ -182,7 +165,7 @@ void SessionImpl::execCreateIndex(const Stmt& s) {
 
 void SessionImpl::execDropIndex(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   DatabaseConn* cp;
   auto t = requireTable(s.table, &cp);
   std::string key = t->name + "$" + s.name;
@@ -202,7 +185,7 @@ void SessionImpl::execDropIndex(const Stmt& s) {
 
 void SessionImpl::execCreateTrigger(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   c.refreshIfChanged();
   auto t = c.table(s.table.name);
   if (!t)
@@ -218,7 +201,7 @@ void SessionImpl::execCreateTrigger(const Stmt& s) {
 
 void SessionImpl::execDropTrigger(const Stmt& s) {
   DatabaseConn& c = connFor("");
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   std::string type;
   if (!objectExists(c, s.name, &type) || type != "TR")
     raise(3701, 11,
@@ -234,7 +217,7 @@ void SessionImpl::execDropTrigger(const Stmt& s) {
 
 void SessionImpl::execAlterTrigger(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   c.refreshIfChanged();
   auto t = c.table(s.table.name);
   if (!t)
@@ -258,7 +241,7 @@ void SessionImpl::execAlterTrigger(const Stmt& s) {
 
 void SessionImpl::execTruncate(const Stmt& s) {
   DatabaseConn& c = connFor(s.table.db);
-  DdlScope scope(*this, c);
+  StatementScope scope(*this, c);
   c.refreshIfChanged();
   auto t = c.table(s.table.name);
   if (!t)

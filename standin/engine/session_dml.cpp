@@ -7,6 +7,7 @@
 #include "standin/engine/parser.h"
 #include "standin/engine/server_impl.h"
 #include "standin/engine/session_impl.h"
+#include "standin/engine/statement_scope.h"
 #include "standin/engine/values.h"
 
 namespace standin {
@@ -16,26 +17,6 @@ namespace {
 std::string qualified(const DatabaseConn& c, const TableDef& t) {
   return c.name() + ".dbo." + t.name;
 }
-
-// The guard that ends a write statement: commits/releases on success, undoes on failure.
-class StatementScope {
- public:
-  StatementScope(SessionImpl& s, DatabaseConn& c)
-      : s_(s), c_(c), mode_(s.statementBegin(c, true)) {}
-  ~StatementScope() {
-    if (!done_) s_.statementEnd(c_, mode_, false);
-  }
-  void commit() {
-    done_ = true;
-    s_.statementEnd(c_, mode_, true);
-  }
-
- private:
-  SessionImpl& s_;
-  DatabaseConn& c_;
-  int mode_;
-  bool done_ = false;
-};
 
 }  // namespace
 
