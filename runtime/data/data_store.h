@@ -78,7 +78,7 @@ class DataStore {
   int Reset();                  // drops every row, deleted ones included; 1
 
   int ColumnCount() const;
-  std::string ColumnName(int column) const;  // column from 1; "" when out of range
+  std::string ColumnName(int column) const;        // column from 1; "" when out of range
   int ColumnIndex(const std::string& name) const;  // from 1; 0 when unknown (case-insensitive)
 
   std::optional<std::string> GetItemString(long row, const std::string& column) const;

@@ -1,0 +1,421 @@
+#include "runtime/data/data_file_codec.h"
+
+#include <cstdint>
+#include <ctime>
+
+#include "runtime/text/gbk.h"
+
+namespace hostrt {
+namespace {
+
+bool NeedsQuotes(const std::string& value) {
+  if (value.empty()) return true;  // "" tells the empty string from NULL
+  if (value[0] == '"') return true;
+  return value.find_first_of("\t\r\n\"") != std::string::npos;
+}
+
+void AppendTextField(std::string& out, const std::optional<std::string>& value) {
+  if (!value) return;
+  std::string gbk = Utf8ToGbk(*value);
+  if (!NeedsQuotes(*value)) {
+    out += gbk;
+    return;
+  }
+  out += '"';
+  for (char c : gbk) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void PutLe(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint32_t GetLe(const std::string& in, size_t at, int bytes) {
+  uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i)
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
+  return value;
+}
+
+std::string XmlEscape(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+bool XmlUnescape(const std::string& in, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '&') {
+      out += in[i];
+      continue;
+    }
+    size_t semi = in.find(';', i);
+    if (semi == std::string::npos) return false;
+    std::string entity = in.substr(i + 1, semi - i - 1);
+    if (entity == "amp")
+      out += '&';
+    else if (entity == "lt")
+      out += '<';
+    else if (entity == "gt")
+      out += '>';
+    else if (entity == "quot")
+      out += '"';
+    else if (entity == "apos")
+      out += '\'';
+    else if (entity.size() > 1 && entity[0] == '#') {
+      unsigned long code = 0;
+      try {
+        code = entity[1] == 'x' ? std::stoul(entity.substr(2), nullptr, 16)
+                                : std::stoul(entity.substr(1));
+      } catch (...) {
+        return false;
+      }
+      if (code >= 0x80) return false;  // this writer escapes control characters only
+      out += static_cast<char>(code);
+    } else {
+      return false;
+    }
+    i = semi;
+  }
+  return true;
+}
+
+long LineOf(const std::string& text, size_t pos) {
+  long line = 1;
+  for (size_t i = 0; i < pos && i < text.size(); ++i)
+    if (text[i] == '\n') ++line;
+  return line;
+}
+
+}  // namespace
+
+std::string DataFileCodec::EncodeText(const std::vector<std::string>& headings,
+                                      const std::vector<DataRow>& rows, bool withHeadings) {
+  std::string out;
+  if (withHeadings) {
+    for (size_t i = 0; i < headings.size(); ++i) {
+      if (i) out += '\t';
+      AppendTextField(out, headings[i]);
+    }
+    out += "\r\n";
+  }
+  for (const DataRow& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) out += '\t';
+      AppendTextField(out, row[i]);
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vector<DataRow>& rows,
+                               DataFileFault& fault) {
+  // GBK trail bytes are 0x40 and above, so TAB, CR, LF and '"' never occur inside a
+  // character and the file can be split on bytes before each field is decoded.
+  rows.clear();
+  long line = 1;
+  size_t i = 0;
+  const size_t n = in.size();
+  while (i < n) {
+    long rowLine = line;
+    DataRow row;
+    for (;;) {  // one field
+      if (i < n && in[i] == '"') {
+        std::string raw;
+        ++i;
+        for (;;) {
+          if (i >= n) {
+            fault = {rowLine, "a quoted value is not closed"};
+            return false;
+          }
+          if (in[i] == '"') {
+            if (i + 1 < n && in[i + 1] == '"') {
+              raw += '"';
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          if (in[i] == '\n') ++line;
+          raw += in[i++];
+        }
+        if (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') {
+          fault = {rowLine, "text follows a closing quote"};
+          return false;
+        }
+        row.push_back(GbkToUtf8(raw));
+      } else {
+        size_t start = i;
+        while (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') {
+          if (in[i] == '"') {
+            fault = {rowLine, "a quote inside an unquoted value"};
+            return false;
+          }
+          ++i;
+        }
+        if (i == start)
+          row.push_back(std::nullopt);
+        else
+          row.push_back(GbkToUtf8(in.substr(start, i - start)));
+      }
+      if (i < n && in[i] == '\t') {
+        ++i;
+        continue;
+      }
+      break;
+    }
+    // End of the line: CRLF, LF or the end of the file.
+    if (i < n && in[i] == '\r') {
+      if (i + 1 >= n || in[i + 1] != '\n') {
+        fault = {rowLine, "a carriage return without a line feed"};
+        return false;
+      }
+      ++i;
+    }
+    if (i < n && in[i] == '\n') {
+      ++i;
+      ++line;
+    }
+    if (row.size() != columns) {
+      fault = {rowLine, "the line has " + std::to_string(row.size()) + " values, expected " +
+                            std::to_string(columns)};
+      return false;
+    }
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
+bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
+                              const std::vector<DataRow>& rows, std::string& out,
+                              std::string& error) {
+  std::vector<size_t> widths(names.size(), 1);
+  std::vector<std::vector<std::string>> encoded;
+  encoded.reserve(rows.size());
+  for (const DataRow& row : rows) {
+    std::vector<std::string> values;
+    for (size_t c = 0; c < row.size(); ++c) {
+      std::string gbk = row[c] ? Utf8ToGbk(*row[c]) : std::string();
+      if (gbk.size() > 254) {
+        error = "value of column " + names[c] + " is longer than a dBASE field (254 bytes)";
+        return false;
+      }
+      if (gbk.size() > widths[c]) widths[c] = gbk.size();
+      values.push_back(std::move(gbk));
+    }
+    encoded.push_back(std::move(values));
+  }
+  size_t recordLength = 1;
+  for (size_t w : widths) recordLength += w;
+  size_t headerLength = 32 + 32 * names.size() + 1;
+  if (headerLength > 0xFFFF || recordLength > 0xFFFF) {
+    error = "too many columns for a dBASE file";
+    return false;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &now);
+#else
+  localtime_r(&now, &tm);
+#endif
+  out.clear();
+  out += '\x03';
+  out += static_cast<char>(tm.tm_year % 100);
+  out += static_cast<char>(tm.tm_mon + 1);
+  out += static_cast<char>(tm.tm_mday);
+  PutLe(out, static_cast<uint32_t>(rows.size()), 4);
+  PutLe(out, static_cast<uint32_t>(headerLength), 2);
+  PutLe(out, static_cast<uint32_t>(recordLength), 2);
+  out.append(20, '\0');
+  for (size_t c = 0; c < names.size(); ++c) {
+    std::string name = names[c].substr(0, 10);
+    for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    name.resize(11, '\0');
+    out += name;
+    out += 'C';
+    out.append(4, '\0');
+    out += static_cast<char>(widths[c]);
+    out += '\0';
+    out.append(14, '\0');
+  }
+  out += '\x0D';
+  for (const auto& values : encoded) {
+    out += ' ';
+    for (size_t c = 0; c < values.size(); ++c) {
+      out += values[c];
+      out.append(widths[c] - values[c].size(), ' ');
+    }
+  }
+  out += '\x1A';
+  return true;
+}
+
+bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector<DataRow>& rows,
+                              DataFileFault& fault) {
+  rows.clear();
+  if (in.size() < 32 || (in[0] & 0x07) != 0x03) {
+    fault = {0, "not a dBASE III file"};
+    return false;
+  }
+  uint32_t count = GetLe(in, 4, 4);
+  size_t headerLength = GetLe(in, 8, 2), recordLength = GetLe(in, 10, 2);
+  std::vector<size_t> widths;
+  for (size_t at = 32; at + 32 <= headerLength && at < in.size() && in[at] != '\x0D'; at += 32)
+    widths.push_back(static_cast<unsigned char>(in[at + 16]));
+  size_t total = 1;
+  for (size_t w : widths) total += w;
+  if (widths.size() != columns || total != recordLength) {
+    fault = {0, "the file has " + std::to_string(widths.size()) + " fields, expected " +
+                    std::to_string(columns)};
+    return false;
+  }
+  if (in.size() < headerLength + static_cast<size_t>(count) * recordLength) {
+    fault = {static_cast<long>((in.size() - std::min(in.size(), headerLength)) / recordLength + 1),
+             "the file ends inside a record"};
+    return false;
+  }
+  for (uint32_t r = 0; r < count; ++r) {
+    size_t at = headerLength + r * recordLength;
+    if (in[at] == '*') continue;  // deleted record
+    DataRow row;
+    size_t pos = at + 1;
+    for (size_t w : widths) {
+      std::string value = in.substr(pos, w);
+      pos += w;
+      size_t end = value.find_last_not_of(' ');
+      if (end == std::string::npos)
+        row.push_back(std::nullopt);
+      else
+        row.push_back(GbkToUtf8(value.substr(0, end + 1)));
+    }
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
+std::string DataFileCodec::EncodeXml(const std::vector<std::string>& headings,
+                                     const std::vector<DataRow>& rows, bool withHeadings) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+      "<?mso-application progid=\"Excel.Sheet\"?>\r\n"
+      "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
+      "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">\r\n"
+      "<Worksheet ss:Name=\"Sheet1\">\r\n<Table>\r\n";
+  auto cell = [&](const std::optional<std::string>& value) {
+    if (!value)
+      out += "<Cell/>";
+    else
+      out += "<Cell><Data ss:Type=\"String\">" + XmlEscape(*value) + "</Data></Cell>";
+  };
+  if (withHeadings) {
+    out += "<Row>";
+    for (const std::string& h : headings) cell(h);
+    out += "</Row>\r\n";
+  }
+  for (const DataRow& row : rows) {
+    out += "<Row>";
+    for (const auto& value : row) cell(value);
+    out += "</Row>\r\n";
+  }
+  out += "</Table>\r\n</Worksheet>\r\n</Workbook>\r\n";
+  return out;
+}
+
+bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector<DataRow>& rows,
+                              DataFileFault& fault) {
+  rows.clear();
+  if (in.find("<Workbook") == std::string::npos) {
+    fault = {0, "not an XML spreadsheet"};
+    return false;
+  }
+  size_t pos = 0;
+  for (;;) {
+    size_t rowStart = in.find("<Row", pos);
+    if (rowStart == std::string::npos) break;
+    long line = LineOf(in, rowStart);
+    size_t rowEnd = in.find("</Row>", rowStart);
+    if (rowEnd == std::string::npos) {
+      fault = {line, "a row is not closed"};
+      return false;
+    }
+    DataRow row;
+    size_t at = in.find('>', rowStart) + 1;
+    while (at < rowEnd) {
+      size_t cell = in.find("<Cell", at);
+      if (cell == std::string::npos || cell >= rowEnd) break;
+      size_t close = in.find('>', cell);
+      if (close == std::string::npos || close > rowEnd) {
+        fault = {line, "a cell is not closed"};
+        return false;
+      }
+      if (in[close - 1] == '/') {
+        row.push_back(std::nullopt);
+        at = close + 1;
+        continue;
+      }
+      size_t cellEnd = in.find("</Cell>", close);
+      if (cellEnd == std::string::npos || cellEnd > rowEnd) {
+        fault = {line, "a cell is not closed"};
+        return false;
+      }
+      size_t data = in.find("<Data", close);
+      std::string value;
+      if (data != std::string::npos && data < cellEnd) {
+        size_t dataOpen = in.find('>', data) + 1;
+        size_t dataEnd = in.find("</Data>", dataOpen);
+        if (dataEnd == std::string::npos || dataEnd > cellEnd ||
+            !XmlUnescape(in.substr(dataOpen, dataEnd - dataOpen), value)) {
+          fault = {line, "a cell holds text that cannot be read"};
+          return false;
+        }
+        row.push_back(value);
+      } else {
+        row.push_back(std::nullopt);
+      }
+      at = cellEnd + 7;
+    }
+    if (row.size() != columns) {
+      fault = {line, "the row has " + std::to_string(row.size()) + " values, expected " +
+                         std::to_string(columns)};
+      return false;
+    }
+    rows.push_back(std::move(row));
+    pos = rowEnd + 6;
+  }
+  return true;
+}
+
+}  // namespace hostrt

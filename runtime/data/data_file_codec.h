@@ -1,0 +1,42 @@
+// hostrt::DataFileCodec: the file layouts of the data stores' SaveAs and ImportFile, as pure
+// functions from rows to bytes and back. Rows hold UTF-8 values, NULL as nullopt. Decoding
+// returns false with the 1-based line (or record) number of the fault and a message; it never
+// throws. The layouts are described in runtime/data/data_store.h.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hostrt {
+
+using DataRow = std::vector<std::optional<std::string>>;
+
+struct DataFileFault {
+  long line = 0;
+  std::string message;
+};
+
+class DataFileCodec {
+ public:
+  // Tab-separated GBK text, CRLF line ends.
+  static std::string EncodeText(const std::vector<std::string>& headings,
+                                const std::vector<DataRow>& rows, bool withHeadings);
+  static bool DecodeText(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
+                         DataFileFault& fault);
+
+  // dBASE III: one character field per column. False (with a message) when a value is longer
+  // than a field can hold.
+  static bool EncodeDbf(const std::vector<std::string>& names, const std::vector<DataRow>& rows,
+                        std::string& bytes, std::string& error);
+  static bool DecodeDbf(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
+                        DataFileFault& fault);
+
+  // XML spreadsheet (SpreadsheetML 2003), UTF-8.
+  static std::string EncodeXml(const std::vector<std::string>& headings,
+                               const std::vector<DataRow>& rows, bool withHeadings);
+  static bool DecodeXml(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
+                        DataFileFault& fault);
+};
+
+}  // namespace hostrt

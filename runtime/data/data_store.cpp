@@ -1,0 +1,711 @@
+#include "runtime/data/data_store.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <system_error>
+
+#include "runtime/data/data_file_codec.h"
+#include "runtime/data/grid_definition.h"
+#include "runtime/data/row_expression.h"
+#include "runtime/sql/sql_statement.h"
+#include "runtime/sql/transaction.h"
+#include "runtime/system/system.h"
+
+namespace hostrt {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::filesystem::path FsPath(const std::string& utf8) {
+  std::string native = NativePath(utf8);
+  return std::filesystem::path(std::u8string(native.begin(), native.end()));
+}
+
+// The data store's type of a server column.
+std::string TypeOfColumn(const SqlColumn& c, GridColumn::Kind& kind) {
+  std::string name = Lower(c.typeName);
+  if (name.find("money") != std::string::npos) {
+    kind = GridColumn::Kind::Decimal;
+    return "decimal(4)";
+  }
+  switch (c.sqlType) {
+    case 1:
+    case 12:
+    case -1:
+    case -8:
+    case -9:
+    case -10:  // char, varchar, text, nchar...
+      kind = GridColumn::Kind::Text;
+      return "char(" + std::to_string(c.size) + ")";
+    case 4:
+    case 5:
+    case -6:
+    case -5:
+    case -7:  // int, smallint, tinyint, bigint, bit
+      kind = GridColumn::Kind::Integer;
+      return "long";
+    case 2:
+    case 3:  // numeric, decimal
+      kind = GridColumn::Kind::Decimal;
+      return "decimal(" + std::to_string(c.decimalDigits) + ")";
+    case 6:
+    case 7:
+    case 8:  // float, real, double
+      kind = GridColumn::Kind::Real;
+      return "number";
+    case 9:
+    case 10:
+    case 11:
+    case 91:
+    case 92:
+    case 93:  // dates and times
+      kind = GridColumn::Kind::DateTime;
+      return "datetime";
+    case -2:
+    case -3:
+    case -4:  // binary, varbinary, image
+      kind = GridColumn::Kind::Binary;
+      return "blob";
+    default:
+      kind = GridColumn::Kind::Text;
+      return "char(" + std::to_string(c.size ? c.size : 255) + ")";
+  }
+}
+
+// The one table a "select ... from t [where/order ...]" reads, or "" for anything else.
+std::string TableOfSelect(const std::string& sql) {
+  static const std::regex pattern(
+      R"(^\s*select\s+[\s\S]*?\s+from\s+([A-Za-z0-9_#@$.\[\]]+)\s*(?:(?:where|order|group)\s[\s\S]*)?;?\s*$)",
+      std::regex::icase);
+  std::smatch match;
+  if (!std::regex_match(sql, match, pattern)) return "";
+  std::string table = match[1];
+  if (table.find(',') != std::string::npos) return "";
+  return table;
+}
+
+bool PlainIdentifier(const std::string& name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '#' && c != '@' &&
+        c != '$')
+      return false;
+  return true;
+}
+
+// A column name as it goes into a statement: bracket-quoted unless it is a plain identifier.
+std::string QuoteName(const std::string& name) {
+  if (PlainIdentifier(name)) return name;
+  std::string out = "[";
+  for (char c : name) {
+    if (c == ']') out += ']';
+    out += c;
+  }
+  return out + "]";
+}
+
+}  // namespace
+
+std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
+                          const std::string& presentation, std::string& error) {
+  error.clear();
+  if (!presentation.empty() && Lower(presentation).find("grid") == std::string::npos) {
+    error = "Only the grid presentation style is supported: " + presentation;
+    return "";
+  }
+  if (!trans.IsConnected()) {
+    error = "Transaction not connected";
+    return "";
+  }
+  GridDefinition def;
+  def.select = sql;
+  trans.Reset();
+  {
+    SqlStatement st(trans);
+    if (!st.valid() || !st.ExecDirect(sql)) {
+      error = trans.SQLErrText.empty() ? "Cannot describe the query" : trans.SQLErrText;
+      trans.Reset();
+      return "";
+    }
+    int count = st.ColumnCount();
+    for (int i = 1; i <= count; ++i) {
+      SqlColumn sc;
+      if (!st.Describe(i, sc)) {
+        error = trans.SQLErrText;
+        return "";
+      }
+      GridColumn c;
+      c.name = sc.name;
+      c.dbType = sc.typeName;
+      c.identity = sc.identity;
+      c.type = TypeOfColumn(sc, c.kind);
+      def.columns.push_back(c);
+    }
+    st.CloseCursor();
+    if (count <= 0) {
+      error = trans.SQLErrText.empty() ? "The query returns no columns" : trans.SQLErrText;
+      trans.Reset();
+      return "";
+    }
+  }
+  def.table = TableOfSelect(sql);
+  if (!def.table.empty()) {
+    // Key columns of the table, for updates and deletes of retrieved rows.
+    std::string bare = def.table;
+    bare.erase(std::remove(bare.begin(), bare.end(), '['), bare.end());
+    bare.erase(std::remove(bare.begin(), bare.end(), ']'), bare.end());
+    if (size_t dot = bare.rfind('.'); dot != std::string::npos) bare = bare.substr(dot + 1);
+    SqlStatement keys(trans);
+    if (keys.valid() && keys.ExecDirect("exec sp_pkeys ?", {bare})) {
+      while (keys.Fetch() == 1) {
+        std::optional<std::string> column;
+        if (!keys.GetText(4, column) || !column) continue;
+        for (GridColumn& c : def.columns)
+          if (Lower(c.name) == Lower(*column)) c.key = true;
+      }
+    }
+  }
+  trans.Reset();  // a table without keys is no failure of the describe
+  return def.ToText();
+}
+
+struct DataStore::Impl {
+  enum class State { New, NewModified, NotModified, DataModified };
+  struct Row {
+    DataRow values;
+    DataRow original;
+    State state = State::New;
+    std::vector<bool> changed;
+  };
+
+  GridDefinition def;
+  bool created = false;
+  Transaction* trans = nullptr;
+  std::vector<Row> rows;
+  std::vector<Row> deleted;
+  std::string lastError;
+
+  int Column(const std::string& name) const {
+    std::string lower = Lower(name);
+    for (size_t i = 0; i < def.columns.size(); ++i)
+      if (Lower(def.columns[i].name) == lower) return static_cast<int>(i) + 1;
+    return 0;
+  }
+  bool ValidRow(long row) const { return row >= 1 && row <= static_cast<long>(rows.size()); }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const GridColumn& c : def.columns) names.push_back(c.name);
+    return names;
+  }
+  Row NewRow() const {
+    Row r;
+    r.values.assign(def.columns.size(), std::nullopt);
+    r.changed.assign(def.columns.size(), false);
+    return r;
+  }
+  int Fail(const std::string& message) {
+    lastError = message;
+    return -1;
+  }
+  void FailTrans(const std::string& message) {
+    lastError = message;
+    if (trans) {
+      trans->Fail(message);
+    }
+  }
+  int InsertRows(SqlStatement& st, const std::string& table);
+  int UpdateRows(const std::string& table);
+  int DeleteRows(const std::string& table);
+  bool KeyWhere(const Row& row, std::string& where, std::vector<SqlValue>& inputs);
+};
+
+DataStore::DataStore() : d_(std::make_unique<Impl>()) {}
+DataStore::~DataStore() = default;
+
+int DataStore::Create(const std::string& syntax, std::string& error) {
+  GridDefinition def;
+  if (!def.Parse(syntax, error)) return d_->Fail(error);
+  error.clear();
+  d_->def = std::move(def);
+  d_->created = true;
+  d_->rows.clear();
+  d_->deleted.clear();
+  d_->lastError.clear();
+  return 1;
+}
+
+int DataStore::CreateExternal(const std::vector<ExternalColumn>& columns) {
+  GridDefinition def;
+  for (const ExternalColumn& e : columns) {
+    GridColumn c;
+    c.name = e.name;
+    c.type = e.type;
+    if (c.name.empty() || !ColumnKindOfType(c.type, c.kind))
+      return d_->Fail("Invalid column '" + e.name + "' of type '" + e.type + "'");
+    def.columns.push_back(c);
+  }
+  if (def.columns.empty()) return d_->Fail("A data store needs at least one column");
+  d_->def = std::move(def);
+  d_->created = true;
+  d_->rows.clear();
+  d_->deleted.clear();
+  d_->lastError.clear();
+  return 1;
+}
+
+int DataStore::SetTransObject(Transaction& trans) {
+  if (!d_->created) return d_->Fail("The data store has no definition");
+  d_->trans = &trans;
+  return 1;
+}
+
+long DataStore::Retrieve() {
+  Impl& d = *d_;
+  if (!d.created || !d.trans) return d.Fail("The data store has no definition or transaction");
+  if (d.def.select.empty()) return d.Fail("The data store has no query");
+  Transaction& trans = *d.trans;
+  trans.Reset();
+  std::vector<Impl::Row> rows;
+  SqlStatement st(trans);
+  if (!st.valid() || !st.ExecDirect(d.def.select)) {
+    d.lastError = trans.SQLErrText;
+    return -1;
+  }
+  int count = st.ColumnCount();
+  if (count != static_cast<int>(d.def.columns.size())) {
+    d.FailTrans("The query returns " + std::to_string(count) + " columns, the definition has " +
+                std::to_string(d.def.columns.size()));
+    return -1;
+  }
+  for (;;) {
+    int got = st.Fetch();
+    if (got == 0) break;
+    if (got < 0) {
+      d.lastError = trans.SQLErrText;
+      return -1;
+    }
+    Impl::Row row = d.NewRow();
+    for (int c = 1; c <= count; ++c) {
+      std::optional<std::string> value;
+      if (!st.GetText(c, value)) {  // binary columns come as hex text
+        d.lastError = trans.SQLErrText;
+        return -1;
+      }
+      row.values[c - 1] = std::move(value);
+    }
+    row.original = row.values;
+    row.state = Impl::State::NotModified;
+    rows.push_back(std::move(row));
+  }
+  st.Drain();
+  if (trans.SQLCode < 0) {
+    d.lastError = trans.SQLErrText;
+    return -1;
+  }
+  d.rows = std::move(rows);
+  d.deleted.clear();
+  trans.SQLNRows = static_cast<long>(d.rows.size());
+  return static_cast<long>(d.rows.size());
+}
+
+long DataStore::ImportFile(const std::string& path) {
+  Impl& d = *d_;
+  if (!d.created) return d.Fail("The data store has no definition");
+  std::filesystem::path fs = FsPath(path);
+  std::error_code ec;
+  if (!std::filesystem::exists(fs, ec)) {
+    d.lastError = "Cannot open file " + path;
+    return -5;
+  }
+  std::ifstream in(fs, std::ios::binary);
+  if (!in) {
+    d.lastError = "Cannot read file " + path;
+    return -4;
+  }
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  auto expected = std::filesystem::file_size(fs, ec);
+  std::string bytes = buffer.str();
+  if (in.bad() || (!ec && bytes.size() != expected)) {
+    d.lastError = "Cannot read file " + path + " in full";
+    return -4;
+  }
+  if (bytes.empty()) return 0;
+
+  std::string ext = Lower(fs.extension().string());
+  std::vector<DataRow> values;
+  DataFileFault fault;
+  bool ok = false;
+  if (ext == ".dbf")
+    ok = DataFileCodec::DecodeDbf(bytes, d.def.columns.size(), values, fault);
+  else if (ext == ".xls" || ext == ".xml")
+    ok = DataFileCodec::DecodeXml(bytes, d.def.columns.size(), values, fault);
+  else
+    ok = DataFileCodec::DecodeText(bytes, d.def.columns.size(), values, fault);
+  if (!ok) {
+    d.lastError = "File " + path + ", line " + std::to_string(fault.line) + ": " + fault.message;
+    return -4;
+  }
+  for (size_t r = 0; r < values.size(); ++r) {
+    for (size_t c = 0; c < d.def.columns.size(); ++c) {
+      const auto& v = values[r][c];
+      if (v && !ValueFitsKind(d.def.columns[c].kind, *v)) {
+        d.lastError = "File " + path + ", line " + std::to_string(r + 1) + ": the value '" + *v +
+                      "' is not a valid " + d.def.columns[c].type + " for column " +
+                      d.def.columns[c].name;
+        return -4;
+      }
+    }
+  }
+  for (DataRow& v : values) {
+    Impl::Row row = d.NewRow();
+    row.values = std::move(v);
+    row.state = Impl::State::NewModified;
+    row.changed.assign(d.def.columns.size(), true);
+    d.rows.push_back(std::move(row));
+  }
+  return static_cast<long>(values.size());
+}
+
+int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
+  Impl& d = *d_;
+  if (!d.created) return d.Fail("The data store has no definition");
+  std::vector<DataRow> rows;
+  rows.reserve(d.rows.size());
+  for (const Impl::Row& r : d.rows) rows.push_back(r.values);
+  std::string bytes;
+  switch (type) {
+    case SaveAsType::Text:
+      bytes = DataFileCodec::EncodeText(d.Names(), rows, headings);
+      break;
+    case SaveAsType::DBaseIII: {
+      std::string error;
+      if (!DataFileCodec::EncodeDbf(d.Names(), rows, bytes, error))
+        return d.Fail("Cannot save " + path + ": " + error);
+      break;
+    }
+    case SaveAsType::Excel:
+      bytes = DataFileCodec::EncodeXml(d.Names(), rows, headings);
+      break;
+    default:
+      return d.Fail("Unsupported file type for " + path);
+  }
+  // Written beside the target and renamed over it, so a failed write never leaves a partial
+  // file under the target's name.
+  std::filesystem::path target = FsPath(path);
+  std::random_device random;
+  std::filesystem::path temp = target;
+  temp += ".tmp" + std::to_string(random() % 1000000);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return d.Fail("Cannot create file " + path);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      return d.Fail("Cannot write file " + path);
+    }
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      return d.Fail("Cannot write file " + path);
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return d.Fail("Cannot write file " + path + ": " + ec.message());
+  }
+  return 1;
+}
+
+bool DataStore::Impl::KeyWhere(const Row& row, std::string& where, std::vector<SqlValue>& inputs) {
+  where.clear();
+  for (size_t c = 0; c < def.columns.size(); ++c) {
+    if (!def.columns[c].key) continue;
+    if (!where.empty()) where += " AND ";
+    const auto& value = row.original[c];
+    if (!value) {
+      where += QuoteName(def.columns[c].name) + " IS NULL";
+    } else {
+      where += QuoteName(def.columns[c].name) + " = ?";
+      inputs.push_back(*value);
+    }
+  }
+  return !where.empty();
+}
+
+int DataStore::Impl::InsertRows(SqlStatement& st, const std::string& table) {
+  std::string names, marks;
+  for (size_t c = 0; c < def.columns.size(); ++c) {
+    if (c) {
+      names += ", ";
+      marks += ", ";
+    }
+    names += QuoteName(def.columns[c].name);
+    marks += "?";
+  }
+  bool prepared = false;
+  for (const Row& row : rows) {
+    if (row.state != State::New && row.state != State::NewModified) continue;
+    if (row.state == State::New) continue;  // an untouched new row is not sent
+    if (!prepared) {
+      if (!st.Prepare("INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")"))
+        return -1;
+      prepared = true;
+    }
+    std::vector<SqlValue> inputs(row.values.begin(), row.values.end());
+    if (!st.Execute(inputs)) return -1;
+  }
+  return 1;
+}
+
+int DataStore::Impl::UpdateRows(const std::string& table) {
+  for (const Row& row : rows) {
+    if (row.state != State::DataModified) continue;
+    std::string set;
+    std::vector<SqlValue> inputs;
+    for (size_t c = 0; c < def.columns.size(); ++c) {
+      if (!row.changed[c] || def.columns[c].identity) continue;
+      if (!set.empty()) set += ", ";
+      set += QuoteName(def.columns[c].name) + " = ?";
+      inputs.push_back(row.values[c]);
+    }
+    if (set.empty()) continue;
+    std::string where;
+    if (!KeyWhere(row, where, inputs)) {
+      FailTrans("Table " + table + " has no key: modified rows cannot be written back");
+      return -1;
+    }
+    if (trans->Execute("UPDATE " + table + " SET " + set + " WHERE " + where, inputs) != 0)
+      return -1;
+    if (trans->SQLNRows != 1) {
+      FailTrans("Row changed between retrieve and update");
+      return -1;
+    }
+  }
+  return 1;
+}
+
+int DataStore::Impl::DeleteRows(const std::string& table) {
+  for (const Row& row : deleted) {
+    if (row.state == State::New || row.state == State::NewModified) continue;
+    std::string where;
+    std::vector<SqlValue> inputs;
+    if (!KeyWhere(row, where, inputs)) {
+      FailTrans("Table " + table + " has no key: deleted rows cannot be written back");
+      return -1;
+    }
+    if (trans->Execute("DELETE FROM " + table + " WHERE " + where, inputs) != 0) return -1;
+    if (trans->SQLNRows != 1) {
+      FailTrans("Row changed between retrieve and update");
+      return -1;
+    }
+  }
+  return 1;
+}
+
+int DataStore::Update() {
+  Impl& d = *d_;
+  if (!d.created || !d.trans) return d.Fail("The data store has no definition or transaction");
+  if (d.def.table.empty()) return d.Fail("The data store has no table to update");
+  Transaction& trans = *d.trans;
+  trans.Reset();
+  const std::string& table = d.def.table;
+  bool hasIdentity = std::any_of(d.def.columns.begin(), d.def.columns.end(),
+                                 [](const GridColumn& c) { return c.identity; });
+  bool inserts = std::any_of(d.rows.begin(), d.rows.end(), [](const Impl::Row& r) {
+    return r.state == Impl::State::NewModified;
+  });
+
+  int result = d.DeleteRows(table);
+  if (result == 1) result = d.UpdateRows(table);
+  if (result == 1 && inserts) {
+    SqlStatement st(trans);
+    if (!st.valid()) {
+      result = -1;
+    } else {
+      bool identityOn = false;
+      if (hasIdentity) {
+        identityOn = st.ExecDirect("SET IDENTITY_INSERT " + table + " ON");
+        st.Drain();
+        if (!identityOn) result = -1;
+      }
+      if (result == 1) result = d.InsertRows(st, table);
+      if (identityOn) {
+        // Switched off even after a failure: the setting belongs to the session and only one
+        // table may have it at a time. An earlier error stays the one reported.
+        SqlStatement off(trans);
+        if (!off.ExecDirect("SET IDENTITY_INSERT " + table + " OFF") && result == 1) result = -1;
+      }
+    }
+  }
+  if (result != 1) {
+    d.lastError = trans.SQLErrText;
+    return -1;
+  }
+  // Everything sent: the rows now stand as retrieved.
+  for (Impl::Row& row : d.rows) {
+    if (row.state == Impl::State::New) continue;
+    row.original = row.values;
+    row.state = Impl::State::NotModified;
+    row.changed.assign(row.changed.size(), false);
+  }
+  d.deleted.clear();
+  return 1;
+}
+
+long DataStore::RowCount() const {
+  return static_cast<long>(d_->rows.size());
+}
+
+long DataStore::ModifiedCount() const {
+  return static_cast<long>(std::count_if(d_->rows.begin(), d_->rows.end(), [](const Impl::Row& r) {
+    return r.state == Impl::State::NewModified || r.state == Impl::State::DataModified;
+  }));
+}
+
+long DataStore::DeletedCount() const {
+  return static_cast<long>(d_->deleted.size());
+}
+
+long DataStore::InsertRow(long before) {
+  Impl& d = *d_;
+  if (!d.created) return d.Fail("The data store has no definition");
+  if (before < 0 || before > static_cast<long>(d.rows.size()) + 1)
+    return d.Fail("Row " + std::to_string(before) + " does not exist");
+  if (before == 0) before = static_cast<long>(d.rows.size()) + 1;
+  d.rows.insert(d.rows.begin() + (before - 1), d.NewRow());
+  return before;
+}
+
+int DataStore::DeleteRow(long row) {
+  Impl& d = *d_;
+  if (!d.ValidRow(row)) return d.Fail("Row " + std::to_string(row) + " does not exist");
+  d.deleted.push_back(std::move(d.rows[row - 1]));
+  d.rows.erase(d.rows.begin() + (row - 1));
+  return 1;
+}
+
+int DataStore::Reset() {
+  d_->rows.clear();
+  d_->deleted.clear();
+  return 1;
+}
+
+int DataStore::ColumnCount() const {
+  return static_cast<int>(d_->def.columns.size());
+}
+
+std::string DataStore::ColumnName(int column) const {
+  if (column < 1 || column > ColumnCount()) return "";
+  return d_->def.columns[column - 1].name;
+}
+
+int DataStore::ColumnIndex(const std::string& name) const {
+  return d_->Column(name);
+}
+
+std::optional<std::string> DataStore::GetItemString(long row, const std::string& column) const {
+  return GetItemString(row, d_->Column(column));
+}
+
+std::optional<std::string> DataStore::GetItemString(long row, int column) const {
+  if (!d_->ValidRow(row) || column < 1 || column > ColumnCount()) return std::nullopt;
+  return d_->rows[row - 1].values[column - 1];
+}
+
+int DataStore::SetItem(long row, const std::string& column,
+                       const std::optional<std::string>& value) {
+  int index = d_->Column(column);
+  if (index == 0) return d_->Fail("Unknown column " + column);
+  return SetItem(row, index, value);
+}
+
+int DataStore::SetItem(long row, int column, const std::optional<std::string>& value) {
+  Impl& d = *d_;
+  if (!d.ValidRow(row)) return d.Fail("Row " + std::to_string(row) + " does not exist");
+  if (column < 1 || column > ColumnCount())
+    return d.Fail("Column " + std::to_string(column) + " does not exist");
+  const GridColumn& def = d.def.columns[column - 1];
+  if (value && !ValueFitsKind(def.kind, *value))
+    return d.Fail("'" + *value + "' is not a valid " + def.type + " for column " + def.name);
+  Impl::Row& r = d.rows[row - 1];
+  r.values[column - 1] = value;
+  r.changed[column - 1] = true;
+  if (r.state == Impl::State::New) r.state = Impl::State::NewModified;
+  if (r.state == Impl::State::NotModified) r.state = Impl::State::DataModified;
+  return 1;
+}
+
+std::string DataStore::Describe(const std::string& request) const {
+  const Impl& d = *d_;
+  std::string text = request;
+  text.erase(0, text.find_first_not_of(' '));
+  text.erase(text.find_last_not_of(' ') + 1);
+  std::string lower = Lower(text);
+  if (lower.rfind("evaluate(", 0) == 0 && text.back() == ')') {
+    // Evaluate('expr', row): the expression is quoted with ' or ".
+    std::string inner = text.substr(9, text.size() - 10);
+    inner.erase(0, inner.find_first_not_of(' '));
+    if (inner.empty() || (inner[0] != '\'' && inner[0] != '"')) return "!";
+    char quote = inner[0];
+    size_t close = inner.rfind(quote);
+    if (close == 0) return "!";
+    std::string expression = inner.substr(1, close - 1);
+    std::string rest = inner.substr(close + 1);
+    rest.erase(0, rest.find_first_not_of(' '));
+    if (rest.empty() || rest[0] != ',') return "!";
+    long row = std::strtol(rest.c_str() + 1, nullptr, 10);
+    RowExpression::Rows rows;
+    rows.count = static_cast<long>(d.rows.size());
+    rows.item = [&d](long r, const std::string& column, std::optional<std::string>& value) {
+      int c = d.Column(column);
+      if (c == 0 || !d.ValidRow(r)) return false;
+      value = d.rows[r - 1].values[c - 1];
+      return true;
+    };
+    std::string result, error;
+    if (!RowExpression::Evaluate(expression, row, rows, result, error)) return "!";
+    return result;
+  }
+  if (lower == "datawindow.table" || lower == "datawindow.table.updatetable") return d.def.table;
+  if (lower == "datawindow.column.count") return std::to_string(d.def.columns.size());
+  size_t dot = text.rfind('.');
+  if (dot != std::string::npos) {
+    int c = d.Column(text.substr(0, dot));
+    std::string property = Lower(text.substr(dot + 1));
+    if (c > 0) {
+      const GridColumn& col = d.def.columns[c - 1];
+      if (property == "name") return col.name;
+      if (property == "coltype") return col.type;
+      if (property == "dbname") return col.name;
+      if (property == "key") return col.key ? "yes" : "no";
+      if (property == "identity") return col.identity ? "yes" : "no";
+    }
+  }
+  return "!";
+}
+
+int DataStore::AcceptText() {
+  return 1;
+}
+
+std::string DataStore::LastError() const {
+  return d_->lastError;
+}
+
+}  // namespace hostrt
