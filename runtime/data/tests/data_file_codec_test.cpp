@@ -1,0 +1,115 @@
+// The file layouts of SaveAs/ImportFile: every value that a row can hold comes back exactly,
+// plain values stay plain, and malformed input is refused with the line of the fault.
+#include "runtime/data/data_file_codec.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/text/gbk.h"
+
+namespace hostrt {
+namespace {
+
+using V = std::optional<std::string>;
+
+std::vector<DataRow> Awkward() {
+  return {
+      {V("1"), V("plain"), std::nullopt},
+      {V("2"), V(""), V("tab\there")},
+      {V("3"), V("line\r\nbreak"), V("lone\nlf and lone\rcr")},
+      {V("4"), V("\"starts quoted"), V("has \" inside")},
+      {V("5"), V("back\\slash"), V("菜品大类 表")},
+      {V("6"), V("12.3400"), V("2024-02-29 23:59:59.997")},
+      {V(""), std::nullopt, V(" ")},
+  };
+}
+
+TEST(DataFileCodecTest, TextRoundTripsEveryValueExactly) {
+  std::vector<DataRow> rows = Awkward();
+  std::string bytes = DataFileCodec::EncodeText({"a", "b", "c"}, rows, false);
+  std::vector<DataRow> back;
+  DataFileFault fault;
+  ASSERT_TRUE(DataFileCodec::DecodeText(bytes, 3, back, fault)) << fault.message;
+  EXPECT_EQ(back, rows);
+}
+
+TEST(DataFileCodecTest, TextIsGbkTabSeparatedWithCrLfAndPlainValuesUnquoted) {
+  std::string bytes = DataFileCodec::EncodeText(
+      {"id", "name"}, {{V("1"), V("菜品")}, {V("2"), std::nullopt}}, true);
+  EXPECT_EQ(bytes, "id\tname\r\n1\t" + Utf8ToGbk("菜品") + "\r\n2\t\r\n");
+  EXPECT_EQ(DataFileCodec::EncodeText({"a", "b"}, {{V(""), V("x\ty")}}, false),
+            "\"\"\t\"x\ty\"\r\n");
+}
+
+TEST(DataFileCodecTest, TextFromOtherWritersIsRead) {
+  // Plain tab-separated lines with bare LF ends and no final line end.
+  std::vector<DataRow> rows;
+  DataFileFault fault;
+  ASSERT_TRUE(DataFileCodec::DecodeText("1\ta\n2\t\n3\t" + Utf8ToGbk("中文"), 2, rows, fault));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][1], std::nullopt);
+  EXPECT_EQ(rows[2][1], V("中文"));
+}
+
+TEST(DataFileCodecTest, MalformedTextNamesTheLine) {
+  struct Case {
+    std::string bytes;
+    long line;
+  } cases[] = {
+      {"1\ta\r\n2\r\n", 2},                  // too few values
+      {"1\ta\r\n2\tb\tc\r\n", 2},            // too many values
+      {"1\ta\r\n\"2\t\"b\r\n", 2},           // text after a closing quote
+      {"1\ta\r\n2\tb\r\n3\t\"open\r\n", 3},  // quote never closed (file cut short)
+      {"1\tx\"y\r\n", 1},                    // a quote inside a plain value
+  };
+  for (const Case& c : cases) {
+    std::vector<DataRow> rows;
+    DataFileFault fault;
+    EXPECT_FALSE(DataFileCodec::DecodeText(c.bytes, 2, rows, fault)) << c.bytes;
+    EXPECT_EQ(fault.line, c.line) << c.bytes;
+    EXPECT_FALSE(fault.message.empty());
+  }
+}
+
+TEST(DataFileCodecTest, DbfHasValidStructureAndReadsBack) {
+  std::vector<DataRow> rows = {{V("1"), V("菜品大类")}, {V("22"), std::nullopt}};
+  std::string bytes, error;
+  ASSERT_TRUE(DataFileCodec::EncodeDbf({"id", "name"}, rows, bytes, error)) << error;
+  ASSERT_GE(bytes.size(), 32u + 64 + 1);
+  EXPECT_EQ(bytes[0], '\x03');
+  EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 2);                // record count
+  EXPECT_EQ(static_cast<unsigned char>(bytes[8]), 32 + 2 * 32 + 1);  // header length
+  size_t recordLength = 1 + 2 + Utf8ToGbk("菜品大类").size();
+  EXPECT_EQ(static_cast<unsigned char>(bytes[10]), recordLength);
+  EXPECT_EQ(bytes.substr(32, 3), std::string("ID\0", 3));
+  EXPECT_EQ(bytes[32 + 11], 'C');
+  EXPECT_EQ(bytes.back(), '\x1A');
+  EXPECT_EQ(bytes.size(), 32u + 64 + 1 + 2 * recordLength + 1);
+
+  std::vector<DataRow> back;
+  DataFileFault fault;
+  ASSERT_TRUE(DataFileCodec::DecodeDbf(bytes, 2, back, fault)) << fault.message;
+  EXPECT_EQ(back, rows);
+  EXPECT_FALSE(DataFileCodec::DecodeDbf(bytes, 3, back, fault));
+  EXPECT_FALSE(DataFileCodec::DecodeDbf(bytes.substr(0, bytes.size() - 5), 2, back, fault));
+}
+
+TEST(DataFileCodecTest, DbfRefusesValuesLongerThanAField) {
+  std::string bytes, error;
+  EXPECT_FALSE(DataFileCodec::EncodeDbf({"memo"}, {{V(std::string(255, 'x'))}}, bytes, error));
+  EXPECT_NE(error.find("memo"), std::string::npos);
+}
+
+TEST(DataFileCodecTest, XmlSpreadsheetRoundTripsAndChecksRows) {
+  std::vector<DataRow> rows = Awkward();
+  std::string bytes = DataFileCodec::EncodeXml({"a", "b", "c"}, rows, false);
+  EXPECT_NE(bytes.find("<Workbook"), std::string::npos);
+  std::vector<DataRow> back;
+  DataFileFault fault;
+  ASSERT_TRUE(DataFileCodec::DecodeXml(bytes, 3, back, fault)) << fault.message;
+  EXPECT_EQ(back, rows);
+  EXPECT_FALSE(DataFileCodec::DecodeXml(bytes, 2, back, fault));
+  EXPECT_FALSE(DataFileCodec::DecodeXml(bytes.substr(0, bytes.size() / 2), 3, back, fault));
+}
+
+}  // namespace
+}  // namespace hostrt
