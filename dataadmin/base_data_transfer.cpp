@@ -1,0 +1,291 @@
+#include "dataadmin/base_data_transfer.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "libfoundation/nvo_gvar.h"
+#include "runtime/system/system.h"
+#include "runtime/text/date.h"
+#include "runtime/text/format.h"
+#include "runtime/ui/drop_down_list.h"
+#include "runtime/ui/globals.h"
+#include "runtime/ui/interaction.h"
+#include "runtime/ui/pointer.h"
+#include "runtime/ui/progress_bar.h"
+#include "runtime/ui/single_line_edit.h"
+
+namespace importlib {
+
+namespace {
+
+constexpr const char* kTickedCount = "Evaluate('sum( integer( flag ) for all )',0)";
+constexpr const char* kGridStyle = "style(type=grid)";
+
+// The four tables whose triggers are off while their rows are replaced.
+constexpr const char* kTriggerTables[] = {"t_m_member", "cybr_u_tmp_orderdish",
+                                          "t_st_material_price", "t_st_material_price_log"};
+
+struct DatingStep {
+  const char* sql;
+  const char* label;
+};
+
+// Each statement puts today's yymmdd into characters 2-7 of the bill and payment numbers.
+constexpr DatingStep kDatingSteps[] = {
+    {"update cybr_u_tmp_orderdish set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "ch_payno = stuff(ch_payno, 2, 6, ?), dt_operdate = getdate()",
+     "更新前台点菜临时记录单号和业务日期"},
+    {"update cybr_u_tmp_orderdish_memo set ch_billno = stuff(ch_billno, 2, 6, ?)",
+     "更新前台点菜做法临时记录单号"},
+    {"update cybr_u_tmp_table set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "ch_payno = stuff(ch_payno, 2, 6, ?), dt_operdate = getdate()",
+     "更新开台临时表单号和业务时间"},
+    {"update cybr_u_tmp_master set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "dt_operdate = getdate()",
+     "更新开单临时主表单号和业务时间"},
+    {"update cybr_u_tmp_checkout_master set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "ch_payno = stuff(ch_payno, 2, 6, ?), dt_operdate = getdate()",
+     "更新结算临时主表单号和业务时间"},
+    {"update cybr_u_tmp_checkout_detail set ch_payno = stuff(ch_payno, 2, 6, ?), "
+     "dt_operdate = getdate()",
+     "更新结算临时明细表单号和业务时间"},
+    {"update cybr_u_orderdish_delete set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "dt_operdate = getdate()",
+     "更新点菜时删菜表单号和业务时间"},
+    {"update cybr_u_orderdish_log set dt_operdate = getdate()", "更新点菜特殊操作单号和业务时间"},
+    {"update cybr_u_tmp_togo set ch_billno = stuff(ch_billno, 2, 6, ?), "
+     "ch_payno = stuff(ch_payno, 2, 6, ?), dt_operdate = getdate()",
+     "更新外卖临时记录单号和业务时间"},
+};
+
+const std::string& AppTitle() {
+  static const std::string fallback;
+  return IsValid(gvar) ? gvar->apptitle : fallback;
+}
+
+std::string ItemText(const hostrt::DataStore& store, long row, const std::string& column) {
+  return store.GetItemString(row, column).value_or("");
+}
+
+long ToLong(const std::string& text) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  return end == text.c_str() ? 0 : value;
+}
+
+}  // namespace
+
+FileFormat FormatFromText(const std::string& format_text) {
+  if (format_text == "Text") return {hostrt::SaveAsType::Text, ".txt"};
+  if (format_text == "DBF") return {hostrt::SaveAsType::DBaseIII, ".DBF"};
+  if (format_text == "Excel") return {hostrt::SaveAsType::Excel, ".XLS"};
+  return {hostrt::SaveAsType::Text, ".TXT"};
+}
+
+base_data_transfer::base_data_transfer(hostrt::DataStore& catalogue,
+                                       hostrt::SingleLineEdit& sle_exportpath,
+                                       hostrt::DropDownListBox& ddlb_format,
+                                       hostrt::HProgressBar& hpb_1)
+    : catalogue_(catalogue),
+      sle_exportpath_(sle_exportpath),
+      ddlb_format_(ddlb_format),
+      hpb_1_(hpb_1) {}
+
+long base_data_transfer::TickedCount() const {
+  return ToLong(catalogue_.Describe(kTickedCount));
+}
+
+std::string base_data_transfer::FilePath(const std::string& directory, const std::string& table,
+                                         const std::string& extension) const {
+  // The separator is always added, as the stored files' names have always been formed.
+  return directory + "\\" + table + extension;
+}
+
+bool base_data_transfer::of_bd_export() {
+  const std::string directory = sle_exportpath_.Text();
+  hostrt::SetPointer(hostrt::HourGlass);
+  catalogue_.AcceptText();
+  if (catalogue_.RowCount() == 0) return false;
+  if (!hostrt::FileExists(directory)) {
+    hostrt::MessageBox(AppTitle(), "基础档案数据导出目录不存在!");
+    return false;
+  }
+
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  hostrt::DataStore lds_data;
+  const FileFormat format = FormatFromText(ddlb_format_.Text());
+  std::string ls_err;
+  bool failed = false;
+  for (long i = 1; i <= catalogue_.RowCount(); ++i) {
+    hpb_1_.SetPosition(static_cast<int>(static_cast<double>(i) / catalogue_.RowCount() * 100.0));
+    if (ItemText(catalogue_, i, "flag") != "1") continue;
+    const std::string ls_table = ItemText(catalogue_, i, "table");
+    const std::string ls_sql = "SELECT * FROM " + ls_table;
+
+    const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
+    if (!ls_err.empty()) {
+      failed = true;
+      break;
+    }
+    if (lds_data.Create(ls_syntax, ls_err) != 1 || !ls_err.empty()) {
+      if (ls_err.empty()) ls_err = lds_data.LastError();
+      failed = true;
+      break;
+    }
+    ls_err.clear();
+    if (lds_data.SetTransObject(sqlca) == -1 || lds_data.Retrieve() == -1) {
+      failed = true;
+      break;
+    }
+    if (lds_data.RowCount() != 0) {
+      const std::string path = FilePath(directory, ls_table, format.extension);
+      if (lds_data.SaveAs(path, format.type, false) != 1) {
+        ls_err = lds_data.LastError();
+        if (ls_err.empty()) ls_err = "无法写入文件 " + path;
+        failed = true;
+        break;
+      }
+    }
+  }
+
+  if (failed) {
+    // The statement's own error text, read before the rollback replaces it.
+    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+    sqlca.Rollback();
+    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+    hostrt::MessageBox(AppTitle(), ls_err);
+    return false;
+  }
+  sqlca.Commit();
+  hostrt::MessageBox(AppTitle(), "数据导出成功!");
+  return true;
+}
+
+bool base_data_transfer::of_bd_import() {
+  if (TickedCount() < 1) {
+    hostrt::MessageBox(AppTitle(), "请选择要导入哪些资料!");
+    return false;
+  }
+  const std::string directory = sle_exportpath_.Text();
+  hostrt::SetPointer(hostrt::HourGlass);
+  catalogue_.AcceptText();
+  if (catalogue_.RowCount() == 0) return false;
+  if (!hostrt::FileExists(directory)) {
+    hostrt::MessageBox(AppTitle(), "存放基础档案数据目录不存在!\r\n" + directory);
+    return false;
+  }
+
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  hostrt::DataStore lds_data;
+  const FileFormat format = FormatFromText(ddlb_format_.Text());
+  wf_disable_trigger();
+  hpb_1_.SetPosition(0);
+
+  std::string ls_table;
+  std::string ls_err;
+  bool failed = false;
+  for (long i = 1; i <= catalogue_.RowCount(); ++i) {
+    if (ItemText(catalogue_, i, "flag") != "1") continue;
+    const long ticked = TickedCount();
+    if (ticked > 0) {
+      hpb_1_.SetPosition(static_cast<int>(hpb_1_.Position() + 100.0 / ticked));
+    }
+    ls_table = ItemText(catalogue_, i, "table");
+    const std::string ls_sql = "SELECT * FROM " + ls_table;
+
+    const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
+    if (!ls_err.empty()) {
+      failed = true;
+      break;
+    }
+    if (lds_data.Create(ls_syntax, ls_err) != 1 || !ls_err.empty()) {
+      if (ls_err.empty()) ls_err = lds_data.LastError();
+      failed = true;
+      break;
+    }
+    ls_err.clear();
+    if (lds_data.SetTransObject(sqlca) == -1) {
+      failed = true;
+      break;
+    }
+
+    // A missing or empty file leaves the table as it is. A file that is there but cannot be
+    // read in full must not count as imported: it fails the run.
+    const std::string path = FilePath(directory, ls_table, format.extension);
+    const long imported = lds_data.ImportFile(path);
+    if (imported < 0 && !(imported == -5 && !hostrt::FileExists(path))) {
+      ls_err = lds_data.LastError();
+      if (ls_err.empty()) ls_err = "无法读取文件 " + path;
+      failed = true;
+      break;
+    }
+    if (lds_data.RowCount() == 0) continue;
+
+    if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
+      failed = true;
+      break;
+    }
+    if (lds_data.Update() == -1) {
+      failed = true;
+      break;
+    }
+  }
+
+  if (!failed) {
+    hpb_1_.SetPosition(100);
+    if (sqlca.Commit() != 0) {
+      ls_table.clear();
+      failed = true;
+    }
+  }
+  if (failed) {
+    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+    sqlca.Rollback();
+    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + ls_err);
+    return false;
+  }
+
+  // The switch-on is committed on its own, so that a failed re-dating cannot leave the
+  // triggers off.
+  wf_enable_trigger();
+  sqlca.Commit();
+  wf_update_date();
+  hostrt::MessageBox(AppTitle(), "数据导入完成!");
+  return true;
+}
+
+void base_data_transfer::wf_disable_trigger() {
+  for (const char* table : kTriggerTables) {
+    hostrt::sqlca.ExecuteImmediate(std::string("ALTER TABLE ") + table + " disable TRIGGER all");
+  }
+}
+
+void base_data_transfer::wf_enable_trigger() {
+  for (const char* table : kTriggerTables) {
+    hostrt::sqlca.ExecuteImmediate(std::string("ALTER TABLE ") + table + " enable TRIGGER all");
+  }
+}
+
+int base_data_transfer::wf_update_date() {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  const std::string ls_today = hostrt::String(hostrt::Today(), "yymmdd");
+  hostrt::SetPointer(hostrt::HourGlass);
+  for (const DatingStep& step : kDatingSteps) {
+    std::vector<hostrt::SqlValue> inputs;
+    for (std::string_view rest = step.sql; rest.find('?') != std::string_view::npos;
+         rest.remove_prefix(rest.find('?') + 1)) {
+      inputs.emplace_back(ls_today);
+    }
+    const int rc = sqlca.Execute(step.sql, inputs);
+    const int committed = rc == 0 ? sqlca.Commit() : rc;
+    if (committed != 0) {
+      const std::string reason = sqlca.SQLErrText;
+      sqlca.Rollback();
+      hostrt::MessageBox(AppTitle(), std::string(step.label) + "失败！失败原因：" + reason);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace importlib

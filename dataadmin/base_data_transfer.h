@@ -1,0 +1,63 @@
+// base_data_transfer: the export and import of the catalogue's ticked tables between the
+// application database (the global sqlca) and one file per table in a directory. The window
+// w_sys_data_admin owns one and hands it the controls it reads and moves: the catalogue store
+// behind the grid, the directory edit, the format list and the progress bar (all must outlive
+// this object).
+//
+// Export writes, for every ticked table that has rows, DIR\TABLE.txt. Import empties and
+// refills every ticked table whose file has rows, with the triggers of four tables switched
+// off, in one transaction on sqlca that is committed only after the last table; any failure
+// rolls back the whole run. Afterwards the triggers are switched back on and committed, and
+// the open front-desk records are re-dated to today. Every outcome is shown to the operator in
+// a box titled with gvar's apptitle; nothing throws.
+#pragma once
+
+#include <string>
+
+#include "runtime/data/data_store.h"
+
+namespace hostrt {
+class DropDownListBox;
+class HProgressBar;
+class SingleLineEdit;
+}  // namespace hostrt
+
+namespace importlib {
+
+// Save-as type and file extension for the text of the format list.
+struct FileFormat {
+  hostrt::SaveAsType type;
+  std::string extension;
+};
+FileFormat FormatFromText(const std::string& format_text);
+
+class base_data_transfer {
+ public:
+  base_data_transfer(hostrt::DataStore& catalogue, hostrt::SingleLineEdit& sle_exportpath,
+                     hostrt::DropDownListBox& ddlb_format, hostrt::HProgressBar& hpb_1);
+
+  // Writes the ticked tables; true when the run ended with "数据导出成功!".
+  bool of_bd_export();
+  // Replaces the ticked tables from their files; true when the import was committed.
+  bool of_bd_import();
+  // ALTER TABLE ... disable / enable TRIGGER all for the four tables whose triggers would
+  // react to the refill; outcomes are not examined and nothing is committed.
+  void wf_disable_trigger();
+  void wf_enable_trigger();
+  // Re-dates bill numbers and operation times of the open front-desk records; each of the nine
+  // updates is committed on its own. 1 when all were committed, 0 after the first failure.
+  int wf_update_date();
+
+ private:
+  // The number of ticked rows, as the grid's evaluate expression counts them.
+  long TickedCount() const;
+  std::string FilePath(const std::string& directory, const std::string& table,
+                       const std::string& extension) const;
+
+  hostrt::DataStore& catalogue_;
+  hostrt::SingleLineEdit& sle_exportpath_;
+  hostrt::DropDownListBox& ddlb_format_;
+  hostrt::HProgressBar& hpb_1_;
+};
+
+}  // namespace importlib

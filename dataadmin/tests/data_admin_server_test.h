@@ -1,0 +1,56 @@
+// Fixture of the export/import tests: a private stand-in server (tests/support) with the
+// application database "dataadmin_db" built from demo/schema.sql and the application login
+// qdzt / kestrum, reached through the client alias "qdzt". Every test starts from empty
+// application tables, with fresh gvar / gfunc / sqlca (connected as the application does,
+// auto-commit off), a scripted operator, a data administration window (not shown) and an
+// empty work directory of its own.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dataadmin/w_sys_data_admin.h"
+#include "runtime/ui/scripted_interaction.h"
+#include "tests/support/standin_server.h"
+
+namespace importlib::testing {
+
+class DataAdminServerTest : public ::testing::Test {
+ public:
+  static constexpr const char* kDatabase = "dataadmin_db";
+
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs a batch as sa in the application database (auto-commit); "" or the error text.
+  static std::string AdminExec(const std::string& sql);
+  // The first column of the first row, read as sa; "<null>", "<no row>" or "<error: ...>".
+  static std::string AdminValue(const std::string& sql);
+  // Every row of a select as sa, columns joined by '|', NULL as "<null>".
+  static std::vector<std::string> AdminRows(const std::string& sql);
+
+  // Copies the demo sample file of `table` into the work directory.
+  void CopySample(const std::string& table) const;
+  // Ticks exactly the catalogue rows of these tables.
+  void TickOnly(const std::vector<std::string>& tables);
+  std::vector<hostrt::ScriptedInteraction::Shown> Boxes() const;
+
+  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::string startError_;
+  std::shared_ptr<hostrt::ScriptedInteraction> operator_;
+  std::unique_ptr<w_sys_data_admin> window_;
+  std::filesystem::path dir_;
+
+ private:
+  std::shared_ptr<hostrt::Interaction> previous_;
+};
+
+}  // namespace importlib::testing
