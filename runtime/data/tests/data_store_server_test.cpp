@@ -3,8 +3,10 @@
 // imported and written back, and must hold exactly what it held before.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "runtime/data/data_store.h"
@@ -242,6 +244,35 @@ TEST_F(DataStoreServerTest, ModifiedAndDeletedRowsAreWrittenByKey) {
   ASSERT_EQ(after.size(), 4u);
   EXPECT_EQ(after[0][0], std::optional<std::string>("7"));
   EXPECT_EQ(after[0][1], std::optional<std::string>("改名"));
+}
+
+TEST_F(DataStoreServerTest, ThousandsOfImportedRowsGoInWithOneUpdate) {
+  std::string file = (dir_ / "many.txt").string();
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int i = 1; i <= 3000; ++i)
+      out << i * 2 << "\tname " << i << "\t\t" << i << ".2500\t\t2024-01-01 00:00:00.000\t" << i
+          << "\r\n";
+  }
+  std::string error;
+  std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
+  DataStore in;
+  ASSERT_EQ(in.Create(syntax, error), 1) << error;
+  in.SetTransObject(sqlca_);
+  ASSERT_EQ(in.ImportFile(file), 3000) << in.LastError();
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(in.Update(), 1) << sqlca_.SQLErrText;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+  ASSERT_EQ(sqlca_.Commit(), 0);
+  long count = 0, ids = 0;
+  std::string amount;
+  ASSERT_EQ(sqlca_.SelectInto("select count(*), sum(id), sum(amount) from " + table_, {},
+                              {&count, &ids, &amount}),
+            0)
+      << sqlca_.SQLErrText;
+  EXPECT_EQ(count, 3000);
+  EXPECT_EQ(ids, 3000L * 3001);
+  EXPECT_EQ(amount, "4502250.0000");
 }
 
 TEST_F(DataStoreServerTest, QueryErrorsReachTheCaller) {
