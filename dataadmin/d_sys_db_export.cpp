@@ -73,9 +73,18 @@ const std::vector<CatalogueTable>& CatalogueTables() {
   return tables;
 }
 
-const CatalogueLayout& d_sys_db_export_layout() {
-  static const CatalogueLayout layout;
-  return layout;
+std::vector<hostrt::DataWindowCell> CatalogueCells() {
+  using Cell = hostrt::DataWindowCell;
+  return {Cell::Computed("行号", "getrow()", 219), Cell::CheckBox("选择", "flag", "1", "0", 219),
+          Cell::Column("名称", "name", 869), Cell::Column("备注", "other", 430)};
+}
+
+hostrt::Font CatalogueFont() {
+  hostrt::Font font;
+  font.face = "Arial";
+  font.size_pt = 9;
+  font.weight = 400;
+  return font;
 }
 
 int CreateCatalogue(hostrt::DataStore& store) {

@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace hostrt {
-class DataStore;
-}
+#include "runtime/ui/data_window_control.h"
+#include "runtime/ui/font.h"
 
 namespace importlib {
 
@@ -22,19 +21,10 @@ struct CatalogueTable {
 // The 63 tables in catalogue order.
 const std::vector<CatalogueTable>& CatalogueTables();
 
-// How the grid shows the catalogue: font and the headers over its cells (the table column has
-// no cell). The row-number cell is a computed field with the expression below.
-struct CatalogueLayout {
-  std::string font_face = "Arial";
-  int font_size_pt = 9;
-  int font_weight = 400;
-  std::string row_number_header = "行号";
-  std::string row_number_expression = "getrow()";
-  std::string flag_header = "选择";
-  std::string name_header = "名称";
-  std::string other_header = "备注";
-};
-const CatalogueLayout& d_sys_db_export_layout();
+// How the grid shows the catalogue: the row number (computed), the tick box over flag, the
+// label and the remark; the table column has no cell. Arial 9 pt.
+std::vector<hostrt::DataWindowCell> CatalogueCells();
+hostrt::Font CatalogueFont();
 
 // Gives `store` the catalogue's columns (name char(20), table char(30), flag char(1), other
 // char(20)) and its stored rows, replacing whatever it held. 1, or -1 when the store refuses the

@@ -43,6 +43,7 @@ w_sys_data_admin::w_sys_data_admin()
       st_1(&tabpage_1, "st_1", {32, 36, 398, 48}, "数据存放路径："),
       sle_exportpath(&tabpage_1, "sle_exportpath", {439, 20, 1285, 84}),
       cb_3(&tabpage_1, "cb_3", {1737, 20, 114, 88}, "..."),
+      dw_1(&tabpage_1, "dw_1", {55, 116, 1824, 716}),
       cbx_1(&tabpage_1, "cbx_1", {27, 860, 247, 72}, "全选"),
       cbx_2(&tabpage_1, "cbx_2", {311, 860, 247, 72}, "取消"),
       st_3(&tabpage_1, "st_3", {645, 868, 402, 48}, "特殊操作密码："),
@@ -57,7 +58,7 @@ w_sys_data_admin::w_sys_data_admin()
       st_2(this, "st_2", {439, 32, 1902, 96},
            "请注意：由于在导入前会删除系统原有数据，此工具仅限于售前做演示时使用。"
            "严禁在客户正式数据库上使用，删除数据无法恢复，后果自负！"),
-      transfer_(catalogue_, sle_exportpath, ddlb_format, hpb_1) {
+      transfer_(dw_1.Store(), sle_exportpath, ddlb_format, hpb_1) {
   Resize(2427, 1676);
   SetTitle("快餐V5售前演示数据导入工具");
   SetFont(Song());
@@ -103,7 +104,11 @@ w_sys_data_admin::w_sys_data_admin()
   cb_import.SetTabOrder(90);
   cb_export.SetVisible(false);
 
-  CreateCatalogue(catalogue_);
+  dw_1.SetTabOrder(60);
+  dw_1.SetFont(CatalogueFont());
+  dw_1.SetLayout(CatalogueCells());
+  CreateCatalogue(dw_1.Store());
+  dw_1.Refresh();
 
   cb_2.OnClicked([this] { hostrt::Close(*this); });
   cb_3.OnClicked([this] { cb_3_clicked(); });
@@ -157,9 +162,7 @@ void w_sys_data_admin::cb_3_clicked() {
 
 void w_sys_data_admin::SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& other,
                                    const char* flag) {
-  for (long row = 1; row <= catalogue_.RowCount(); ++row) {
-    catalogue_.SetItem(row, "flag", std::string(flag));
-  }
+  for (long row = 1; row <= dw_1.RowCount(); ++row) dw_1.SetItem(row, "flag", std::string(flag));
   other.SetChecked(!clicked.Checked());
   if (clicked.Checked()) {
     clicked.SetEnabled(false);

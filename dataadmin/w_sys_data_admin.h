@@ -10,9 +10,9 @@
 
 #include "dataadmin/base_data_transfer.h"
 #include "libfoundation/w_parent_reponse.h"
-#include "runtime/data/data_store.h"
 #include "runtime/ui/check_box.h"
 #include "runtime/ui/command_button.h"
+#include "runtime/ui/data_window_control.h"
 #include "runtime/ui/drop_down_list.h"
 #include "runtime/ui/line.h"
 #include "runtime/ui/picture.h"
@@ -39,9 +39,6 @@ class w_sys_data_admin : public w_parent_reponse {
   void wf_enable_trigger();
   int wf_update_date();
 
-  // The catalogue the grid shows and the procedures read.
-  hostrt::DataStore& dw_1() { return catalogue_; }
-
   hostrt::CommandButton cb_2;
   hostrt::Picture p_1;
   hostrt::Picture p_2;
@@ -50,6 +47,8 @@ class w_sys_data_admin : public w_parent_reponse {
   hostrt::StaticText st_1;
   hostrt::SingleLineEdit sle_exportpath;
   hostrt::CommandButton cb_3;
+  // The catalogue grid; the procedures read its store.
+  hostrt::DataWindowControl dw_1;
   hostrt::CheckBox cbx_1;
   hostrt::CheckBox cbx_2;
   hostrt::StaticText st_3;
@@ -68,7 +67,6 @@ class w_sys_data_admin : public w_parent_reponse {
   void SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& other, const char* flag);
   void cb_import_clicked();
 
-  hostrt::DataStore catalogue_;
   base_data_transfer transfer_;
 };
 

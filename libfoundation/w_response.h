@@ -1,7 +1,7 @@
 // w_response: the dialog-style ancestor (a modal response window, fixed size) with the helpers
 // its descendants use on the rows of a data window: a pending-changes test, a guarded write and
 // a null-safe read. The user events ue_delete, ue_save, ue_setup, ue_insert and ue_update are
-// hooks with no script here. The data store passed in is the caller's; nothing throws.
+// hooks with no script here. The data window passed in is the caller's; nothing throws.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include "libfoundation/w_master.h"
 
 namespace hostrt {
-class DataStore;
+class DataWindowControl;
 }
 
 namespace importlib {
@@ -22,13 +22,13 @@ class w_response : public w_master {
 
   // 1 when the data has unsaved changes (modified or deleted rows), 0 when it has none or the
   // pending edit of the current cell was rejected.
-  int wf_closecheck(hostrt::DataStore& adw_check);
+  int wf_closecheck(hostrt::DataWindowControl& adw_check);
   // Sets the item to `as_data` unless that is null or empty (so it cannot clear an item).
   // Always 1.
-  int wf_dwdata_set(hostrt::DataStore& adw_update, long al_row, const std::string& as_column,
-                    const std::optional<std::string>& as_data);
+  int wf_dwdata_set(hostrt::DataWindowControl& adw_update, long al_row,
+                    const std::string& as_column, const std::optional<std::string>& as_data);
   // The item as text, "" for NULL; "" without reading when `as_column` is empty.
-  std::string wf_dwdata_get(const hostrt::DataStore& adw_update, long al_row,
+  std::string wf_dwdata_get(const hostrt::DataWindowControl& adw_update, long al_row,
                             const std::string& as_column);
 
   long il_modifycount = 0;

@@ -177,7 +177,7 @@ void DataAdminServerTest::CopySample(const std::string& table) const {
 }
 
 void DataAdminServerTest::TickOnly(const std::vector<std::string>& tables) {
-  hostrt::DataStore& catalogue = window_->dw_1();
+  hostrt::DataWindowControl& catalogue = window_->dw_1;
   for (long row = 1; row <= catalogue.RowCount(); ++row) {
     const std::string table = catalogue.GetItemString(row, "table").value_or("");
     bool ticked = false;

@@ -71,12 +71,16 @@ TEST(CatalogueTest, TableNamesAreUniqueAndLayoutIsArialNine) {
   std::set<std::string> names;
   for (const CatalogueTable& entry : CatalogueTables()) names.insert(entry.table);
   EXPECT_EQ(names.size(), 63u);
-  const CatalogueLayout& layout = d_sys_db_export_layout();
-  EXPECT_EQ(layout.font_face, "Arial");
-  EXPECT_EQ(layout.font_size_pt, 9);
-  EXPECT_EQ(
-      layout.row_number_header + layout.flag_header + layout.name_header + layout.other_header,
-      "行号选择名称备注");
+  EXPECT_EQ(CatalogueFont().face, "Arial");
+  EXPECT_EQ(CatalogueFont().size_pt, 9);
+  std::string headers, columns;
+  for (const hostrt::DataWindowCell& cell : CatalogueCells()) {
+    headers += cell.header + " ";
+    columns += (cell.checkBox ? "[" + cell.column + "]" : cell.column) + " ";
+  }
+  EXPECT_EQ(headers, "行号 选择 名称 备注 ");
+  EXPECT_EQ(columns, " [flag] name other ");  // the table column has no cell
+  EXPECT_EQ(CatalogueCells()[0].expression, "getrow()");
 }
 
 // ---- confirmation code and formats ---------------------------------------------------------
@@ -144,25 +148,26 @@ TEST_F(AncestorTest, EscapeClosesAndCtrlAltClickNamesTheClass) {
 
 TEST_F(AncestorTest, DataWindowHelpersGuardWritesAndNullReads) {
   w_response dialog;
-  hostrt::DataStore store;
+  hostrt::DataWindowControl grid(&dialog, "dw_1", {0, 0, 500, 500});
+  hostrt::DataStore& store = grid.Store();
   ASSERT_EQ(store.CreateExternal({{"a", "char(10)"}, {"b", "char(10)"}}), 1);
   ASSERT_EQ(store.InsertRow(0), 1);
   store.SetItem(1, "a", std::string("old"));
 
-  EXPECT_EQ(dialog.wf_dwdata_set(store, 1, "a", std::string()), 1);
+  EXPECT_EQ(dialog.wf_dwdata_set(grid, 1, "a", std::string()), 1);
   EXPECT_EQ(store.GetItemString(1, "a"), "old");  // cannot clear
-  EXPECT_EQ(dialog.wf_dwdata_set(store, 1, "a", std::nullopt), 1);
+  EXPECT_EQ(dialog.wf_dwdata_set(grid, 1, "a", std::nullopt), 1);
   EXPECT_EQ(store.GetItemString(1, "a"), "old");
-  EXPECT_EQ(dialog.wf_dwdata_set(store, 1, "a", std::string("new")), 1);
+  EXPECT_EQ(dialog.wf_dwdata_set(grid, 1, "a", std::string("new")), 1);
   EXPECT_EQ(store.GetItemString(1, "a"), "new");
 
-  EXPECT_EQ(dialog.wf_dwdata_get(store, 1, "b"), "");  // NULL item
-  EXPECT_EQ(dialog.wf_dwdata_get(store, 1, "a"), "new");
-  EXPECT_EQ(dialog.wf_dwdata_get(store, 99, ""), "");  // not even a row to read
+  EXPECT_EQ(dialog.wf_dwdata_get(grid, 1, "b"), "");  // NULL item
+  EXPECT_EQ(dialog.wf_dwdata_get(grid, 1, "a"), "new");
+  EXPECT_EQ(dialog.wf_dwdata_get(grid, 99, ""), "");  // not even a row to read
 
-  EXPECT_EQ(dialog.wf_closecheck(store), 1);  // a new row with values
-  hostrt::DataStore untouched;
-  ASSERT_EQ(untouched.CreateExternal({{"a", "char(10)"}}), 1);
+  EXPECT_EQ(dialog.wf_closecheck(grid), 1);  // a new row with values
+  hostrt::DataWindowControl untouched(&dialog, "dw_2", {0, 0, 500, 500});
+  ASSERT_EQ(untouched.Store().CreateExternal({{"a", "char(10)"}}), 1);
   EXPECT_EQ(dialog.wf_closecheck(untouched), 0);
 }
 
@@ -174,7 +179,7 @@ TEST_F(DataAdminWindowTest, OpensWithItsControlsAndSavesAPicture) {
   w_sys_data_admin window;
   EXPECT_EQ(window.Width(), 2427);
   EXPECT_EQ(window.Height(), 1676);
-  EXPECT_EQ(window.dw_1().RowCount(), 63);
+  EXPECT_EQ(window.dw_1.RowCount(), 63);
   EXPECT_TRUE(window.cbx_1.Checked());
   EXPECT_FALSE(window.cbx_1.Enabled());
   EXPECT_FALSE(window.cbx_2.Checked());
@@ -207,7 +212,7 @@ TEST_F(DataAdminWindowTest, SelectAllAndClearAllBehaveLikeARadioPair) {
   const char* kCount = "Evaluate('sum( integer( flag ) for all )',0)";
   window.cbx_2.SetChecked(true);  // the operator's click toggles the box first
   window.cbx_2.TriggerEvent("clicked");
-  EXPECT_EQ(window.dw_1().Describe(kCount), "0");
+  EXPECT_EQ(window.dw_1.Describe(kCount), "0");
   EXPECT_FALSE(window.cbx_1.Checked());
   EXPECT_TRUE(window.cbx_1.Enabled());
   EXPECT_FALSE(window.cbx_2.Enabled());
@@ -218,11 +223,11 @@ TEST_F(DataAdminWindowTest, SelectAllAndClearAllBehaveLikeARadioPair) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, "请选择要导入哪些资料!");
 
-  window.dw_1().SetItem(5, "flag", std::string("1"));  // a single tick leaves the boxes alone
+  window.dw_1.SetItem(5, "flag", std::string("1"));  // a single tick leaves the boxes alone
   EXPECT_FALSE(window.cbx_1.Checked());
   window.cbx_1.SetChecked(true);
   window.cbx_1.TriggerEvent("clicked");
-  EXPECT_EQ(window.dw_1().Describe(kCount), "63");
+  EXPECT_EQ(window.dw_1.Describe(kCount), "63");
   EXPECT_FALSE(window.cbx_2.Checked());
   EXPECT_TRUE(window.cbx_2.Enabled());
   EXPECT_FALSE(window.cbx_1.Enabled());
