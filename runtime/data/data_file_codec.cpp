@@ -11,7 +11,7 @@ namespace {
 bool NeedsQuotes(const std::string& value) {
   if (value.empty()) return true;  // "" tells the empty string from NULL
   if (value[0] == '"') return true;
-  return value.find_first_of("\t\r\n\"") != std::string::npos;
+  return value.find_first_of("\t\r\n") != std::string::npos;
 }
 
 void AppendTextField(std::string& out, const std::optional<std::string>& value) {
@@ -178,13 +178,8 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
         row.push_back(GbkToUtf8(raw));
       } else {
         size_t start = i;
-        while (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') {
-          if (in[i] == '"') {
-            fault = {rowLine, "a quote inside an unquoted value"};
-            return false;
-          }
-          ++i;
-        }
+        // A quote inside a plain value is an ordinary character.
+        while (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') ++i;
         if (i == start)
           row.push_back(std::nullopt);
         else

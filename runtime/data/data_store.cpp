@@ -131,8 +131,8 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
   {
     SqlStatement st(trans);
     if (!st.valid() || !st.ExecDirect(sql)) {
+      // The server's error stays in the transaction as well.
       error = trans.SQLErrText.empty() ? "Cannot describe the query" : trans.SQLErrText;
-      trans.Reset();
       return "";
     }
     int count = st.ColumnCount();
@@ -326,7 +326,7 @@ long DataStore::ImportFile(const std::string& path) {
     return -5;
   }
   std::ifstream in(fs, std::ios::binary);
-  if (!in) {
+  if (!in || !std::filesystem::is_regular_file(fs, ec)) {
     d.lastError = "Cannot read file " + path;
     return -4;
   }

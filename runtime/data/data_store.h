@@ -12,12 +12,15 @@
 // written as it is. Only values that could not be told apart otherwise are quoted:
 //   NULL                                    -> empty field
 //   the empty string                        -> ""
-//   a value holding TAB, CR, LF or ", or starting with a quote
+//   a value holding TAB, CR or LF, or starting with a quote
 //                                           -> "..." with every " doubled
+// (a quote elsewhere in a plain value is an ordinary character).
 // Importing reverses exactly this, so every row comes back as it was saved.
-// dBASE III files (.dbf) hold one character field per column (at most 254 bytes, GBK) with
-// NULL as an all-blank field; Excel files (.xls) are XML spreadsheets (SpreadsheetML 2003)
-// with one string cell per value and NULL as an empty cell.
+// dBASE III files (.dbf) hold one character field per column (at most 254 bytes, GBK; a longer
+// value fails SaveAs). The layout cannot keep everything: a blank value and NULL both read back
+// as NULL and trailing blanks are dropped, so text files are the ones to use for exact copies.
+// Excel files (.xls) are XML spreadsheets (SpreadsheetML 2003, UTF-8) with one string cell per
+// value and NULL as an empty cell; they round-trip exactly.
 #pragma once
 
 #include <memory>
@@ -58,10 +61,10 @@ class DataStore {
 
   long Retrieve();  // rows retrieved, or -1 (the Transaction holds the error)
   // Rows imported (by the file's extension: .txt text, .dbf dBASE III, .xls XML spreadsheet);
-  // 0 for an empty file; -5 when the file cannot be opened (missing); -4 for a malformed
-  // line, an unreadable or truncated file, or a value that does not convert to its column's
-  // type (LastError() names the file and line). Nothing is added on failure. Imported rows are
-  // new rows: Update inserts them.
+  // 0 for an empty file; -5 when there is no such file; -4 for a malformed line, a file that
+  // exists but cannot be opened or read in full, or a value that does not convert to its
+  // column's type (LastError() names the file and line). Nothing is added on failure.
+  // Imported rows are new rows: Update inserts them.
   long ImportFile(const std::string& path);
   // Writes every row (not the deleted ones) atomically; 1, or -1 on any failure.
   int SaveAs(const std::string& path, SaveAsType type, bool headings);

@@ -38,14 +38,18 @@ TEST(DataFileCodecTest, TextIsGbkTabSeparatedWithCrLfAndPlainValuesUnquoted) {
   EXPECT_EQ(bytes, "id\tname\r\n1\t" + Utf8ToGbk("菜品") + "\r\n2\t\r\n");
   EXPECT_EQ(DataFileCodec::EncodeText({"a", "b"}, {{V(""), V("x\ty")}}, false),
             "\"\"\t\"x\ty\"\r\n");
+  EXPECT_EQ(DataFileCodec::EncodeText({"a", "b"}, {{V("12\" pizza"), V("\"q\"")}}, false),
+            "12\" pizza\t\"\"\"q\"\"\"\r\n");
 }
 
 TEST(DataFileCodecTest, TextFromOtherWritersIsRead) {
   // Plain tab-separated lines with bare LF ends and no final line end.
   std::vector<DataRow> rows;
   DataFileFault fault;
-  ASSERT_TRUE(DataFileCodec::DecodeText("1\ta\n2\t\n3\t" + Utf8ToGbk("中文"), 2, rows, fault));
-  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_TRUE(DataFileCodec::DecodeText("1\ta\n2\t\n3\t" + Utf8ToGbk("中文") + "\n4\t5\" x", 2,
+                                        rows, fault));
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[3][1], V("5\" x"));
   EXPECT_EQ(rows[1][1], std::nullopt);
   EXPECT_EQ(rows[2][1], V("中文"));
 }
@@ -59,7 +63,7 @@ TEST(DataFileCodecTest, MalformedTextNamesTheLine) {
       {"1\ta\r\n2\tb\tc\r\n", 2},            // too many values
       {"1\ta\r\n\"2\t\"b\r\n", 2},           // text after a closing quote
       {"1\ta\r\n2\tb\r\n3\t\"open\r\n", 3},  // quote never closed (file cut short)
-      {"1\tx\"y\r\n", 1},                    // a quote inside a plain value
+      {"1\ta\r2\tb\r\n", 1},                 // a bare CR ends no line
   };
   for (const Case& c : cases) {
     std::vector<DataRow> rows;

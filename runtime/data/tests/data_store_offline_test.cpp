@@ -158,6 +158,9 @@ TEST_F(DataStoreOfflineTest, MissingEmptyAndMalformedFiles) {
   EXPECT_NE(store_.LastError().find("line 2"), std::string::npos) << store_.LastError();
   EXPECT_NE(store_.LastError().find("qty"), std::string::npos) << store_.LastError();
 
+  fs::create_directories(dir_ / "dir.txt");
+  EXPECT_EQ(store_.ImportFile(Path("dir.txt")), -4);
+
   EXPECT_EQ(store_.RowCount(), 0);  // nothing half-imported
 }
 

@@ -279,6 +279,8 @@ TEST_F(DataStoreServerTest, QueryErrorsReachTheCaller) {
   std::string error;
   EXPECT_EQ(SyntaxFromSQL(sqlca_, "SELECT * FROM no_such_table", "style(type=grid)", error), "");
   EXPECT_FALSE(error.empty());
+  EXPECT_EQ(sqlca_.SQLCode, -1);
+  EXPECT_EQ(sqlca_.SQLErrText, error);
   sqlca_.Rollback();
 
   std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
