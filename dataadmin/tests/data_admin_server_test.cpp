@@ -98,7 +98,7 @@ void DataAdminServerTest::SetUp() {
   for (const CatalogueTable& entry : CatalogueTables()) {
     empty_all += std::string("truncate table ") + entry.table + "\n";
   }
-  empty_all += "truncate table cybr_u_tmp_orderdish_audit\n";
+  empty_all += "truncate table cybr_u_tmp_orderdish_audit\ntruncate table t_m_member_log\n";
   ASSERT_EQ(AdminExec(empty_all), "");
 
   operator_ = std::make_shared<hostrt::ScriptedInteraction>();

@@ -127,6 +127,38 @@ TEST_F(TransferTest, ExportWritesExactlyTheTickedTablesWithRowsAndImportReadsThe
   EXPECT_EQ(AdminRows("select * from cybr_bt_dish_series order by ch_seriesno"), series);
 }
 
+TEST_F(TransferTest, ExportThatCannotWriteAFileFailsAndSaysWhy) {
+  CopySample("cybr_bt_dish_series");
+  CopySample("cybr_bt_dish_type");
+  TickOnly({"cybr_bt_dish_series", "cybr_bt_dish_type"});
+  ClickImport();
+  ASSERT_EQ(LastBox(), "数据导入完成!");
+
+  const fs::path out = dir_ / "out";
+  fs::create_directories(out / "cybr_bt_dish_type.txt");  // a directory where the file goes
+  window_->sle_exportpath.SetText(out.string());
+  EXPECT_FALSE(window_->of_bd_export());
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_NE(LastBox(), "数据导出成功!");
+  EXPECT_FALSE(LastBox().empty());
+  EXPECT_TRUE(fs::exists(out / "cybr_bt_dish_series.txt"));  // earlier files stay
+  EXPECT_TRUE(fs::is_directory(out / "cybr_bt_dish_type.txt"));
+}
+
+TEST_F(TransferTest, OneTickedTableTakesTheBarToOneHundred) {
+  CopySample("t_m_member");
+  TickOnly({"t_m_member"});
+  ClickImport();
+  ASSERT_EQ(LastBox(), "数据导入完成!");
+  EXPECT_EQ(window_->hpb_1.Position(), 100);
+  EXPECT_EQ(AdminValue("select count(*) from t_m_member"),
+            std::to_string(LineCount(fs::path(DATAADMIN_SAMPLES) / "t_m_member.txt")));
+  // The member trigger is on again: a balance change is logged.
+  EXPECT_EQ(AdminValue("select count(*) from t_m_member_log"), "0");
+  ASSERT_EQ(AdminExec("update t_m_member set num_amount = num_amount + 1"), "");
+  EXPECT_NE(AdminValue("select count(*) from t_m_member_log"), "0");
+}
+
 TEST_F(TransferTest, KeyViolationRollsEveryTableBackAndKeepsTriggersOn) {
   // Old content of two tables; the second table's file repeats a key.
   ASSERT_EQ(AdminExec("insert into cybr_bt_dish_series (ch_seriesno, vch_seriesname) values "
