@@ -288,7 +288,8 @@ bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector
   uint32_t count = GetLe(in, 4, 4);
   size_t headerLength = GetLe(in, 8, 2), recordLength = GetLe(in, 10, 2);
   std::vector<size_t> widths;
-  for (size_t at = 32; at + 32 <= headerLength && at < in.size() && in[at] != '\x0D'; at += 32)
+  for (size_t at = 32; at + 32 <= headerLength && at + 32 <= in.size() && in[at] != '\x0D';
+       at += 32)
     widths.push_back(static_cast<unsigned char>(in[at + 16]));
   size_t total = 1;
   for (size_t w : widths) total += w;

@@ -95,6 +95,8 @@ TEST(DataFileCodecTest, DbfHasValidStructureAndReadsBack) {
   EXPECT_EQ(back, rows);
   EXPECT_FALSE(DataFileCodec::DecodeDbf(bytes, 3, back, fault));
   EXPECT_FALSE(DataFileCodec::DecodeDbf(bytes.substr(0, bytes.size() - 5), 2, back, fault));
+  // Cut inside the field descriptors, with the header still claiming them all.
+  EXPECT_FALSE(DataFileCodec::DecodeDbf(bytes.substr(0, 40), 2, back, fault));
 }
 
 TEST(DataFileCodecTest, DbfRefusesValuesLongerThanAField) {
