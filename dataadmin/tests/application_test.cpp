@@ -57,6 +57,21 @@ TEST_F(ApplicationTest, StartsConnectedOpensTheWindowAndDisconnectsAtClose) {
   app.destroy();
 }
 
+TEST_F(ApplicationTest, OpensTheDataAdministrationWindowWhoseCloseDisconnects) {
+  Registry(kDatabase);
+  import_application app;
+  app.create();
+  // The scripted operator closes the window from its title bar as soon as it is open.
+  app.open("");
+  const auto windows = operator_->ShownOfKind(hostrt::ScriptedInteraction::Kind::Response);
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows[0].text, "w_sys_data_admin");
+  EXPECT_EQ(windows[0].answer, 1);
+  EXPECT_FALSE(hostrt::sqlca.IsConnected());
+  app.close();
+  app.destroy();
+}
+
 TEST_F(ApplicationTest, RefusedConnectionOpensNothingAndShowsNoSettingsMessage) {
   Registry("no_such_database");
   CountingApplication app;
