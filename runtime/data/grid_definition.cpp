@@ -10,12 +10,17 @@ namespace {
 std::string Quote(const std::string& value) {
   std::string out = "\"";
   for (char c : value) {
-    if (c == '"') out += '"';
+    // One item per line: line breaks are written as ~n / ~r, a tilde as ~~.
     if (c == '\n') {
-      out += ' ';
-      continue;
+      out += "~n";
+    } else if (c == '\r') {
+      out += "~r";
+    } else if (c == '~') {
+      out += "~~";
+    } else {
+      if (c == '"') out += '"';
+      out += c;
     }
-    out += c;
   }
   return out + '"';
 }
@@ -52,6 +57,12 @@ bool ParseItem(const std::string& line, std::string& head,
           }
           ++i;
           break;
+        }
+        if (line[i] == '~' && i + 1 < end) {
+          char next = line[i + 1];
+          value += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+          i += 2;
+          continue;
         }
         value += line[i++];
       }

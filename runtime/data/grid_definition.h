@@ -6,7 +6,7 @@
 //   datawindow(style=grid)
 //   table(name="dbo.t" select="SELECT * FROM t")
 //   column(name="id" type="long" dbtype="int identity" key=yes identity=yes)
-// Quoted values double an embedded quote.
+// Quoted values double an embedded quote and write CR, LF and '~' as ~r, ~n and ~~.
 #pragma once
 
 #include <string>
