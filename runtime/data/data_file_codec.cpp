@@ -110,6 +110,14 @@ bool XmlUnescape(const std::string& in, std::string& out) {
   return true;
 }
 
+// GBK bytes to UTF-8; false when the bytes are not valid GBK/GB18030 text (a file in another
+// encoding), which would otherwise turn into replacement characters.
+bool DecodeGbk(const std::string& gbk, std::string& utf8) {
+  utf8 = GbkToUtf8(gbk);
+  if (utf8.find("\xEF\xBF\xBD") == std::string::npos) return true;
+  return Utf8ToGbk(utf8) == gbk;
+}
+
 long LineOf(const std::string& text, size_t pos) {
   long line = 1;
   for (size_t i = 0; i < pos && i < text.size(); ++i)
@@ -175,15 +183,26 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
           fault = {rowLine, "text follows a closing quote"};
           return false;
         }
-        row.push_back(GbkToUtf8(raw));
+        std::string value;
+        if (!DecodeGbk(raw, value)) {
+          fault = {rowLine, "a value is not GBK text"};
+          return false;
+        }
+        row.push_back(std::move(value));
       } else {
         size_t start = i;
         // A quote inside a plain value is an ordinary character.
         while (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') ++i;
         if (i == start)
           row.push_back(std::nullopt);
-        else
-          row.push_back(GbkToUtf8(in.substr(start, i - start)));
+        else {
+          std::string value;
+          if (!DecodeGbk(in.substr(start, i - start), value)) {
+            fault = {rowLine, "a value is not GBK text"};
+            return false;
+          }
+          row.push_back(std::move(value));
+        }
       }
       if (i < n && in[i] == '\t') {
         ++i;

@@ -64,6 +64,8 @@ TEST(DataFileCodecTest, MalformedTextNamesTheLine) {
       {"1\ta\r\n\"2\t\"b\r\n", 2},           // text after a closing quote
       {"1\ta\r\n2\tb\r\n3\t\"open\r\n", 3},  // quote never closed (file cut short)
       {"1\ta\r2\tb\r\n", 1},                 // a bare CR ends no line
+      {"1\ta\r\n2\t\x81\x20\r\n", 2},        // a GBK lead byte without its trail byte
+      {"1\ta\r\n2\t\"\xFF\xFF\"\r\n", 2},    // bytes that are no GBK text
   };
   for (const Case& c : cases) {
     std::vector<DataRow> rows;
