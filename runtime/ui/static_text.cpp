@@ -9,6 +9,8 @@ StaticText::StaticText(Container* parent, std::string name, UnitRect geometry,
     : Control(parent, std::move(name), new QLabel, geometry) {
   label()->setTextFormat(Qt::PlainText);
   label()->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // A text wider than the control continues on the next line, as the host's static texts do.
+  label()->setWordWrap(true);
   SetText(text);
 }
 
