@@ -396,7 +396,13 @@ def format_value(column, value):
         if value.microsecond:
             text += ".%03d" % (value.microsecond // 1000)
         return text
-    return str(value)
+    text = str(value)
+    # The data files' quoting: an empty string, or a value that starts with a quote or holds a
+    # TAB or a line break, is written in double quotes with inner quotes doubled; an empty
+    # field means NULL.
+    if text == "" or text.startswith('"') or any(c in text for c in "\t\r\n"):
+        return '"' + text.replace('"', '""') + '"'
+    return text
 
 
 # ---------------------------------------------------------------------------------------------
