@@ -56,6 +56,10 @@ add_library(hostrt_launcher_ui_objects OBJECT
   ${HOSTRT_REPO}/runtime/ui/globals.cpp
   ${HOSTRT_REPO}/runtime/ui/graphic_object.cpp
   ${HOSTRT_REPO}/runtime/ui/module_handle.cpp
+  ${HOSTRT_REPO}/runtime/data/data_file_codec.cpp
+  ${HOSTRT_REPO}/runtime/data/data_store.cpp
+  ${HOSTRT_REPO}/runtime/data/grid_definition.cpp
+  ${HOSTRT_REPO}/runtime/data/row_expression.cpp
 )
 EOF
 cmake -S "$extra_src" -B "$build_dir/extra" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -63,4 +67,4 @@ cmake -S "$extra_src" -B "$build_dir/extra" -G Ninja -DCMAKE_BUILD_TYPE=Release 
   -DHOSTRT_CORE_IMPORT_LIBRARY="$build_dir/lib/libhostrt.dll.a" >/dev/null
 build "$build_dir/extra"
 echo "check_windows: sql service linked against hostrt.dll and odbc32;" \
-  "launcher and Qt-free ui sources compiled"
+  "launcher, data stores and Qt-free ui sources compiled"
