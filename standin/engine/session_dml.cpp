@@ -376,6 +376,23 @@ int targetSource(const Scope& scope, const ObjectName& target) {
 
 }  // namespace
 
+void SessionImpl::resolveDmlTarget(const Stmt& s, DmlTarget* out) {
+  DatabaseConn* conn = nullptr;
+  out->from = &s.from;
+  if (s.from.empty()) {
+    out->table = requireTable(s.table, &conn);
+    TableRef r;
+    r.table = s.table;
+    out->single.push_back(std::move(r));
+    out->from = &out->single;
+  }
+  buildSources(*out->from, nullptr, &out->scope, &out->data, false, s.where.get());
+  out->index = targetSource(out->scope, s.table);
+  if (out->index < 0)
+    raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);
+  if (!out->table) out->table = requireTable((*out->from)[size_t(out->index)].table, &conn);
+}
+
 void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
   if (fmtOnly_) {
     sink.done(Done{});
@@ -386,27 +403,13 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
   uint64_t count = 0;
   {
     StatementScope guard(*this, c);
-    DatabaseConn* cp = nullptr;
-    std::shared_ptr<TableDef> t;
-    std::vector<TableRef> single;
-    const std::vector<TableRef>* from = &s.from;
-    if (s.from.empty()) {
-      t = requireTable(s.table, &cp);
-      TableRef r;
-      r.table = s.table;
-      single.push_back(std::move(r));
-      from = &single;
-    }
-    Scope scope;
-    std::vector<std::vector<std::vector<Value>>> data;
-    buildSources(*from, nullptr, &scope, &data, false, s.where.get());
-    int ti = targetSource(scope, s.table);
-    if (ti < 0)
-      raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);
-    if (!t) {
-      ObjectName real = (*from)[size_t(ti)].table;
-      t = requireTable(real, &cp);
-    }
+    DmlTarget target;
+    resolveDmlTarget(s, &target);
+    std::shared_ptr<TableDef>& t = target.table;
+    const std::vector<TableRef>* from = target.from;
+    Scope& scope = target.scope;
+    auto& data = target.data;
+    int ti = target.index;
     struct Assign {
       int col = -1;
       std::string var;
@@ -545,24 +548,13 @@ void SessionImpl::execDelete(const Stmt& s, ResultSink& sink) {
   uint64_t count = 0;
   {
     StatementScope guard(*this, c);
-    DatabaseConn* cp = nullptr;
-    std::shared_ptr<TableDef> t;
-    std::vector<TableRef> single;
-    const std::vector<TableRef>* from = &s.from;
-    if (s.from.empty()) {
-      t = requireTable(s.table, &cp);
-      TableRef r;
-      r.table = s.table;
-      single.push_back(std::move(r));
-      from = &single;
-    }
-    Scope scope;
-    std::vector<std::vector<std::vector<Value>>> data;
-    buildSources(*from, nullptr, &scope, &data, false, s.where.get());
-    int ti = targetSource(scope, s.table);
-    if (ti < 0)
-      raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);
-    if (!t) t = requireTable((*from)[size_t(ti)].table, &cp);
+    DmlTarget target;
+    resolveDmlTarget(s, &target);
+    std::shared_ptr<TableDef>& t = target.table;
+    const std::vector<TableRef>* from = target.from;
+    Scope& scope = target.scope;
+    auto& data = target.data;
+    int ti = target.index;
     std::vector<std::vector<const std::vector<Value>*>> tuples;
     joinRows(*from, scope, data, s.where.get(), &tuples, 0);
     std::vector<std::vector<Value>> deleted;

@@ -130,6 +130,16 @@ class SessionImpl : public Session, public EvalHost {
                  int filterCol = -1, const Value* filterValue = nullptr);
 
   // DML (session_dml.cpp).
+  // The target table of an UPDATE or DELETE and the rows of the sources it is joined with.
+  struct DmlTarget {
+    std::shared_ptr<TableDef> table;
+    std::vector<TableRef> single;  // the target alone, when the statement has no FROM
+    const std::vector<TableRef>* from = nullptr;
+    Scope scope;
+    std::vector<std::vector<std::vector<Value>>> data;
+    int index = -1;  // the target's position among the sources
+  };
+  void resolveDmlTarget(const Stmt& s, DmlTarget* out);
   void execInsert(const Stmt& s, ResultSink& sink);
   void execUpdate(const Stmt& s, ResultSink& sink);
   void execDelete(const Stmt& s, ResultSink& sink);
