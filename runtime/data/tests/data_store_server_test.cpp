@@ -11,36 +11,24 @@
 
 #include "runtime/data/data_store.h"
 #include "runtime/sql/transaction.h"
-#include "tests/support/standin_server.h"
+#include "tests/support/sql_test_server.h"
 
 namespace hostrt {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
 class DataStoreServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!Env("HOSTRT_TEST_SERVER").empty()) {
-      serverName_ = Env("HOSTRT_TEST_SERVER");
-      login_ = Env("HOSTRT_TEST_LOGIN");
-      password_ = Env("HOSTRT_TEST_PASSWORD");
-      return;
-    }
-    server_ = std::make_unique<testsupport::StandinServer>();
-    server_->addAlias(".");
+    server_ = std::make_unique<testsupport::SqlTestServer>();
     if (!server_->start()) {
-      startError_ = server_->error();
+      startError_ = server_->error;
       return;
     }
-    serverName_ = ".";
-    login_ = "sa";
-    password_ = server_->saPassword();
+    serverName_ = server_->serverName;
+    login_ = server_->login;
+    password_ = server_->password;
   }
   static void TearDownTestSuite() { server_.reset(); }
 
@@ -126,7 +114,7 @@ class DataStoreServerTest : public ::testing::Test {
     return rows;
   }
 
-  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::unique_ptr<testsupport::SqlTestServer> server_;
   static std::string startError_, serverName_, login_, password_;
   static int tableNumber_;
   std::string table_;
@@ -134,7 +122,7 @@ class DataStoreServerTest : public ::testing::Test {
   Transaction sqlca_;
 };
 
-std::unique_ptr<testsupport::StandinServer> DataStoreServerTest::server_;
+std::unique_ptr<testsupport::SqlTestServer> DataStoreServerTest::server_;
 std::string DataStoreServerTest::startError_, DataStoreServerTest::serverName_,
     DataStoreServerTest::login_, DataStoreServerTest::password_;
 int DataStoreServerTest::tableNumber_ = 0;

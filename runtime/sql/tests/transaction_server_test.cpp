@@ -27,7 +27,7 @@ constexpr int kBcpSucceeded = SUCCEED;
 #include "runtime/sql/odbc.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
-#include "tests/support/standin_server.h"
+#include "tests/support/sql_test_server.h"
 
 namespace hostrt {
 namespace {
@@ -40,21 +40,14 @@ std::string Env(const char* name) {
 class TransactionServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!Env("HOSTRT_TEST_SERVER").empty()) {
-      serverName_ = Env("HOSTRT_TEST_SERVER");
-      login_ = Env("HOSTRT_TEST_LOGIN");
-      password_ = Env("HOSTRT_TEST_PASSWORD");
-      return;
-    }
-    server_ = std::make_unique<testsupport::StandinServer>();
-    server_->addAlias(".");
+    server_ = std::make_unique<testsupport::SqlTestServer>();
     if (!server_->start()) {
-      startError_ = server_->error();
+      startError_ = server_->error;
       return;
     }
-    serverName_ = ".";  // through the ConnectTo alias of the test's registry file
-    login_ = "sa";
-    password_ = server_->saPassword();
+    serverName_ = server_->serverName;
+    login_ = server_->login;
+    password_ = server_->password;
   }
   static void TearDownTestSuite() { server_.reset(); }
 
@@ -99,15 +92,15 @@ class TransactionServerTest : public ::testing::Test {
     return count;
   }
 
-  static bool OnStandin() { return server_ != nullptr; }
+  static bool OnStandin() { return server_ && server_->standin; }
 
-  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::unique_ptr<testsupport::SqlTestServer> server_;
   static std::string startError_, serverName_, login_, password_;
   static int tableNumber_;
   std::string table_;
 };
 
-std::unique_ptr<testsupport::StandinServer> TransactionServerTest::server_;
+std::unique_ptr<testsupport::SqlTestServer> TransactionServerTest::server_;
 std::string TransactionServerTest::startError_, TransactionServerTest::serverName_,
     TransactionServerTest::login_, TransactionServerTest::password_;
 int TransactionServerTest::tableNumber_ = 0;
