@@ -1,4 +1,5 @@
 #include "runtime/settings/reg_file.h"
+#include "runtime/text/ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,13 +15,6 @@ std::string_view TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // The key a "[...]" line opens: nothing for other lines; a key that matches no request for
@@ -152,7 +146,7 @@ RegFile::Lookup RegFile::Get(const RegistryKey& key, std::string_view name,
     }
     if (!inKey) continue;
     const std::optional<ValueLine> parsed = ParseValueLine(line);
-    if (!parsed || !SameText(parsed->name, name)) continue;
+    if (!parsed || !EqualsIgnoreAsciiCase(parsed->name, name)) continue;
     result = parsed->kind;
     if (result == Lookup::kFound) value = parsed->value;
   }
@@ -176,7 +170,7 @@ bool RegFile::Set(const RegistryKey& key, std::string_view name, std::string_vie
     if (!inKey) continue;
     if (!TrimBlanks(lines_[i]).empty()) sectionEnd = i + 1;
     const std::optional<ValueLine> parsed = ParseValueLine(lines_[i]);
-    if (parsed && SameText(parsed->name, name)) lastValue = i;
+    if (parsed && EqualsIgnoreAsciiCase(parsed->name, name)) lastValue = i;
   }
   if (lastValue) {
     lines_[*lastValue] = formatted;

@@ -1,4 +1,5 @@
 #include "runtime/sql/db_parm.h"
+#include "runtime/text/ascii.h"
 
 #include <cctype>
 #include <charconv>
@@ -11,15 +12,6 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
@@ -27,13 +19,13 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool ParseYesNo(std::string_view value, bool& out) {
-  if (EqualsNoCase(value, "yes") || EqualsNoCase(value, "y") || EqualsNoCase(value, "true") ||
-      value == "1") {
+  if (EqualsIgnoreAsciiCase(value, "yes") || EqualsIgnoreAsciiCase(value, "y") ||
+      EqualsIgnoreAsciiCase(value, "true") || value == "1") {
     out = true;
     return true;
   }
-  if (EqualsNoCase(value, "no") || EqualsNoCase(value, "n") || EqualsNoCase(value, "false") ||
-      value == "0") {
+  if (EqualsIgnoreAsciiCase(value, "no") || EqualsIgnoreAsciiCase(value, "n") ||
+      EqualsIgnoreAsciiCase(value, "false") || value == "0") {
     out = false;
     return true;
   }
@@ -95,13 +87,13 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
       value = std::string(Trim(text.substr(valueStart, pos - valueStart)));
     }
 
-    if (EqualsNoCase(key, "CommitOnDisconnect")) {
+    if (EqualsIgnoreAsciiCase(key, "CommitOnDisconnect")) {
       if (!ParseYesNo(Trim(value), result.commitOnDisconnect)) {
         error = "DBParm: CommitOnDisconnect must be 'Yes' or 'No', not '" + value + "'";
         out = DbParm();
         return false;
       }
-    } else if (EqualsNoCase(key, "PacketSize")) {
+    } else if (EqualsIgnoreAsciiCase(key, "PacketSize")) {
       std::string_view digits = Trim(value);
       int size = 0;
       auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
@@ -112,9 +104,9 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
         return false;
       }
       result.packetSize = size;
-    } else if (EqualsNoCase(key, "AppName")) {
+    } else if (EqualsIgnoreAsciiCase(key, "AppName")) {
       result.appName = value;
-    } else if (EqualsNoCase(key, "Host")) {
+    } else if (EqualsIgnoreAsciiCase(key, "Host")) {
       result.host = value;
     }
     // other keys belong to other interfaces or options we do not use: ignored

@@ -5,6 +5,7 @@
 
 #include "runtime/settings/registry.h"
 #include "runtime/system/system.h"
+#include "runtime/text/ascii.h"
 
 namespace hostrt {
 
@@ -14,15 +15,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 bool ParsePort(std::string_view text, int& port) {
@@ -37,15 +29,17 @@ bool ParsePort(std::string_view text, int& port) {
 }
 
 bool IsThisMachine(std::string_view host, std::string_view computerName) {
-  return host == "." || EqualsNoCase(host, "(local)") || EqualsNoCase(host, "localhost") ||
-         (!computerName.empty() && EqualsNoCase(host, Trim(computerName)));
+  return host == "." || EqualsIgnoreAsciiCase(host, "(local)") ||
+         EqualsIgnoreAsciiCase(host, "localhost") ||
+         (!computerName.empty() && EqualsIgnoreAsciiCase(host, Trim(computerName)));
 }
 
 // "host", "host,port" or "host\instance" (also with a "tcp:" prefix).
 bool ParseHostPort(std::string_view text, std::string_view computerName, ServerAddress& out,
                    std::string& error, std::string_view origin) {
   text = Trim(text);
-  if (text.size() > 4 && EqualsNoCase(text.substr(0, 4), "tcp:")) text = Trim(text.substr(4));
+  if (text.size() > 4 && EqualsIgnoreAsciiCase(text.substr(0, 4), "tcp:"))
+    text = Trim(text.substr(4));
   ServerAddress result;
   std::string_view host = text;
   const size_t comma = text.find(',');
@@ -87,7 +81,7 @@ bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alia
     const size_t comma = data.find(',');
     const std::string_view library = Trim(data.substr(0, comma));
     const std::string origin = "client alias '" + std::string(name) + "'";
-    if (!EqualsNoCase(library, "DBMSSOCN")) {
+    if (!EqualsIgnoreAsciiCase(library, "DBMSSOCN")) {
       error = origin + " uses the network library '" + std::string(library) +
               "'; only TCP/IP (DBMSSOCN) is supported";
       return false;
