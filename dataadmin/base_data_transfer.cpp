@@ -1,7 +1,10 @@
 #include "dataadmin/base_data_transfer.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/system/system.h"
@@ -67,6 +70,36 @@ std::string ItemText(const hostrt::DataStore& store, long row, const std::string
   return store.GetItemString(row, column).value_or("");
 }
 
+constexpr const char* kExportStopped = "操作员已停止导出。";
+constexpr const char* kImportStopped = "操作员已停止导入，所有表保持原样。";
+
+// Times one table's turn and tells the observer (if any) how it ended.
+class TableTurn {
+ public:
+  TableTurn(TransferObserver* observer, long row, std::string table)
+      : observer_(observer), row_(row), table_(std::move(table)) {
+    if (observer_ != nullptr) observer_->TableStarted(row_, table_);
+  }
+  void Finish(TableOutcome::Kind kind, long rows, std::string error = {}) {
+    if (observer_ == nullptr || finished_) return;
+    finished_ = true;
+    TableOutcome outcome;
+    outcome.kind = kind;
+    outcome.rows = rows;
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    outcome.error = std::move(error);
+    observer_->TableFinished(row_, table_, outcome);
+  }
+
+ private:
+  TransferObserver* observer_;
+  long row_;
+  std::string table_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  bool finished_ = false;
+};
+
 long ToLong(const std::string& text) {
   char* end = nullptr;
   const long value = std::strtol(text.c_str(), &end, 10);
@@ -116,11 +149,19 @@ bool base_data_transfer::of_bd_export() {
   const FileFormat format = FormatFromText(ddlb_format_.Text());
   std::string ls_err;
   bool failed = false;
+  std::optional<TableTurn> turn;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
     hpb_1_.SetPosition(static_cast<int>(static_cast<double>(i) / catalogue_.RowCount() * 100.0));
     if (ItemText(catalogue_, i, "flag") != "1") continue;
     const std::string ls_table = ItemText(catalogue_, i, "table");
     const std::string ls_sql = "SELECT * FROM " + ls_table;
+    turn.emplace(observer_, i, ls_table);
+    if (observer_ != nullptr && observer_->StopRequested()) {
+      ls_err = kExportStopped;
+      turn->Finish(TableOutcome::Kind::Stopped, 0, ls_err);
+      failed = true;
+      break;
+    }
 
     const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
     if (!ls_err.empty()) {
@@ -145,6 +186,9 @@ bool base_data_transfer::of_bd_export() {
         failed = true;
         break;
       }
+      turn->Finish(TableOutcome::Kind::Exported, lds_data.RowCount());
+    } else {
+      turn->Finish(TableOutcome::Kind::NoRows, 0);
     }
   }
 
@@ -153,6 +197,7 @@ bool base_data_transfer::of_bd_export() {
     if (ls_err.empty()) ls_err = sqlca.SQLErrText;
     sqlca.Rollback();
     if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, ls_err);
     hostrt::MessageBox(AppTitle(), ls_err);
     return false;
   }
@@ -184,6 +229,7 @@ bool base_data_transfer::of_bd_import() {
   std::string ls_table;
   std::string ls_err;
   bool failed = false;
+  std::optional<TableTurn> turn;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
     if (ItemText(catalogue_, i, "flag") != "1") continue;
     const long ticked = TickedCount();
@@ -191,6 +237,13 @@ bool base_data_transfer::of_bd_import() {
       hpb_1_.SetPosition(static_cast<int>(hpb_1_.Position() + 100.0 / ticked));
     }
     ls_table = ItemText(catalogue_, i, "table");
+    turn.emplace(observer_, i, ls_table);
+    if (observer_ != nullptr && observer_->StopRequested()) {
+      ls_err = kImportStopped;
+      turn->Finish(TableOutcome::Kind::Stopped, 0, ls_err);
+      failed = true;
+      break;
+    }
     const std::string ls_sql = "SELECT * FROM " + ls_table;
 
     const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
@@ -219,7 +272,10 @@ bool base_data_transfer::of_bd_import() {
       failed = true;
       break;
     }
-    if (lds_data.RowCount() == 0) continue;
+    if (lds_data.RowCount() == 0) {
+      turn->Finish(TableOutcome::Kind::NoFile, 0);
+      continue;
+    }
 
     if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
       failed = true;
@@ -229,6 +285,7 @@ bool base_data_transfer::of_bd_import() {
       failed = true;
       break;
     }
+    turn->Finish(TableOutcome::Kind::Imported, lds_data.RowCount());
   }
 
   if (!failed) {
@@ -241,6 +298,7 @@ bool base_data_transfer::of_bd_import() {
   if (failed) {
     if (ls_err.empty()) ls_err = sqlca.SQLErrText;
     sqlca.Rollback();
+    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, ls_err);
     hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + ls_err);
     return false;
   }

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "dataadmin/transfer_observer.h"
 #include "runtime/data/data_store.h"
 
 namespace hostrt {
@@ -48,6 +49,9 @@ class base_data_transfer {
   // updates is committed on its own. 1 when all were committed, 0 after the first failure.
   int wf_update_date();
 
+  // Tells `observer` (not owned; may be null) about each table of the following runs.
+  void SetObserver(TransferObserver* observer) { observer_ = observer; }
+
  private:
   // The number of ticked rows, as the grid's evaluate expression counts them.
   long TickedCount() const;
@@ -58,6 +62,7 @@ class base_data_transfer {
   hostrt::SingleLineEdit& sle_exportpath_;
   hostrt::DropDownListBox& ddlb_format_;
   hostrt::HProgressBar& hpb_1_;
+  TransferObserver* observer_ = nullptr;
 };
 
 }  // namespace importlib

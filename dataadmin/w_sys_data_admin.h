@@ -38,6 +38,8 @@ class w_sys_data_admin : public w_parent_reponse {
   void wf_disable_trigger();
   void wf_enable_trigger();
   int wf_update_date();
+  // Tells `observer` (not owned; may be null) about each table of the following runs.
+  void SetTransferObserver(TransferObserver* observer) { transfer_.SetObserver(observer); }
 
   hostrt::CommandButton cb_2;
   hostrt::Picture p_1;

@@ -266,6 +266,63 @@ TEST_F(TransferTest, MalformedFileFailsTheRunNamingFileAndLine) {
   EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "0");
 }
 
+// Records what the transfer tells its observer, one line per finished table.
+class RecordingObserver : public TransferObserver {
+ public:
+  void TableStarted(long row, const std::string& table) override {
+    started.push_back(std::to_string(row) + " " + table);
+  }
+  void TableFinished(long, const std::string& table, const TableOutcome& outcome) override {
+    finished.push_back(table + " " + std::to_string(static_cast<int>(outcome.kind)) + " " +
+                       std::to_string(outcome.rows));
+    if (!outcome.error.empty()) errors.push_back(outcome.error);
+  }
+  bool StopRequested() override { return ++polls > stop_after; }
+  std::vector<std::string> started, finished, errors;
+  int polls = 0;
+  int stop_after = 1000;
+};
+
+std::string Line(const std::string& table, TableOutcome::Kind kind, long rows) {
+  return table + " " + std::to_string(static_cast<int>(kind)) + " " + std::to_string(rows);
+}
+
+TEST_F(TransferTest, ObserverHearsEachTableOutcomeOfMixedRunsAndCanStopThem) {
+  RecordingObserver observer;
+  window_->SetTransferObserver(&observer);
+  CopySample("cybr_bt_dish_series");
+  const long series_rows =
+      static_cast<long>(LineCount(fs::path(DATAADMIN_SAMPLES) / "cybr_bt_dish_series.txt"));
+  std::ofstream(dir_ / "cybr_bt_dish_type.txt") << "x\r\n";  // a field too few
+  TickOnly({"cybr_bt_dish_series", "cybr_bt_dish_unit", "cybr_bt_dish_type"});
+  ClickImport();
+  using Kind = TableOutcome::Kind;
+  EXPECT_EQ(observer.finished,
+            (std::vector<std::string>{Line("cybr_bt_dish_series", Kind::Imported, series_rows),
+                                      Line("cybr_bt_dish_type", Kind::Failed, 0)}))
+      << ::testing::PrintToString(observer.started);
+  ASSERT_EQ(observer.errors.size(), 1u);
+  EXPECT_NE(observer.errors[0].find("cybr_bt_dish_type"), std::string::npos);
+
+  // Tables without a file are told as left alone. A stop before the second table rolls back.
+  fs::remove(dir_ / "cybr_bt_dish_type.txt");
+  observer = RecordingObserver();
+  ClickImport();
+  EXPECT_EQ(observer.finished,
+            (std::vector<std::string>{Line("cybr_bt_dish_series", Kind::Imported, series_rows),
+                                      Line("cybr_bt_dish_type", Kind::NoFile, 0),
+                                      Line("cybr_bt_dish_unit", Kind::NoFile, 0)}));
+  ASSERT_EQ(AdminExec("delete from cybr_bt_dish_series"), "");
+  observer = RecordingObserver();
+  observer.stop_after = 1;
+  ClickImport();
+  EXPECT_EQ(observer.finished,
+            (std::vector<std::string>{Line("cybr_bt_dish_series", Kind::Imported, series_rows),
+                                      Line("cybr_bt_dish_type", Kind::Stopped, 0)}));
+  EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "0");
+  window_->SetTransferObserver(nullptr);
+}
+
 TEST_F(TransferTest, ImportFromAMissingDirectoryNamesIt) {
   window_->sle_exportpath.SetText((dir_ / "absent").string());
   ClickImport();
