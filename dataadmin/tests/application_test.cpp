@@ -5,6 +5,7 @@
 #include "libfoundation/import_application.h"
 #include "libfoundation/nvo_function.h"
 #include "libfoundation/nvo_gvar.h"
+#include "runtime/settings/registry.h"
 #include "runtime/ui/globals.h"
 
 namespace importlib::testing {
@@ -33,9 +34,9 @@ class ApplicationTest : public DataAdminServerTest {
   }
   void Registry(const std::string& database) {
     const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\qdzt";
-    server_->setRegistryValue(key, "DBMS", "MSS Microsoft SQL Server 6.x");
-    server_->setRegistryValue(key, "Database", database);
-    server_->setRegistryValue(key, "ServerName", "qdzt");
+    ASSERT_EQ(hostrt::RegistrySet(key, "DBMS", "MSS Microsoft SQL Server 6.x"), 1);
+    ASSERT_EQ(hostrt::RegistrySet(key, "Database", database), 1);
+    ASSERT_EQ(hostrt::RegistrySet(key, "ServerName", "qdzt"), 1);
   }
 };
 

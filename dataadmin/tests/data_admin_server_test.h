@@ -1,6 +1,7 @@
-// Fixture of the export/import tests: a private stand-in server (tests/support) with the
-// application database "dataadmin_db" built from demo/schema.sql and the application login
-// qdzt / kestrum, reached through the client alias "qdzt". Every test starts from empty
+// Fixture of the export/import tests: the application database "dataadmin_db" built from
+// demo/schema.sql, with the application login qdzt / kestrum, on the tests' SQL Server
+// (tests/support: a private stand-in, or the server HOSTRT_TEST_SERVER names), reached through
+// the client alias "qdzt". Every test starts from empty
 // application tables, with fresh gvar / gfunc / sqlca (connected as the application does,
 // auto-commit off), a scripted operator, a data administration window (not shown) and an
 // empty work directory of its own.
@@ -16,7 +17,7 @@
 
 #include "dataadmin/w_sys_data_admin.h"
 #include "runtime/ui/scripted_interaction.h"
-#include "tests/support/standin_server.h"
+#include "tests/support/app_database.h"
 
 namespace importlib::testing {
 
@@ -43,7 +44,9 @@ class DataAdminServerTest : public ::testing::Test {
   void TickOnly(const std::vector<std::string>& tables);
   std::vector<hostrt::ScriptedInteraction::Shown> Boxes() const;
 
-  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::unique_ptr<testsupport::AppDatabase> db_;
+  // The stand-in behind db_ (not owned); null when the tests run against a real server.
+  static testsupport::StandinServer* server_;
   static std::string startError_;
   std::shared_ptr<hostrt::ScriptedInteraction> operator_;
   std::unique_ptr<w_sys_data_admin> window_;

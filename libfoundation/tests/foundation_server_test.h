@@ -1,7 +1,7 @@
-// Fixture of the library's database tests: a private stand-in server (tests/support) with the
-// application database "foundation_db", its table t_sys_system and the application login
-// qdzt / kestrum (server role sysadmin), reached through the client alias "qdzt" (and
-// "(LOCAL)") of the test's registry file. Every test gets an empty t_sys_system, fresh
+// Fixture of the library's database tests: the application database "foundation_db" with its
+// table t_sys_system and the application login qdzt / kestrum (server role sysadmin) on the
+// tests' SQL Server (tests/support: a private stand-in), reached through the client alias
+// "qdzt" (and "(LOCAL)") of the test's registry file. Every test gets an empty t_sys_system, fresh
 // gvar / gfunc / sqlca, a scripted operator and a registry key of its own in gvar->regkey
 // that names the database. With HOSTRT_TEST_SERVER ("host,port"), HOSTRT_TEST_LOGIN and
 // HOSTRT_TEST_PASSWORD set, the same tests run against that SQL Server instead (the database
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "runtime/ui/scripted_interaction.h"
-#include "tests/support/standin_server.h"
+#include "tests/support/app_database.h"
 
 namespace importlib::testing {
 
@@ -49,7 +49,7 @@ class FoundationServerTest : public ::testing::Test {
   std::vector<hostrt::ScriptedInteraction::Shown> Boxes() const;
   std::vector<hostrt::ScriptedInteraction::Shown> Beeps() const;
 
-  static std::unique_ptr<testsupport::StandinServer> server_;
+  static std::unique_ptr<testsupport::AppDatabase> db_;
   static std::string startError_;
   std::shared_ptr<hostrt::ScriptedInteraction> operator_;
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "runtime/text/ascii.h"
 #include "runtime/text/gbk.h"
 
 namespace hostrt {
@@ -275,8 +276,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
   PutLe(out, static_cast<uint32_t>(recordLength), 2);
   out.append(20, '\0');
   for (size_t c = 0; c < names.size(); ++c) {
-    std::string name = names[c].substr(0, 10);
-    for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    std::string name = ToUpperAscii(names[c].substr(0, 10));
     name.resize(11, '\0');
     out += name;
     out += 'C';

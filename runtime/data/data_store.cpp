@@ -15,14 +15,10 @@
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
 #include "runtime/system/system.h"
+#include "runtime/text/ascii.h"
 
 namespace hostrt {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::filesystem::path FsPath(const std::string& utf8) {
   std::string native = NativePath(utf8);
@@ -31,7 +27,7 @@ std::filesystem::path FsPath(const std::string& utf8) {
 
 // The data store's type of a server column.
 std::string TypeOfColumn(const SqlColumn& c, GridColumn::Kind& kind) {
-  std::string name = Lower(c.typeName);
+  std::string name = ToLowerAscii(c.typeName);
   if (name.find("money") != std::string::npos) {
     kind = GridColumn::Kind::Decimal;
     return "decimal(4)";
@@ -117,7 +113,7 @@ std::string QuoteName(const std::string& name) {
 std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
                           const std::string& presentation, std::string& error) {
   error.clear();
-  if (!presentation.empty() && Lower(presentation).find("grid") == std::string::npos) {
+  if (!presentation.empty() && ToLowerAscii(presentation).find("grid") == std::string::npos) {
     error = "Only the grid presentation style is supported: " + presentation;
     return "";
   }
@@ -169,7 +165,7 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
         std::optional<std::string> column;
         if (!keys.GetText(4, column) || !column) continue;
         for (GridColumn& c : def.columns)
-          if (Lower(c.name) == Lower(*column)) c.key = true;
+          if (ToLowerAscii(c.name) == ToLowerAscii(*column)) c.key = true;
       }
     }
   }
@@ -194,9 +190,9 @@ struct DataStore::Impl {
   std::string lastError;
 
   int Column(const std::string& name) const {
-    std::string lower = Lower(name);
+    std::string lower = ToLowerAscii(name);
     for (size_t i = 0; i < def.columns.size(); ++i)
-      if (Lower(def.columns[i].name) == lower) return static_cast<int>(i) + 1;
+      if (ToLowerAscii(def.columns[i].name) == lower) return static_cast<int>(i) + 1;
     return 0;
   }
   bool ValidRow(long row) const { return row >= 1 && row <= static_cast<long>(rows.size()); }
@@ -340,7 +336,7 @@ long DataStore::ImportFile(const std::string& path) {
   }
   if (bytes.empty()) return 0;
 
-  std::string ext = Lower(fs.extension().string());
+  std::string ext = ToLowerAscii(fs.extension().string());
   std::vector<DataRow> values;
   DataFileFault fault;
   bool ok = false;
@@ -656,7 +652,7 @@ std::string DataStore::Describe(const std::string& request) const {
   std::string text = request;
   text.erase(0, text.find_first_not_of(' '));
   text.erase(text.find_last_not_of(' ') + 1);
-  std::string lower = Lower(text);
+  std::string lower = ToLowerAscii(text);
   if (lower.rfind("evaluate(", 0) == 0 && text.back() == ')') {
     // Evaluate('expr', row): the expression is quoted with ' or ".
     std::string inner = text.substr(9, text.size() - 10);
@@ -687,7 +683,7 @@ std::string DataStore::Describe(const std::string& request) const {
   size_t dot = text.rfind('.');
   if (dot != std::string::npos) {
     int c = d.Column(text.substr(0, dot));
-    std::string property = Lower(text.substr(dot + 1));
+    std::string property = ToLowerAscii(text.substr(dot + 1));
     if (c > 0) {
       const GridColumn& col = d.def.columns[c - 1];
       if (property == "name") return col.name;

@@ -1,4 +1,5 @@
 #include "runtime/data/grid_definition.h"
+#include "runtime/text/ascii.h"
 
 #include <cctype>
 #include <map>
@@ -23,11 +24,6 @@ std::string Quote(const std::string& value) {
     }
   }
   return out + '"';
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 // Reads `head(attr=value attr="quoted" ...)` into head and attributes.
@@ -84,7 +80,7 @@ bool AllDigits(const std::string& s, size_t from, size_t to) {
 }  // namespace
 
 bool ColumnKindOfType(const std::string& typeText, GridColumn::Kind& kind) {
-  std::string type = Lower(typeText);
+  std::string type = ToLowerAscii(typeText);
   std::string base = type.substr(0, type.find('('));
   if (base == "char" || base == "string" || base == "varchar") {
     kind = GridColumn::Kind::Text;

@@ -1,4 +1,5 @@
 #include "runtime/data/row_expression.h"
+#include "runtime/text/ascii.h"
 
 #include <cctype>
 #include <cmath>
@@ -17,11 +18,6 @@ struct Value {
   static Value Num(double d) { return {Kind::Number, d, {}}; }
   static Value Str(std::string s) { return {Kind::Text, 0, std::move(s)}; }
 };
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool ToNumber(const Value& v, std::optional<double>& out) {
   if (v.kind == Value::Kind::Null) {
@@ -174,7 +170,7 @@ class Parser {
     }
     std::string name = Ident();
     if (name.empty()) return Fail("unexpected character '" + std::string(1, c) + "'");
-    std::string lower = Lower(name);
+    std::string lower = ToLowerAscii(name);
     if (Eat('(')) return Call(lower, out);
     std::optional<std::string> item;
     if (!rows_.item || !rows_.item(row_, name, item)) {
@@ -235,7 +231,7 @@ class Parser {
     if (depth != 0) return Fail("a ')' is missing after " + fn);
     size_t close = i - 1;
     std::string inner = s_.substr(start, close - start);
-    std::string lowerInner = Lower(inner);
+    std::string lowerInner = ToLowerAscii(inner);
     size_t forPos = lowerInner.rfind(" for ");
     if (forPos != std::string::npos) {
       std::string range = lowerInner.substr(forPos + 5);

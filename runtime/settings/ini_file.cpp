@@ -1,4 +1,5 @@
 #include "runtime/settings/ini_file.h"
+#include "runtime/text/ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,13 +12,6 @@ std::string_view TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 std::string_view Unquote(std::string_view value) {
@@ -48,13 +42,13 @@ std::optional<std::string> IniFile::Find(std::string_view text, std::string_view
     if (line.front() == '[') {
       const std::size_t close = line.rfind(']');
       inSection = close != std::string_view::npos &&
-                  SameName(TrimBlanks(line.substr(1, close - 1)), section);
+                  EqualsIgnoreAsciiCase(TrimBlanks(line.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) continue;
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    if (SameName(TrimBlanks(line.substr(0, equals)), key)) {
+    if (EqualsIgnoreAsciiCase(TrimBlanks(line.substr(0, equals)), key)) {
       // A zero byte ends the value, as it ends the C string that Windows hands back.
       const std::string_view value = Unquote(TrimBlanks(line.substr(equals + 1)));
       return std::string(value.substr(0, value.find('\0')));

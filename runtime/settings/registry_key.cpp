@@ -1,4 +1,5 @@
 #include "runtime/settings/registry_key.h"
+#include "runtime/text/ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,13 +8,6 @@
 namespace hostrt {
 
 namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 struct RootName {
   const char* full;
@@ -38,7 +32,8 @@ bool RegistryKey::Parse(std::string_view text, RegistryKey& key) {
   }
   if (parts.empty()) return false;
   const auto root = std::find_if(std::begin(kRoots), std::end(kRoots), [&](const RootName& r) {
-    return SameText(parts.front(), r.full) || SameText(parts.front(), r.shortName);
+    return EqualsIgnoreAsciiCase(parts.front(), r.full) ||
+           EqualsIgnoreAsciiCase(parts.front(), r.shortName);
   });
   if (root == std::end(kRoots)) return false;
   key.root_ = root->full;
@@ -55,7 +50,7 @@ std::string RegistryKey::FullName() const {
 }
 
 bool RegistryKey::SameKey(const RegistryKey& other) const {
-  return root_ == other.root_ && SameText(path_, other.path_);
+  return root_ == other.root_ && EqualsIgnoreAsciiCase(path_, other.path_);
 }
 
 }  // namespace hostrt

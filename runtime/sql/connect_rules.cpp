@@ -1,4 +1,5 @@
 #include "runtime/sql/connect_rules.h"
+#include "runtime/text/ascii.h"
 
 #include <cctype>
 #include <string>
@@ -18,7 +19,7 @@ std::string Normalized(std::string_view text) {
     }
     if (pendingSpace) out += ' ';
     pendingSpace = false;
-    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    out += ToLowerAscii(c);
   }
   return out;
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "runtime/system/system.h"
+#include "runtime/text/ascii.h"
 
 namespace hostrt {
 
@@ -76,9 +77,8 @@ std::string NativePath(std::string_view path) {
 std::string ComputerName() {
   struct utsname names {};
   if (::uname(&names) != 0) return {};
-  std::string name = names.nodename;
-  name = name.substr(0, name.find('.'));
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string name = ToUpperAscii(
+      std::string_view(names.nodename).substr(0, std::string_view(names.nodename).find('.')));
   if (name.size() > 15) name.resize(15);
   return name;
 }

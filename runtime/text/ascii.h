@@ -1,17 +1,37 @@
-// Comparisons of names and keywords that ignore the case of ASCII letters only (registry
-// names, connection keywords, server names). Other bytes compare exactly.
+// Case folding and comparisons that touch ASCII letters only (registry names, connection
+// keywords, server names, column names, SQL keywords). Every other byte, including each byte of
+// a GBK or UTF-8 character, stays exactly as it is, whatever the C locale says.
 #pragma once
 
 #include <algorithm>
-#include <cctype>
+#include <string>
 #include <string_view>
 
 namespace hostrt {
 
+constexpr char ToLowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+constexpr char ToUpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = ToLowerAscii(c);
+  return out;
+}
+
+inline std::string ToUpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = ToUpperAscii(c);
+  return out;
+}
+
 inline bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
+           return ToLowerAscii(x) == ToLowerAscii(y);
          });
 }
 

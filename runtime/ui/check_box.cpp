@@ -7,7 +7,7 @@ namespace hostrt {
 CheckBox::CheckBox(Container* parent, std::string name, UnitRect geometry, const std::string& text)
     : Control(parent, std::move(name), new QCheckBox, geometry) {
   QObject::connect(box(), &QCheckBox::clicked, box(), [this] { RaiseClicked(); });
-  SetText(text);
+  CheckBox::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 QCheckBox* CheckBox::box() const {

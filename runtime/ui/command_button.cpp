@@ -10,7 +10,7 @@ CommandButton::CommandButton(Container* parent, std::string name, UnitRect geome
   button()->setAutoDefault(false);
   button()->setDefault(false);
   QObject::connect(button(), &QPushButton::clicked, button(), [this] { RaiseClicked(); });
-  SetText(text);
+  CommandButton::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 QPushButton* CommandButton::button() const {

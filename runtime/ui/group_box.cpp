@@ -6,7 +6,7 @@ namespace hostrt {
 
 GroupBox::GroupBox(Container* parent, std::string name, UnitRect geometry, const std::string& text)
     : Control(parent, std::move(name), new QGroupBox, geometry) {
-  SetText(text);
+  GroupBox::SetText(text);  // this class's own: an override would run on an unbuilt object
   // Drawn below the controls placed over it.
   widget()->lower();
 }

@@ -13,7 +13,7 @@ MultiLineEdit::MultiLineEdit(Container* parent, std::string name, UnitRect geome
   QObject::connect(edit(), &QPlainTextEdit::textChanged, edit(), [this] {
     if (!setting_) edited_ = true;
   });
-  SetText(text);
+  MultiLineEdit::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 MultiLineEdit::~MultiLineEdit() {

@@ -9,7 +9,7 @@ RadioButton::RadioButton(Container* parent, std::string name, UnitRect geometry,
     : Control(parent, std::move(name), new QRadioButton, geometry) {
   button()->setAutoExclusive(true);
   QObject::connect(button(), &QRadioButton::clicked, button(), [this] { RaiseClicked(); });
-  SetText(text);
+  RadioButton::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 QRadioButton* RadioButton::button() const {

@@ -8,7 +8,7 @@ SingleLineEdit::SingleLineEdit(Container* parent, std::string name, UnitRect geo
                                const std::string& text)
     : Control(parent, std::move(name), new QLineEdit, geometry) {
   SetBackColor(kWindowBackground);
-  SetText(text);
+  SingleLineEdit::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 QLineEdit* SingleLineEdit::edit() const {

@@ -11,7 +11,7 @@ StaticText::StaticText(Container* parent, std::string name, UnitRect geometry,
   label()->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // A text wider than the control continues on the next line, as the host's static texts do.
   label()->setWordWrap(true);
-  SetText(text);
+  StaticText::SetText(text);  // this class's own: an override would run on an unbuilt object
 }
 
 QLabel* StaticText::label() const {

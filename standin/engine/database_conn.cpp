@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "runtime/text/ascii.h"
 #include "standin/engine/parser.h"
 #include "standin/engine/values.h"
 
@@ -18,8 +19,8 @@ int collateCi(void*, int la, const void* a, int lb, const void* b) {
   while (lb > 0 && y[lb - 1] == ' ') --lb;
   int n = la < lb ? la : lb;
   for (int i = 0; i < n; ++i) {
-    unsigned char p = x[i] < 0x80 ? (unsigned char)std::tolower(x[i]) : x[i];
-    unsigned char q = y[i] < 0x80 ? (unsigned char)std::tolower(y[i]) : y[i];
+    unsigned char p = static_cast<unsigned char>(hostrt::ToLowerAscii(static_cast<char>(x[i])));
+    unsigned char q = static_cast<unsigned char>(hostrt::ToLowerAscii(static_cast<char>(y[i])));
     if (p != q) return p < q ? -1 : 1;
   }
   return la == lb ? 0 : (la < lb ? -1 : 1);

@@ -4,23 +4,18 @@
 #include <cctype>
 #include <unordered_set>
 
+#include "runtime/text/ascii.h"
 #include "standin/engine/lexer.h"
 #include "standin/engine/values.h"
 
 namespace standin {
 
 bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
-  return true;
+  return hostrt::EqualsIgnoreAsciiCase(a, b);
 }
 
 std::string lowerAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if ((unsigned char)c < 0x80) c = char(std::tolower((unsigned char)c));
-  return r;
+  return hostrt::ToLowerAscii(s);
 }
 
 std::string ObjectName::display() const {

@@ -444,10 +444,7 @@ int typeFamily(TypeId id) {
 std::string hashKey(const Value& v) {
   switch (v.kind) {
     case Value::Kind::Text: {
-      std::string k(rtrimBlanks(v.s));
-      for (char& c : k)
-        if ((unsigned char)c < 0x80) c = char(std::tolower((unsigned char)c));
-      return k;
+      return lowerAscii(rtrimBlanks(v.s));
     }
     case Value::Kind::Int:
       return std::to_string(v.i);

@@ -1,4 +1,5 @@
 #include "standin/tests/case_file.h"
+#include "runtime/text/ascii.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -15,8 +16,7 @@ std::string trim(const std::string& s) {
 }
 
 std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+  return hostrt::ToLowerAscii(s);
 }
 
 std::optional<std::string> cell(const std::string& raw) {

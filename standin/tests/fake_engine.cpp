@@ -1,4 +1,5 @@
 #include "standin/tests/fake_engine.h"
+#include "runtime/text/ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,8 +8,7 @@ namespace standin::testing {
 namespace {
 
 std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string r = hostrt::ToLowerAscii(s);
   while (!r.empty() && std::isspace(static_cast<unsigned char>(r.back()))) r.pop_back();
   size_t b = 0;
   while (b < r.size() && std::isspace(static_cast<unsigned char>(r[b]))) ++b;
