@@ -37,6 +37,9 @@ enum class TypeId : uint8_t {
   Binary,
   VarBinary,
   Image,
+  Date,
+  DateTime2,  // scale: digits of the fraction of a second (0..7)
+  UniqueIdentifier,
 };
 
 struct SqlType {
@@ -45,7 +48,7 @@ struct SqlType {
   // characters; -1 means (max). Unused for fixed-size types.
   int32_t length = 0;
   uint8_t precision = 0;  // decimal
-  uint8_t scale = 0;      // decimal
+  uint8_t scale = 0;      // decimal; datetime2: fractional digits
 };
 
 struct Column {
