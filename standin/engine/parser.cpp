@@ -1663,8 +1663,10 @@ bool parseBatch(std::string_view sql, Batch* out, SqlError* error) {
   std::vector<Token> toks;
   std::string lexError;
   if (!tokenize(sql, &toks, &lexError)) {
-    *error =
-        makeError(lexError.rfind("Missing", 0) == 0 ? 113 : 105, 15, lexError, ErrorScope::Batch);
+    int number = lexError.rfind("Missing", 0) == 0               ? 113
+                 : lexError.rfind("The identifier that", 0) == 0 ? 103
+                                                                 : 105;
+    *error = makeError(number, 15, lexError, ErrorScope::Batch);
     return false;
   }
   try {

@@ -449,9 +449,20 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
       size_t at = out.reserve(2);
       out.patchU16(at, static_cast<uint16_t>(TextCodec::appendUtf16(out, table)));
     }
+    // A column name holds at most 128 UTF-16 units (longer ones come only from expressions
+    // the engine named itself); cut between characters, never inside one.
+    std::string_view name = c.name;
+    size_t units = 0, end = 0;
+    while (end < name.size()) {
+      unsigned char b = static_cast<unsigned char>(name[end]);
+      size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+      size_t w = len == 4 ? 2 : 1;
+      if (units + w > 128) break;
+      units += w;
+      end += len;
+    }
     size_t at = out.reserve(1);
-    size_t units =
-        TextCodec::appendUtf16(out, c.name.size() > 128 ? c.name.substr(0, 128) : c.name);
+    units = TextCodec::appendUtf16(out, name.substr(0, end));
     out.data()[at] = static_cast<uint8_t>(units);
   }
 }
