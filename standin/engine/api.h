@@ -15,6 +15,17 @@
 
 namespace standin {
 
+// The SQL Server version the stand-in answers as, the same everywhere (@@VERSION,
+// SERVERPROPERTY and the login acknowledgement): 2012, the first to speak TDS 7.4.
+struct ServerVersion {
+  static constexpr uint8_t kMajor = 11;
+  static constexpr uint8_t kMinor = 0;
+  static constexpr uint16_t kBuild = 7001;
+  static constexpr const char* kText = "11.0.7001.0";
+  static constexpr const char* kLevel = "SP4";
+  static constexpr const char* kProduct = "Microsoft SQL Server 2012 (SP4)";
+};
+
 enum class TypeId : uint8_t {
   Bit,
   TinyInt,

@@ -824,7 +824,9 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
   if (fn == "serverproperty") {
     std::string p = a.empty() ? "" : lowerAscii(valueToText(a[0]));
     if (p == "productversion")
-      *out = Value::text("8.00.2039");
+      *out = Value::text(ServerVersion::kText);
+    else if (p == "productlevel")
+      *out = Value::text(ServerVersion::kLevel);
     else if (p == "edition")
       *out = Value::text("Developer Edition");
     else if (p == "servername" || p == "machinename")

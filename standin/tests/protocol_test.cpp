@@ -381,5 +381,37 @@ TEST_F(ProtocolTest, FreebcpNativeFormatCopiesATableOutAndIn) {
   EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "2");
 }
 
+TEST_F(ProtocolTest, OneServerVersionEverywhereAndItSpeaksTds74) {
+  // The login acknowledgement of a fresh connection.
+  RawClient c(server_.port());
+  std::string reply;
+  ASSERT_TRUE(c.send(WireBuilder::packets(kPacketPrelogin, std::string("\xFF", 1))));
+  ASSERT_TRUE(c.readReply(reply));
+  ASSERT_TRUE(c.send(WireBuilder::packets(
+      kPacketLogin7, WireBuilder::login7("sa", server_.saPassword(), "", "t", "h", 4096))));
+  ASSERT_TRUE(c.readReply(reply));
+  size_t at = reply.find(static_cast<char>(kTokenLoginAck));
+  ASSERT_NE(at, std::string::npos);
+  auto byte = [&](size_t k) { return static_cast<uint8_t>(reply.at(k)); };
+  size_t tds = at + 4;  // token, length, interface
+  EXPECT_EQ(byte(tds), 0x74);
+  EXPECT_EQ(byte(tds + 3), 0x04);
+  size_t nameChars = byte(tds + 4);
+  size_t prog = tds + 5 + nameChars * 2;
+  std::string ack = std::to_string(byte(prog)) + "." + std::to_string(byte(prog + 1)) + "." +
+                    std::to_string(byte(prog + 2) << 8 | byte(prog + 3));
+  // What the server says of itself in SQL.
+  OdbcClient odbc;
+  ASSERT_TRUE(odbc.connect(server_.odbcConnectionString()));
+  auto r = odbc.exec("select @@version, serverproperty('ProductVersion')");
+  ASSERT_TRUE(r.ok) << r.describe();
+  std::string version = r.sets.at(0).rows.at(0).at(0).value_or("");
+  std::string product = r.sets.at(0).rows.at(0).at(1).value_or("");
+  EXPECT_EQ(product.substr(0, product.rfind('.')), ack);
+  EXPECT_NE(version.find(" - " + product + " "), std::string::npos) << version;
+  // TDS 7.4 came with major version 11; an older number would contradict the protocol.
+  EXPECT_GE(std::stoi(product), 11);
+}
+
 }  // namespace
 }  // namespace standin::testing
