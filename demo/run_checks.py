@@ -275,10 +275,11 @@ def load_sample(session, backup, path, out):
 
 
 def start_standin(binary, workdir):
+    # The password goes in the environment, not on the command line that every user can see.
     proc = subprocess.Popen(
-        [str(binary), "--port", "0", "--data-dir", str(Path(workdir) / "data"),
-         "--sa-password", STANDIN_PASSWORD],
-        stdout=subprocess.PIPE, text=True)
+        [str(binary), "--port", "0", "--data-dir", str(Path(workdir) / "data")],
+        stdout=subprocess.PIPE, text=True,
+        env=dict(os.environ, SQLSTANDIN_SA_PASSWORD=STANDIN_PASSWORD))
     line = proc.stdout.readline()
     m = re.match(r"listening on ([\d.]+):(\d+)", line)
     if not m:

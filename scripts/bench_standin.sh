@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 password='Bench#2024'
 mkfifo "$work/ready"
-"$build/bin/sqlstandin" --port 0 --data-dir "$work/data" --sa-password "$password" \
+SQLSTANDIN_SA_PASSWORD=$password "$build/bin/sqlstandin" --port 0 --data-dir "$work/data" \
   >"$work/ready" &
 server_pid=$!
 read -r line <"$work/ready"

@@ -165,7 +165,7 @@ mkdir -p "$demo_dir/server" "$demo_dir/mssql/data"
 fifo=$(mktemp -u "$demo_dir/.sqlstandin-out.XXXXXX")
 mkfifo "$fifo"
 # Its own session, so that with --keep-running it outlives this script and the terminal.
-setsid "$standin" --port "$port" --data-dir "$demo_dir/server" --sa-password "$sa_password" \
+SQLSTANDIN_SA_PASSWORD=$sa_password setsid "$standin" --port "$port" --data-dir "$demo_dir/server" \
   >"$fifo" 2>"$server_log" </dev/null &
 server_pid=$!
 # The server prints one line once it accepts connections; it closes the pipe if it fails.

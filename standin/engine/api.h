@@ -15,6 +15,17 @@
 
 namespace standin {
 
+// The SQL Server version the stand-in answers as, the same everywhere (@@VERSION,
+// SERVERPROPERTY and the login acknowledgement): 2012, the first to speak TDS 7.4.
+struct ServerVersion {
+  static constexpr uint8_t kMajor = 11;
+  static constexpr uint8_t kMinor = 0;
+  static constexpr uint16_t kBuild = 7001;
+  static constexpr const char* kText = "11.0.7001.0";
+  static constexpr const char* kLevel = "SP4";
+  static constexpr const char* kProduct = "Microsoft SQL Server 2012 (SP4)";
+};
+
 enum class TypeId : uint8_t {
   Bit,
   TinyInt,
@@ -37,6 +48,9 @@ enum class TypeId : uint8_t {
   Binary,
   VarBinary,
   Image,
+  Date,
+  DateTime2,  // scale: digits of the fraction of a second (0..7)
+  UniqueIdentifier,
 };
 
 struct SqlType {
@@ -45,7 +59,7 @@ struct SqlType {
   // characters; -1 means (max). Unused for fixed-size types.
   int32_t length = 0;
   uint8_t precision = 0;  // decimal
-  uint8_t scale = 0;      // decimal
+  uint8_t scale = 0;      // decimal; datetime2: fractional digits
 };
 
 struct Column {

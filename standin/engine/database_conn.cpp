@@ -61,7 +61,8 @@ std::unique_ptr<DatabaseConn> DatabaseConn::open(const std::string& name, const 
     return nullptr;
   }
   registerCollation(c->db_);
-  sqlite3_busy_timeout(c->db_, lockTimeoutMs);
+  c->lockTimeoutMs_ = lockTimeoutMs;
+  sqlite3_busy_handler(c->db_, &DatabaseConn::busyWait, c.get());
   sqlite3_extended_result_codes(c->db_, 1);
   const char* setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;";
   if (sqlite3_exec(c->db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -94,8 +95,38 @@ std::unique_ptr<DatabaseConn> DatabaseConn::open(const std::string& name, const 
   return c;
 }
 
+void DatabaseConn::setLockWait(int timeoutMs, std::function<bool()> cancelled) {
+  lockTimeoutMs_ = timeoutMs;
+  cancelled_ = std::move(cancelled);
+}
+
+int DatabaseConn::busyWait(void* self, int count) {
+  auto* c = static_cast<DatabaseConn*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (count == 0) {
+    c->waitStart_ = now;
+    c->waitCancelled_ = false;
+  }
+  if (c->cancelled_ && c->cancelled_()) {
+    c->waitCancelled_ = true;
+    return 0;
+  }
+  auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - c->waitStart_).count();
+  if (waited >= c->lockTimeoutMs_) return 0;
+  // Short naps first (most locks are released quickly), then at most 20 ms between checks
+  // so that a cancel is seen at once.
+  int nap = count < 5 ? 1 : count < 20 ? 5 : 20;
+  if (waited + nap > c->lockTimeoutMs_) nap = int(c->lockTimeoutMs_ - waited);
+  sqlite3_sleep(nap > 0 ? nap : 1);
+  return 1;
+}
+
 void DatabaseConn::fail(int rc) {
   int primary = rc & 0xFF;
+  if ((primary == SQLITE_BUSY || primary == SQLITE_LOCKED) && waitCancelled_) {
+    waitCancelled_ = false;
+    raise(0, 0, "cancelled", ErrorScope::Batch);  // the protocol acknowledges the cancel
+  }
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
     raise(1222, 16, "Lock request time out period exceeded.", ErrorScope::Statement);
   if (primary == SQLITE_FULL)

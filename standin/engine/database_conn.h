@@ -1,11 +1,13 @@
-// DatabaseConn: one session's SQLite connection to one database file (WAL, busy timeout =
-// the lock timeout), with a prepared-statement cache, the collation for char data, and the
-// cached table definitions of that database. Failures raise SqlError (1222 for a lock wait
-// that timed out). Owned by one session; never shared between threads.
+// DatabaseConn: one session's SQLite connection to one database file (WAL, lock waits up to
+// the lock timeout, cut short by a cancel), with a prepared-statement cache, the collation for char
+// data, and the cached table definitions of that database. Failures raise SqlError (1222 for a lock
+// wait that timed out). Owned by one session; never shared between threads.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,6 +32,10 @@ class DatabaseConn {
   const std::string& name() const { return name_; }
   const std::string& path() const { return path_; }
   sqlite3* handle() const { return db_; }
+  // How long a statement waits for another session's lock, and what ends the wait early:
+  // when `cancelled` answers true the waiting statement fails as cancelled (SqlError 0).
+  void setLockWait(int timeoutMs, std::function<bool()> cancelled);
+  void setLockTimeout(int timeoutMs) { lockTimeoutMs_ = timeoutMs; }
 
   // A cached prepared statement, reset and with bindings cleared.
   sqlite3_stmt* prepare(const std::string& sql);
@@ -62,6 +68,11 @@ class DatabaseConn {
   std::unordered_map<std::string, sqlite3_stmt*> stmts_;
   std::map<std::string, std::shared_ptr<TableDef>> tables_;  // key: lower-case name
   int64_t generation_ = -1;
+  int lockTimeoutMs_ = 5000;
+  std::function<bool()> cancelled_;
+  std::chrono::steady_clock::time_point waitStart_{};
+  bool waitCancelled_ = false;
+  static int busyWait(void* self, int count);
 };
 
 }  // namespace standin

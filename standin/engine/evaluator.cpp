@@ -301,11 +301,11 @@ Value Evaluator::eval(const Expr& e, const Scope& s) {
       if ((isCharType(to.id) || isBinaryType(to.id)) && to.length == 0) to.length = 30;
       if (v.kind == Value::Kind::DateTime && isCharType(to.id)) {
         SqlType from = typeOf(*e.args[0], s);
-        Value text = Value::text(from.id == TypeId::SmallDateTime && e.style == 0
-                                     ? formatDateTime(v.i, v.ticks, 0)
-                                     : formatDateTime(v.i, v.ticks, e.style));
-        return convertValue(text, to, false);
+        return convertValue(Value::text(valueToText(v, &from, e.style)), to, false);
       }
+      if (v.kind == Value::Kind::Text && isBinaryType(to.id) &&
+          isUnicodeType(typeOf(*e.args[0], s).id))
+        return convertValue(Value::binary(utf16Bytes(v.s)), to, false);
       if (v.kind == Value::Kind::Decimal && isCharType(to.id)) {
         SqlType from = typeOf(*e.args[0], s);
         return convertValue(Value::text(valueToText(v, &from, e.style)), to, false);
@@ -601,7 +601,7 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
     SqlType t = typeOf(*e.args[0], s);
     if (a[0].kind == Value::Kind::Binary) return Value::integer(int64_t(a[0].s.size()));
     if (a[0].kind == Value::Kind::Text)
-      return Value::integer(isUnicodeType(t.id) ? int64_t(2 * charLength(a[0].s))
+      return Value::integer(isUnicodeType(t.id) ? int64_t(2 * utf16Units(a[0].s))
                                                 : int64_t(gbkLength(a[0].s)));
     return Value::integer(fixedSize(t));
   }

@@ -13,6 +13,34 @@ bool identPart(unsigned char c) {
   return std::isalnum(c) || c == '_' || c == '#' || c == '$' || c == '@' || c >= 0x80;
 }
 
+// Characters of UTF-8 text as SQL Server counts them (UTF-16 units), and the byte length of
+// its first `units` units.
+size_t units(std::string_view s, size_t limit, size_t* prefixBytes) {
+  size_t n = 0;
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = (unsigned char)s[i];
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+    size_t w = len == 4 ? 2 : 1;
+    if (n + w > limit && n <= limit) *prefixBytes = i;
+    n += w;
+    i += len;
+  }
+  if (n <= limit) *prefixBytes = s.size();
+  return n;
+}
+
+constexpr size_t kMaxIdentifier = 128;
+
+// A name longer than SQL Server allows is refused (Msg 103), never cut.
+bool identifierFits(std::string_view name, std::string* error) {
+  size_t prefix = 0;
+  if (units(name, kMaxIdentifier, &prefix) <= kMaxIdentifier) return true;
+  *error = "The identifier that starts with '" + std::string(name.substr(0, prefix)) +
+           "' is too long. Maximum length is 128.";
+  return false;
+}
+
 }  // namespace
 
 bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
@@ -115,6 +143,7 @@ bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
         *error = "Unclosed quotation mark after the character string '" + text + "'.";
         return false;
       }
+      if (!identifierFits(text, error)) return false;
       push(TokKind::QuotedIdent, std::move(text), start, startLine);
       continue;
     }
@@ -159,6 +188,7 @@ bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
     }
     if (identStart(c)) {
       while (i < s.size() && identPart((unsigned char)s[i])) ++i;
+      if (!identifierFits(s.substr(start, i - start), error)) return false;
       push(TokKind::Ident, std::string(s.substr(start, i - start)), start, startLine);
       continue;
     }

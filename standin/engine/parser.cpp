@@ -419,7 +419,9 @@ class Parser {
     if (acceptKw("where")) s.where = expression();
   }
 
-  SqlType dataType() {
+  // defaultLength: the length of char and binary types written without one (30 in CAST and
+  // CONVERT, 1 elsewhere).
+  SqlType dataType(int32_t defaultLength = 1) {
     std::string n = lowerAscii(cur().kind == TokKind::QuotedIdent || cur().kind == TokKind::Ident
                                    ? cur().text
                                    : std::string());
@@ -453,9 +455,14 @@ class Parser {
       t.id = TypeId::Float;
     } else if (n == "real")
       t.id = TypeId::Real;
-    else if (n == "datetime" || n == "datetime2" || n == "date")
+    else if (n == "datetime")
       t.id = TypeId::DateTime;
-    else if (n == "smalldatetime")
+    else if (n == "date")
+      t.id = TypeId::Date;
+    else if (n == "datetime2") {
+      t.id = TypeId::DateTime2;
+      t.scale = 7;
+    } else if (n == "smalldatetime")
       t.id = TypeId::SmallDateTime;
     else if (n == "char" || n == "character")
       t.id = TypeId::Char;
@@ -482,8 +489,8 @@ class Parser {
       t.id = TypeId::Binary;
       t.length = 8;
     } else if (n == "uniqueidentifier") {
-      t.id = TypeId::Char;
-      t.length = 36;
+      t.id = TypeId::UniqueIdentifier;
+      t.length = 16;
     } else {
       raise(2715, 16, "Column, parameter, or variable #1: Cannot find data type " + n + ".",
             ErrorScope::Batch);
@@ -500,6 +507,8 @@ class Parser {
           if (acceptOp(",")) t.scale = uint8_t(std::clamp<int64_t>(integerLit(), 0, t.precision));
         } else if (t.id == TypeId::Float) {
           if (a <= 24) t.id = TypeId::Real;
+        } else if (t.id == TypeId::DateTime2) {
+          t.scale = uint8_t(std::clamp<int64_t>(a, 0, 7));
         } else {
           t.length = int32_t(a);
           if (acceptOp(",")) integerLit();
@@ -508,7 +517,7 @@ class Parser {
       expectOp(")");
     }
     if (t.id == TypeId::Decimal && t.precision == 0) t.precision = 18;
-    if ((isCharLike(t.id)) && t.length == 0) t.length = 1;
+    if ((isCharLike(t.id)) && t.length == 0) t.length = defaultLength;
     if (t.id == TypeId::Money) t.precision = 19, t.scale = 4;
     if (t.id == TypeId::SmallMoney) t.precision = 10, t.scale = 4;
     return t;
@@ -1506,11 +1515,13 @@ class Parser {
       case TokKind::Float:
         ++p_;
         return literal(Value::real(std::stod(t.text)), SqlType{TypeId::Float, 0, 0, 0});
-      case TokKind::String:
+      case TokKind::String: {
         ++p_;
-        return literal(
-            Value::text(t.text),
-            SqlType{TypeId::VarChar, int32_t(std::max<size_t>(1, gbkLen(t.text))), 0, 0});
+        // A literal without N is char data: what code page 936 lacks is '?' already here.
+        std::string text = toCodePage(t.text);
+        int32_t len = int32_t(std::max<size_t>(1, gbkLen(text)));
+        return literal(Value::text(std::move(text)), SqlType{TypeId::VarChar, len, 0, 0});
+      }
       case TokKind::NString:
         ++p_;
         return literal(
@@ -1562,7 +1573,7 @@ class Parser {
       e->kind = ExprKind::Cast;
       e->args.push_back(expression());
       expectKw("as");
-      e->castType = dataType();
+      e->castType = dataType(30);
       expectOp(")");
       return e;
     }
@@ -1570,7 +1581,7 @@ class Parser {
       p_ += 2;
       auto e = std::make_unique<Expr>();
       e->kind = ExprKind::Cast;
-      e->castType = dataType();
+      e->castType = dataType(30);
       expectOp(",");
       e->args.push_back(expression());
       if (acceptOp(",")) e->style = int(integerLit());
@@ -1647,8 +1658,10 @@ bool parseBatch(std::string_view sql, Batch* out, SqlError* error) {
   std::vector<Token> toks;
   std::string lexError;
   if (!tokenize(sql, &toks, &lexError)) {
-    *error =
-        makeError(lexError.rfind("Missing", 0) == 0 ? 113 : 105, 15, lexError, ErrorScope::Batch);
+    int number = lexError.rfind("Missing", 0) == 0               ? 113
+                 : lexError.rfind("The identifier that", 0) == 0 ? 103
+                                                                 : 105;
+    *error = makeError(number, 15, lexError, ErrorScope::Batch);
     return false;
   }
   try {

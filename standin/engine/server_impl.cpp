@@ -128,9 +128,8 @@ void ServerImpl::shutdown() {
 }
 
 std::string ServerImpl::version() const {
-  return "Microsoft SQL Server 2000 - 8.00.2039 (Intel X86) \n\tStand-in for tests and demos "
-         "(SQLite " +
-         std::string(sqlite3_libversion()) + ")\n";
+  return std::string(ServerVersion::kProduct) + " - " + ServerVersion::kText +
+         " (X64) \n\tStand-in for tests and demos (SQLite " + sqlite3_libversion() + ")\n";
 }
 
 void ServerImpl::updateSession(int spid, const std::string& currentDb,

@@ -458,6 +458,12 @@ std::pair<int, std::string> odbcType(const SqlType& t) {
       return {93, "datetime"};
     case TypeId::SmallDateTime:
       return {93, "smalldatetime"};
+    case TypeId::Date:
+      return {91, "date"};
+    case TypeId::DateTime2:
+      return {93, "datetime2"};
+    case TypeId::UniqueIdentifier:
+      return {-11, "uniqueidentifier"};
     case TypeId::Char:
       return {1, "char"};
     case TypeId::VarChar:
@@ -553,17 +559,20 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
       auto [code, name] = odbcType(ci.type);
       if (ci.identity) name += " identity";
       bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
-      int64_t precision = chars                                 ? ci.type.length
-                          : ci.type.id == TypeId::DateTime      ? 23
-                          : ci.type.id == TypeId::SmallDateTime ? 16
-                          : ci.type.id == TypeId::Int           ? 10
-                          : ci.type.id == TypeId::BigInt        ? 19
-                          : ci.type.id == TypeId::SmallInt      ? 5
-                          : ci.type.id == TypeId::TinyInt       ? 3
-                          : ci.type.id == TypeId::Bit           ? 1
-                          : ci.type.id == TypeId::Float         ? 15
-                          : ci.type.id == TypeId::Real          ? 7
-                                                                : ci.type.precision;
+      int64_t precision = chars                                    ? ci.type.length
+                          : ci.type.id == TypeId::DateTime         ? 23
+                          : ci.type.id == TypeId::SmallDateTime    ? 16
+                          : ci.type.id == TypeId::Date             ? 10
+                          : ci.type.id == TypeId::DateTime2        ? 20 + ci.type.scale
+                          : ci.type.id == TypeId::UniqueIdentifier ? 36
+                          : ci.type.id == TypeId::Int              ? 10
+                          : ci.type.id == TypeId::BigInt           ? 19
+                          : ci.type.id == TypeId::SmallInt         ? 5
+                          : ci.type.id == TypeId::TinyInt          ? 3
+                          : ci.type.id == TypeId::Bit              ? 1
+                          : ci.type.id == TypeId::Float            ? 15
+                          : ci.type.id == TypeId::Real             ? 7
+                                                                   : ci.type.precision;
       bool numeric = !chars && !isDateType(ci.type.id);
       out.push_back(
           {text(c.name()), text("dbo"), text(def->name), text(ci.name), Value::integer(code),

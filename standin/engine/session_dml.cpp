@@ -219,7 +219,6 @@ void SessionImpl::insertRows(DatabaseConn& c, const TableDef& t, const std::vect
 void SessionImpl::fireTriggers(DatabaseConn& c, const TableDef& t, bool ins, bool upd, bool del,
                                const std::vector<std::vector<Value>>& inserted,
                                const std::vector<std::vector<Value>>& deleted) {
-  (void)c;
   for (const TriggerInfo& tr : t.triggers) {
     if (!tr.enabled) continue;
     if (!((ins && tr.onInsert) || (upd && tr.onUpdate) || (del && tr.onDelete))) continue;
@@ -256,13 +255,19 @@ void SessionImpl::fireTriggers(DatabaseConn& c, const TableDef& t, bool ins, boo
      private:
       ResultSink& o_;
     } discard(outer);
+    // Names in the trigger's body resolve in the trigger's own database, whichever database
+    // the statement that fired it was issued from.
+    std::string savedDb = currentDb_;
+    currentDb_ = c.name();
     try {
       runStatements(tr.body(), discard, &returned);
     } catch (...) {
       triggerStack_.pop_back();
       dmlVerb_ = savedVerb;
+      currentDb_ = savedDb;
       throw;
     }
+    currentDb_ = savedDb;
     triggerStack_.pop_back();
     dmlVerb_ = savedVerb;
     rowcount_ = savedRowcount;

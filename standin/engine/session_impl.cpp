@@ -87,7 +87,8 @@ DatabaseConn& SessionImpl::connFor(const std::string& db) {
           "Database '" + info->name +
               "' cannot be opened due to inaccessible files or insufficient memory or disk "
               "space.  See the SQL Server errorlog for details.");
-  if (lockTimeoutMs_ >= 0) sqlite3_busy_timeout(conn->handle(), lockTimeoutMs_);
+  conn->setLockWait(lockTimeoutMs_ >= 0 ? lockTimeoutMs_ : server_.options().lockTimeoutMs,
+                    [this] { return sink_ && sink_->cancelled(); });
   DatabaseConn& ref = *conn;
   conns_[key] = std::move(conn);
   publishState();
@@ -294,7 +295,11 @@ Value SessionImpl::evalConst(const Expr& e) {
 }
 
 void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
+  // Under SET FMTONLY ON only result descriptions go out: the other statements (SET FMTONLY
+  // OFF included) end without a DONE of their own.
+  bool describing = fmtOnly_;
   auto plainDone = [&]() {
+    if (describing) return;
     Done d;
     sink.done(d);
   };
@@ -378,7 +383,7 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
         raise(137, 15, "Must declare the scalar variable \"" + s.name + "\".", ErrorScope::Batch);
       Value v = evalConst(*s.condition);
       it->second.value = convertValue(v, it->second.type, false);
-      return;
+      break;
     }
     case StmtKind::Declare:
       execDeclare(s);
@@ -392,7 +397,7 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       m.text = valueToText(v);
       m.line = s.line;
       sink.message(m);
-      return;
+      break;
     }
     case StmtKind::RaisError: {
       Value text = evalConst(*s.args[0].value);
@@ -465,7 +470,7 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
   else if (n == "lock_timeout") {
     int ms = std::atoi(s.optionValue.c_str());
     lockTimeoutMs_ = ms < 0 ? 24 * 3600 * 1000 : ms;
-    for (auto& [k, c] : conns_) sqlite3_busy_timeout(c->handle(), lockTimeoutMs_);
+    for (auto& [k, c] : conns_) c->setLockTimeout(lockTimeoutMs_);
   } else if (n == "identity_insert") {
     DatabaseConn* c = nullptr;
     auto t = requireTable(s.table, &c);
@@ -819,7 +824,9 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
   if (fn == "serverproperty") {
     std::string p = a.empty() ? "" : lowerAscii(valueToText(a[0]));
     if (p == "productversion")
-      *out = Value::text("8.00.2039");
+      *out = Value::text(ServerVersion::kText);
+    else if (p == "productlevel")
+      *out = Value::text(ServerVersion::kLevel);
     else if (p == "edition")
       *out = Value::text("Developer Edition");
     else if (p == "servername" || p == "machinename")

@@ -38,7 +38,11 @@ Value::Kind kindFor(TypeId id) {
       return Value::Kind::Decimal;
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
+    case TypeId::Date:
+    case TypeId::DateTime2:
       return Value::Kind::DateTime;
+    case TypeId::UniqueIdentifier:
+      return Value::Kind::Text;
     case TypeId::Binary:
     case TypeId::VarBinary:
     case TypeId::Image:
@@ -426,6 +430,13 @@ void SessionImpl::buildSources(const std::vector<TableRef>& from, const Scope* o
             ErrorScope::Batch);
     sourceFor(from[i], outer, &scope->sources[i], &(*data)[i], describeOnly,
               from.size() == 1 ? where : nullptr);
+    // The columns an outer join may pair with NULLs are nullable in the result, whatever
+    // their table says.
+    if (from[i].join == TableRef::Join::Left)
+      for (Column& c : scope->sources[i].cols) c.nullable = true;
+    if (from[i].join == TableRef::Join::Right)
+      for (size_t j = 0; j < i; ++j)
+        for (Column& c : scope->sources[j].cols) c.nullable = true;
   }
 }
 
@@ -1008,6 +1019,11 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
       }
     }
     rowcount_ = int64_t(r.rows.size());
+    Done d;
+    d.countValid = !nocount_;
+    d.count = r.rows.size();
+    d.command = 0xC1;
+    sink.done(d);
     return;
   }
   if (fmtOnly_) {

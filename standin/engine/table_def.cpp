@@ -33,6 +33,8 @@ const char* affinity(const SqlType& t) {
     case TypeId::Text:
     case TypeId::NText:
       return "TEXT COLLATE SI_GBK";
+    case TypeId::UniqueIdentifier:
+      return "TEXT COLLATE SI_CI";
     case TypeId::Binary:
     case TypeId::VarBinary:
     case TypeId::Image:
@@ -241,6 +243,8 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
       break;
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
+    case TypeId::Date:
+    case TypeId::DateTime2:
       sqlite3_bind_int64(st, index, v.i * kTicksPerDay + int64_t(v.ticks));
       break;
     case TypeId::Decimal:
@@ -252,6 +256,7 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
     case TypeId::NVarChar:
     case TypeId::Text:
     case TypeId::NText:
+    case TypeId::UniqueIdentifier:
       sqlite3_bind_text(st, index, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
       break;
     case TypeId::Binary:
@@ -272,7 +277,9 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
     case TypeId::Real:
       return Value::real(sqlite3_column_double(st, index));
     case TypeId::DateTime:
-    case TypeId::SmallDateTime: {
+    case TypeId::SmallDateTime:
+    case TypeId::Date:
+    case TypeId::DateTime2: {
       int64_t raw = sqlite3_column_int64(st, index);
       int64_t days = raw / kTicksPerDay, ticks = raw % kTicksPerDay;
       if (ticks < 0) {
@@ -292,7 +299,8 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
     case TypeId::NChar:
     case TypeId::NVarChar:
     case TypeId::Text:
-    case TypeId::NText: {
+    case TypeId::NText:
+    case TypeId::UniqueIdentifier: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
       return Value::text(std::string(p, size_t(sqlite3_column_bytes(st, index))));
     }

@@ -133,6 +133,12 @@ std::string sqlTypeWord(TypeId id) {
       return "varbinary";
     case TypeId::Image:
       return "image";
+    case TypeId::Date:
+      return "date";
+    case TypeId::DateTime2:
+      return "datetime2";
+    case TypeId::UniqueIdentifier:
+      return "uniqueidentifier";
   }
   return "?";
 }
@@ -637,6 +643,10 @@ namespace {
 // repertoire, 4 for the rest. Built once from the C library's converter.
 uint8_t g_widths[0x10000];
 uint32_t g_sortKeys[0x10000];
+// Code page 936: the two-byte code of each BMP character that has one (0: none), and the
+// character of each two-byte code (0: none).
+uint16_t g_gbkCode[0x10000];
+uint16_t g_gbkChar[0x10000];
 
 void buildGbkTables() {
   uint8_t* widths = g_widths;
@@ -666,8 +676,12 @@ void buildGbkTables() {
         widths[cp] = uint8_t(sizeof out - ol);
         // Characters of GBK sort by their code (its first level is in pinyin order), after
         // ASCII and before the characters outside GBK.
-        if (widths[cp] == 2)
-          g_sortKeys[cp] = 0x10000 + (uint32_t((unsigned char)out[0]) << 8 | (unsigned char)out[1]);
+        if (widths[cp] == 2) {
+          uint16_t code = uint16_t(uint32_t((unsigned char)out[0]) << 8 | (unsigned char)out[1]);
+          g_sortKeys[cp] = 0x10000 + code;
+          g_gbkCode[cp] = code;
+          g_gbkChar[code] = uint16_t(cp);
+        }
       }
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
@@ -689,6 +703,142 @@ const uint32_t* gbkSortKeys() {
 }
 
 }  // namespace
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+namespace {
+
+bool allAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string toCodePage(std::string_view utf8) {
+  if (allAscii(utf8)) return std::string(utf8);
+  std::call_once(g_gbkOnce, buildGbkTables);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    size_t at = i;
+    uint32_t cp = decodeUtf8(utf8, &i);
+    if (cp < 0x80 || (cp < 0x10000 && g_gbkCode[cp] != 0))
+      out.append(utf8.substr(at, i - at));
+    else
+      out += cp > 0xFFFF ? "??" : "?";  // one '?' per UTF-16 unit
+  }
+  return out;
+}
+
+std::string gbkBytes(std::string_view utf8) {
+  if (allAscii(utf8)) return std::string(utf8);
+  std::call_once(g_gbkOnce, buildGbkTables);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp = decodeUtf8(utf8, &i);
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x10000 && g_gbkCode[cp] != 0) {
+      out += char(g_gbkCode[cp] >> 8);
+      out += char(g_gbkCode[cp] & 0xFF);
+    } else {
+      out += cp > 0xFFFF ? "??" : "?";
+    }
+  }
+  return out;
+}
+
+std::string gbkDecode(std::string_view bytes) {
+  if (allAscii(bytes)) return std::string(bytes);
+  std::call_once(g_gbkOnce, buildGbkTables);
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    unsigned char c = (unsigned char)bytes[i];
+    if (c < 0x80) {
+      out += char(c);
+      continue;
+    }
+    if (c >= 0x81 && c <= 0xFE && i + 1 < bytes.size()) {
+      uint16_t code = uint16_t(c << 8 | (unsigned char)bytes[i + 1]);
+      if (g_gbkChar[code] != 0) {
+        appendUtf8(out, g_gbkChar[code]);
+        ++i;
+        continue;
+      }
+    }
+    out += '?';  // a byte that starts no character of the code page
+  }
+  return out;
+}
+
+std::string utf16Bytes(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  auto unit = [&](uint32_t u) {
+    out += char(u & 0xFF);
+    out += char(u >> 8);
+  };
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp = decodeUtf8(utf8, &i);
+    if (cp > 0xFFFF) {
+      cp -= 0x10000;
+      unit(0xD800 | (cp >> 10));
+      unit(0xDC00 | (cp & 0x3FF));
+    } else {
+      unit(cp);
+    }
+  }
+  return out;
+}
+
+std::string utf16Decode(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t u = (unsigned char)bytes[i] | uint32_t((unsigned char)bytes[i + 1]) << 8;
+    if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+      uint32_t low = (unsigned char)bytes[i + 2] | uint32_t((unsigned char)bytes[i + 3]) << 8;
+      if (low >= 0xDC00 && low < 0xE000) {
+        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;  // a lone surrogate
+    appendUtf8(out, u);
+  }
+  return out;
+}
+
+size_t utf16Units(std::string_view utf8) {
+  size_t n = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = (unsigned char)utf8[i];
+    n += (c & 0xF8) == 0xF0 ? 2 : 1;
+    i += c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+  }
+  return n;
+}
 
 size_t gbkLength(std::string_view s) {
   const uint8_t* widths = gbkWidths();
@@ -756,15 +906,21 @@ bool isExactNumeric(TypeId id) {
   return id == TypeId::Decimal || id == TypeId::Money || id == TypeId::SmallMoney;
 }
 bool isDateType(TypeId id) {
-  return id == TypeId::DateTime || id == TypeId::SmallDateTime;
+  return id == TypeId::DateTime || id == TypeId::SmallDateTime || id == TypeId::Date ||
+         id == TypeId::DateTime2;
 }
 
 int typePrecedence(TypeId id) {
+  // SQL Server's order, highest first.
   switch (id) {
+    case TypeId::DateTime2:
+      return 40;
     case TypeId::DateTime:
-      return 30;
+      return 39;
     case TypeId::SmallDateTime:
-      return 29;
+      return 38;
+    case TypeId::Date:
+      return 37;
     case TypeId::Float:
       return 28;
     case TypeId::Real:
@@ -791,18 +947,20 @@ int typePrecedence(TypeId id) {
       return 17;
     case TypeId::Image:
       return 16;
-    case TypeId::NVarChar:
+    case TypeId::UniqueIdentifier:
       return 15;
-    case TypeId::NChar:
+    case TypeId::NVarChar:
       return 14;
-    case TypeId::VarChar:
+    case TypeId::NChar:
       return 13;
-    case TypeId::Char:
+    case TypeId::VarChar:
       return 12;
-    case TypeId::VarBinary:
+    case TypeId::Char:
       return 11;
-    case TypeId::Binary:
+    case TypeId::VarBinary:
       return 10;
+    case TypeId::Binary:
+      return 9;
   }
   return 0;
 }
@@ -819,6 +977,12 @@ SqlType normalizedType(SqlType t) {
     case TypeId::SmallMoney:
       t.precision = 10;
       t.scale = 4;
+      break;
+    case TypeId::DateTime2:
+      if (t.scale > 7) t.scale = 7;
+      break;
+    case TypeId::UniqueIdentifier:
+      t.length = 16;
       break;
     case TypeId::Char:
     case TypeId::VarChar:
@@ -853,6 +1017,12 @@ int fixedSize(const SqlType& t) {
       return 8;
     case TypeId::Decimal:
       return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case TypeId::Date:
+      return 3;
+    case TypeId::DateTime2:
+      return t.scale <= 2 ? 6 : t.scale <= 4 ? 7 : 8;
+    case TypeId::UniqueIdentifier:
+      return 16;
     case TypeId::Text:
     case TypeId::NText:
     case TypeId::Image:
@@ -889,11 +1059,65 @@ std::string valueToText(const Value& v, const SqlType* from, int style) {
     case Value::Kind::DateTime: {
       if (from && from->id == TypeId::SmallDateTime && style == 0)
         return formatDateTime(v.i, v.ticks, 0);
+      if (from && from->id == TypeId::Date && (style == 0 || style == 121 || style == 21))
+        return formatDateTime(v.i, 0, 23);
+      if (from && from->id == TypeId::DateTime2 && (style == 0 || style == 121 || style == 21)) {
+        // yyyy-mm-dd hh:mm:ss[.fraction] with the type's digits.
+        std::string t = formatDateTime(v.i, v.ticks, 121);
+        int digits = from->scale;
+        if (digits == 0) return t.substr(0, 19);
+        std::string frac = t.substr(20) + "0000";
+        return t.substr(0, 20) + frac.substr(0, size_t(digits));
+      }
       return formatDateTime(v.i, v.ticks, style);
     }
   }
   return "";
 }
+
+namespace {
+
+// The canonical text of a uniqueidentifier ("6F9619FF-8B86-D011-B42D-00C04FC964FF") from its
+// text (braces allowed, any case) or its 16 bytes; raises 8169 for anything else.
+std::string guidText(const Value& v) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  if (v.kind == Value::Kind::Binary && v.s.size() == 16) {
+    // The first three groups are little-endian in the byte form.
+    static const int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int k = 0; k < 16; ++k) {
+      if (k == 4 || k == 6 || k == 8 || k == 10) out += '-';
+      unsigned char b = (unsigned char)v.s[size_t(kOrder[k])];
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+    return out;
+  }
+  if (v.kind == Value::Kind::Text) {
+    std::string_view t = trimBoth(v.s);
+    if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);
+    bool ok = t.size() == 36;
+    for (size_t k = 0; ok && k < 36; ++k) {
+      char c = t[k];
+      if (k == 8 || k == 13 || k == 18 || k == 23)
+        ok = c == '-';
+      else
+        ok = std::isxdigit((unsigned char)c) != 0;
+      out += char(std::toupper((unsigned char)c));
+    }
+    if (ok) return out;
+    raise(8169, 16,
+          "Conversion failed when converting from a character string to uniqueidentifier.",
+          ErrorScope::Batch);
+  }
+  raise(529, 16,
+        "Explicit conversion from data type " +
+            sqlTypeWord(v.kind == Value::Kind::Binary ? TypeId::VarBinary : TypeId::Int) +
+            " to uniqueidentifier is not allowed.",
+        ErrorScope::Batch);
+}
+
+}  // namespace
 
 Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int style) {
   if (v.isNull()) return v;
@@ -954,8 +1178,12 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
       if (to.id == TypeId::Real) f = double(float(f));
       return Value::real(f);
     }
+    case TypeId::UniqueIdentifier:
+      return Value::text(guidText(v));
     case TypeId::DateTime:
-    case TypeId::SmallDateTime: {
+    case TypeId::SmallDateTime:
+    case TypeId::Date:
+    case TypeId::DateTime2: {
       int64_t days = 0;
       uint32_t ticks = 0;
       if (v.kind == Value::Kind::DateTime) {
@@ -988,6 +1216,9 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
                 "The conversion of a varchar data type to a smalldatetime data type resulted in "
                 "an out-of-range value.",
                 ErrorScope::Batch);
+      } else if (to.id == TypeId::Date || to.id == TypeId::DateTime2) {
+        // Both reach back to 0001-01-01; a date has no time of day.
+        if (to.id == TypeId::Date) ticks = 0;
       } else if (days < daysFromCivil(1753, 1, 1)) {
         raise(242, 16,
               "The conversion of a varchar data type to a datetime data type resulted in an "
@@ -1003,8 +1234,13 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
     case TypeId::Text:
     case TypeId::NText: {
       std::string s;
-      if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Binary)
-        s = v.s;
+      bool unicodeTarget = isUnicodeType(to.id);
+      if (v.kind == Value::Kind::Text)
+        // Char data holds only what code page 936 can represent.
+        s = unicodeTarget ? v.s : toCodePage(v.s);
+      else if (v.kind == Value::Kind::Binary)
+        // Bytes read as the target's encoding: UTF-16LE for nchar, the code page for char.
+        s = unicodeTarget ? utf16Decode(v.s) : gbkDecode(v.s);
       else if (v.kind == Value::Kind::DateTime)
         s = formatDateTime(v.i, v.ticks, style);
       else
@@ -1047,8 +1283,10 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
     case TypeId::VarBinary:
     case TypeId::Image: {
       std::string b;
-      if (v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text) {
+      if (v.kind == Value::Kind::Binary) {
         b = v.s;
+      } else if (v.kind == Value::Kind::Text) {
+        b = gbkBytes(v.s);  // char data; the evaluator converts nchar data itself
       } else if (v.kind == Value::Kind::Int) {
         uint64_t u = uint64_t(v.i);
         for (int k = 3; k >= 0; --k) b.push_back(char((u >> (8 * k)) & 0xFF));

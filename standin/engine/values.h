@@ -38,6 +38,18 @@ bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks);
 std::string formatDateTime(int64_t days, uint32_t ticks, int style);
 Value nowDateTime();
 
+// Code page 936, the code page of char/varchar/text data. A char value holds (as UTF-8) only
+// what the code page can represent.
+// The text as the code page stores it: a character without a code becomes '?' (one per UTF-16
+// unit, so a character beyond the BMP becomes "??"), as SQL Server converts it.
+std::string toCodePage(std::string_view utf8);
+std::string gbkBytes(std::string_view utf8);    // the code page's bytes of the text
+std::string gbkDecode(std::string_view bytes);  // a byte that starts no character: '?'
+std::string utf16Bytes(std::string_view utf8);  // UTF-16LE
+std::string utf16Decode(std::string_view bytes);
+size_t utf16Units(std::string_view utf8);
+void appendUtf8(std::string& out, uint32_t cp);
+
 // Character length helpers.
 size_t gbkLength(std::string_view utf8);   // bytes of the text in code page 936
 size_t charLength(std::string_view utf8);  // characters

@@ -125,6 +125,56 @@ void writeGbkPlp(ByteWriter& out, std::string_view utf8) {
   out.u32(0);
 }
 
+// The nullable type code that shares a fixed-length type's value layout.
+uint8_t nullableCode(uint8_t code) {
+  switch (code) {
+    case kInt1:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+      return kIntN;
+    case kBit:
+      return kBitN;
+    case kFloat4:
+    case kFloat8:
+      return kFloatN;
+    case kMoney:
+    case kMoney4:
+      return kMoneyN;
+    case kDateTime:
+    case kDateTime4:
+      return kDateTimeN;
+    default:
+      return code;
+  }
+}
+
+// Days from 0001-01-01 (the wire's day zero for date and datetime2) to 1900-01-01, and the
+// wire day of 9999-12-31.
+constexpr int64_t kDaysFrom1To1900 = 693595;
+constexpr int64_t kLastDay = 3652058;
+
+// The 16 bytes of a uniqueidentifier's canonical text; the first three groups little-endian.
+bool guidBytes(std::string_view text, uint8_t* out) {
+  static const int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+  };
+  if (text.size() != 36) return false;
+  size_t at = 0;
+  for (int k = 0; k < 16; ++k) {
+    if (at == 8 || at == 13 || at == 18 || at == 23) ++at;
+    int hi = hex(text[at]), lo = hex(text[at + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out[kOrder[k]] = static_cast<uint8_t>(hi << 4 | lo);
+    at += 2;
+  }
+  return true;
+}
+
 const uint8_t kTextPointer[16] = {0x74, 0x65, 0x78, 0x74, 0x70, 0x74, 0x72, 0x00,
                                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01};
 const uint8_t kTimestamp[8] = {0, 0, 0, 0, 0, 0, 0, 1};
@@ -178,9 +228,55 @@ bool ColumnEncoder::parseDecimal(std::string_view text, uint8_t scale, bool& neg
   return true;
 }
 
-ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t) {
+ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t, bool nullable) {
   Plan p;
   p.id = t.id;
+  // A column that cannot hold NULL is described with the fixed-length type where there is
+  // one (INT4 rather than INTN), as SQL Server does: clients read its nullability from it.
+  auto fixed = [&](uint8_t code, uint8_t size) {
+    p.code = code;
+    p.size = size;
+    p.fixedNoNull = true;
+  };
+  if (!nullable) {
+    switch (t.id) {
+      case TypeId::Bit:
+        fixed(kBit, 1);
+        return p;
+      case TypeId::TinyInt:
+        fixed(kInt1, 1);
+        return p;
+      case TypeId::SmallInt:
+        fixed(kInt2, 2);
+        return p;
+      case TypeId::Int:
+        fixed(kInt4, 4);
+        return p;
+      case TypeId::BigInt:
+        fixed(kInt8, 8);
+        return p;
+      case TypeId::Money:
+        fixed(kMoney, 8);
+        return p;
+      case TypeId::SmallMoney:
+        fixed(kMoney4, 4);
+        return p;
+      case TypeId::Float:
+        fixed(kFloat8, 8);
+        return p;
+      case TypeId::Real:
+        fixed(kFloat4, 4);
+        return p;
+      case TypeId::DateTime:
+        fixed(kDateTime, 8);
+        return p;
+      case TypeId::SmallDateTime:
+        fixed(kDateTime4, 4);
+        return p;
+      default:
+        break;
+    }
+  }
   auto varLen = [&](uint8_t code, int32_t len, int32_t unit, int32_t cap) {
     p.code = code;
     if (len < 0 || len > cap) {
@@ -274,18 +370,32 @@ ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t) {
       p.code = kImage;
       p.longText = true;
       break;
+    case TypeId::Date:
+      p.code = kDateN;
+      p.size = 3;
+      break;
+    case TypeId::DateTime2:
+      p.code = kDateTime2N;
+      p.scale = t.scale > 7 ? 7 : t.scale;
+      p.size = static_cast<uint8_t>((p.scale <= 2 ? 3 : p.scale <= 4 ? 4 : 5) + 3);
+      break;
+    case TypeId::UniqueIdentifier:
+      p.code = kGuid;
+      p.size = 16;
+      break;
   }
   return p;
 }
 
 void ColumnEncoder::reset(const std::vector<Column>& cols) {
   plans_.clear();
-  for (const Column& c : cols) plans_.push_back(planFor(c.type));
+  for (const Column& c : cols) plans_.push_back(planFor(c.type, c.nullable));
 }
 
 void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
   const Plan& p = plans_[col];
   out.u8(p.code);
+  if (p.fixedNoNull) return;  // the type byte says it all
   switch (p.code) {
     case kIntN:
     case kBitN:
@@ -297,6 +407,14 @@ void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
     case kDecimalN:
       out.u8(p.size);
       out.u8(p.precision);
+      out.u8(p.scale);
+      break;
+    case kGuid:
+      out.u8(16);
+      break;
+    case kDateN:
+      break;
+    case kDateTime2N:
       out.u8(p.scale);
       break;
     case kText:
@@ -331,9 +449,20 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
       size_t at = out.reserve(2);
       out.patchU16(at, static_cast<uint16_t>(TextCodec::appendUtf16(out, table)));
     }
+    // A column name holds at most 128 UTF-16 units (longer ones come only from expressions
+    // the engine named itself); cut between characters, never inside one.
+    std::string_view name = c.name;
+    size_t units = 0, end = 0;
+    while (end < name.size()) {
+      unsigned char b = static_cast<unsigned char>(name[end]);
+      size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+      size_t w = len == 4 ? 2 : 1;
+      if (units + w > 128) break;
+      units += w;
+      end += len;
+    }
     size_t at = out.reserve(1);
-    size_t units =
-        TextCodec::appendUtf16(out, c.name.size() > 128 ? c.name.substr(0, 128) : c.name);
+    units = TextCodec::appendUtf16(out, name.substr(0, end));
     out.data()[at] = static_cast<uint8_t>(units);
   }
 }
@@ -341,7 +470,11 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
 void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) const {
   const Plan& p = plans_[col];
   auto writeNull = [&] {
-    if (p.longText) {
+    if (p.fixedNoNull) {
+      // The engine declared the column NOT NULL: a NULL here is its fault; zeros keep the
+      // stream readable where a NULL marker would not.
+      for (uint8_t i = 0; i < p.size; ++i) out.u8(0);
+    } else if (p.longText) {
       out.u8(0);
     } else if (p.plp) {
       out.u64(~uint64_t{0});
@@ -352,24 +485,28 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
       out.u8(0);
     }
   };
+  // Fixed-length types carry no length byte before their value.
+  auto length = [&](uint8_t n) {
+    if (!p.fixedNoNull) out.u8(n);
+  };
   if (v.isNull()) {
     writeNull();
     return;
   }
-  switch (p.code) {
+  switch (nullableCode(p.code)) {
     case kIntN:
     case kBitN: {
       int64_t x;
       if (!asInt(v, x)) return writeNull();
-      if (p.code == kBitN) x = x != 0;
-      out.u8(p.size);
+      if (p.code == kBitN || p.code == kBit) x = x != 0;
+      length(p.size);
       out.append(&x, p.size);  // little-endian host
       return;
     }
     case kFloatN: {
       double d;
       if (!asDouble(v, d)) return writeNull();
-      out.u8(p.size);
+      length(p.size);
       if (p.size == 4) {
         float f = static_cast<float>(d);
         out.append(&f, 4);
@@ -395,7 +532,7 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
       if (!asScaled(v, 4, neg, mag) || mag > limit || (!neg && mag == limit)) return writeNull();
       int64_t m =
           neg ? static_cast<int64_t>(~static_cast<uint64_t>(mag) + 1) : static_cast<int64_t>(mag);
-      out.u8(p.size);
+      length(p.size);
       if (p.size == 4) {
         out.u32(static_cast<uint32_t>(static_cast<int32_t>(m)));
       } else {
@@ -406,7 +543,7 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
     }
     case kDateTimeN: {
       if (v.kind != Value::Kind::DateTime) return writeNull();
-      out.u8(p.size);
+      length(p.size);
       if (p.size == 4) {
         uint32_t minutes = (v.ticks + 9000) / 18000;
         int64_t days = v.i;
@@ -420,6 +557,31 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
         out.u32(static_cast<uint32_t>(static_cast<int32_t>(v.i)));
         out.u32(v.ticks);
       }
+      return;
+    }
+    case kDateN:
+    case kDateTime2N: {
+      if (v.kind != Value::Kind::DateTime) return writeNull();
+      int64_t days = v.i + kDaysFrom1To1900;
+      if (days < 0 || days > kLastDay) return writeNull();
+      out.u8(p.size);
+      if (p.code == kDateTime2N) {
+        // Time of day in units of 10^-scale seconds.
+        uint64_t perSecond = 1;
+        for (uint8_t k = 0; k < p.scale; ++k) perSecond *= 10;
+        uint64_t units = (static_cast<uint64_t>(v.ticks) * perSecond + 150) / 300;
+        if (units >= 86400 * perSecond) units = 86400 * perSecond - 1;
+        out.append(&units, p.size - 3u);  // little-endian host
+      }
+      uint32_t d = static_cast<uint32_t>(days);
+      out.append(&d, 3);
+      return;
+    }
+    case kGuid: {
+      uint8_t bytes[16];
+      if (!guidBytes(v.s, bytes)) return writeNull();
+      out.u8(16);
+      out.append(bytes, 16);
       return;
     }
     default:

@@ -43,8 +43,9 @@ class ColumnEncoder {
     TypeId id = TypeId::Int;
     uint8_t precision = 0;
     uint8_t scale = 0;
+    bool fixedNoNull = false;  // INT4, FLT8, DATETIME ...: no length byte, never NULL
   };
-  static Plan planFor(const SqlType& t);
+  static Plan planFor(const SqlType& t, bool nullable);
   std::vector<Plan> plans_;
 };
 

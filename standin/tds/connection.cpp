@@ -188,7 +188,8 @@ void Connection::writePendingDone(bool more) {
 
 bool Connection::endRequest() {
   if (cancelled_) {
-    writePendingDone(true);
+    // What the cancelled statement had not yet sent is dropped: the acknowledgement ends it.
+    pending_.present = false;
     TokenWriter::done(channel_.out(), kTokenDone, kDoneAttention, 0, 0);
   } else if (pending_.present) {
     writePendingDone(false);
@@ -306,6 +307,10 @@ void Connection::rpcCall(RpcCall& call, bool last) {
   uint16_t id = call.procId ? call.procId : procIdByName(call.procName);
   auto& ps = call.params;
   rpcStatusWritten_ = false;
+  // Each call of a multi-call request reports its own outcome: an earlier call's error does
+  // not mark the later ones failed.
+  bool earlierError = errorSeen_;
+  errorSeen_ = false;
   int32_t handleOut = 0;
   bool writeHandle = false;
   auto missing = [&](const char* param) {
@@ -402,12 +407,14 @@ void Connection::rpcCall(RpcCall& call, bool last) {
       break;
     }
   }
+  bool failed = errorSeen_;
+  errorSeen_ = earlierError || failed;
   if (cancelled_) return;
   writePendingDone(true);
-  if (!rpcStatusWritten_) TokenWriter::returnStatus(channel_.out(), errorSeen_ ? -6 : 0);
+  if (!rpcStatusWritten_) TokenWriter::returnStatus(channel_.out(), failed ? -6 : 0);
   if (writeHandle) TokenWriter::returnInt(channel_.out(), 0, ps[0].name, handleOut);
   pending_ =
-      PendingDone{true, kTokenDoneProc, static_cast<uint16_t>(errorSeen_ ? kDoneError : 0), 0, 0};
+      PendingDone{true, kTokenDoneProc, static_cast<uint16_t>(failed ? kDoneError : 0), 0, 0};
   if (!last) writePendingDone(true);
 }
 

@@ -75,8 +75,15 @@ bool DeclarationList::typeFromName(std::string_view name, int32_t a, int32_t b, 
     out.id = hasArgs && a <= 24 ? TypeId::Real : TypeId::Float;
   else if (n == "real")
     out.id = TypeId::Real;
-  else if (n == "datetime" || n == "datetime2" || n == "date" || n == "time")
+  else if (n == "datetime" || n == "time")
     out.id = TypeId::DateTime;
+  else if (n == "date")
+    out.id = TypeId::Date;
+  else if (n == "datetime2") {
+    out.id = TypeId::DateTime2;
+    out.scale = static_cast<uint8_t>(hasArgs && a >= 0 && a <= 7 ? a : 7);
+  } else if (n == "uniqueidentifier")
+    out.id = TypeId::UniqueIdentifier;
   else if (n == "smalldatetime")
     out.id = TypeId::SmallDateTime;
   else if (n == "char")

@@ -1,5 +1,8 @@
 // sqlstandin: a local SQL Server stand-in for tests and the demo.
-//   sqlstandin --port N --data-dir DIR --sa-password PW
+//   sqlstandin --port N --data-dir DIR [--sa-password-file FILE | --sa-password PW]
+// The administrator password comes from the first line of FILE, else from the environment
+// variable SQLSTANDIN_SA_PASSWORD, else from --sa-password (visible to every user in the
+// process list: for throw-away servers only).
 // Listens on 127.0.0.1 only (port 0 picks a free one), prints "listening on 127.0.0.1:PORT"
 // once it accepts connections, and on SIGINT or SIGTERM stops accepting, ends the sessions
 // (rolling back their open transactions), closes the databases and exits 0.
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "standin/engine/api.h"
@@ -18,8 +22,17 @@ namespace {
 
 void usage() {
   std::fprintf(stderr,
-               "usage: sqlstandin --port N --data-dir DIR --sa-password PW "
-               "[--lock-timeout-ms MS]\n");
+               "usage: sqlstandin --port N --data-dir DIR "
+               "[--sa-password-file FILE | --sa-password PW] [--lock-timeout-ms MS]\n"
+               "       (or the password in the environment variable SQLSTANDIN_SA_PASSWORD)\n");
+}
+
+// The first line of the file, without its line end; false when it cannot be read or is empty.
+bool readPasswordFile(const char* path, std::string& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f || !std::getline(f, out)) return false;
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  return !out.empty();
 }
 
 bool parsePort(const char* text, uint16_t& port) {
@@ -52,14 +65,27 @@ int main(int argc, char** argv) {
     } else if (arg == "--data-dir") {
       options.dataDir = value;
       haveDir = true;
-    } else if (arg == "--sa-password") {
+    } else if (arg == "--sa-password" && !havePassword) {
       options.saPassword = value;
+      havePassword = true;
+    } else if (arg == "--sa-password-file" && !havePassword) {
+      if (!readPasswordFile(value, options.saPassword)) {
+        std::fprintf(stderr, "sqlstandin: cannot read a password from '%s'\n", value);
+        return 2;
+      }
       havePassword = true;
     } else if (arg == "--lock-timeout-ms") {
       options.lockTimeoutMs = std::atoi(value);
     } else {
       usage();
       return 2;
+    }
+  }
+  if (!havePassword) {
+    const char* env = std::getenv("SQLSTANDIN_SA_PASSWORD");
+    if (env && *env) {
+      options.saPassword = env;
+      havePassword = true;
     }
   }
   if (!havePort || !haveDir || !havePassword) {

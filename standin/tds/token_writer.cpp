@@ -99,7 +99,9 @@ void TokenWriter::loginAck(ByteWriter& out) {
   const uint8_t version[4] = {0x74, 0x00, 0x00, 0x04};
   out.append(version, 4);
   bVarchar(out, "Microsoft SQL Server");
-  const uint8_t programVersion[4] = {10, 50, 0x06, 0x40};  // 10.50.1600
+  const uint8_t programVersion[4] = {ServerVersion::kMajor, ServerVersion::kMinor,
+                                     static_cast<uint8_t>(ServerVersion::kBuild >> 8),
+                                     static_cast<uint8_t>(ServerVersion::kBuild & 0xFF)};
   out.append(programVersion, 4);
   closeToken(out, at);
 }

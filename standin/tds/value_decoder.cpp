@@ -411,10 +411,15 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
       out.id = t.maxLength == 4 ? TypeId::SmallDateTime : TypeId::DateTime;
       return true;
     case kDateTime:
-    case kDateN:
     case kTimeN:
-    case kDateTime2N:
       out.id = TypeId::DateTime;
+      return true;
+    case kDateN:
+      out.id = TypeId::Date;
+      return true;
+    case kDateTime2N:
+      out.id = TypeId::DateTime2;
+      out.scale = t.scale;
       return true;
     case kDecimalN:
     case kNumericN:
@@ -447,7 +452,7 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
       out.length = static_cast<int32_t>(t.maxLength);
       return true;
     case kGuid:
-      out.id = TypeId::Binary;
+      out.id = TypeId::UniqueIdentifier;
       out.length = 16;
       return true;
     case kText:

@@ -92,6 +92,41 @@ TEST_F(ClientTest, ProgramRefusesBadArgumentsAndABusyPort) {
       << r.err;
 }
 
+TEST_F(ClientTest, PasswordComesFromAFileOrTheEnvironmentNeverFromTheCommandLine) {
+  auto commandLine = [](pid_t pid) {
+    std::string line = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(line.begin(), line.end(), '\0', ' ');
+    return line;
+  };
+  // The fixture hands the password over in a file.
+  std::string line = commandLine(server_.pid());
+  EXPECT_NE(line.find("--sa-password-file"), std::string::npos) << line;
+  EXPECT_EQ(line.find(server_.saPassword()), std::string::npos) << line;
+  OdbcClient viaFile;
+  EXPECT_TRUE(viaFile.connect(server_.odbcConnectionString()));
+
+  testsupport::StandinServer viaEnv("Env#Secret-7");
+  viaEnv.passPasswordInEnvironment(true);
+  ASSERT_TRUE(viaEnv.start()) << viaEnv.error();
+  line = commandLine(viaEnv.pid());
+  EXPECT_EQ(line.find("Env#Secret-7"), std::string::npos) << line;
+  OdbcClient ok, wrong;
+  EXPECT_TRUE(ok.connect(viaEnv.odbcConnectionString()));
+  EXPECT_FALSE(wrong.connect(viaEnv.odbcConnectionString("sa", "Standin#2024")));
+  EXPECT_EQ(viaEnv.stop(), 0);
+
+  // A password file that cannot be read, or holds nothing, stops the program at once.
+  std::string program = testsupport::StandinServer::programPath();
+  std::filesystem::path empty = server_.workDir() / "empty-password";
+  std::ofstream(empty).close();
+  for (const std::string& file : {(server_.workDir() / "missing").string(), empty.string()}) {
+    auto r = runCommand({program, "--port", "0", "--data-dir",
+                         (server_.workDir() / "other").string(), "--sa-password-file", file});
+    EXPECT_EQ(r.exitCode, 2) << file;
+    EXPECT_NE(r.err.find("cannot read a password from '" + file + "'"), std::string::npos) << r.err;
+  }
+}
+
 TEST_F(ClientTest, TsqlRunsStatementsAndReportsErrorsMidBatch) {
   auto r = runCommand(server_.tsqlCommand(),
                       "create table t (id int primary key, name varchar(10))\n"

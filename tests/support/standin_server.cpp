@@ -77,12 +77,24 @@ bool StandinServer::start() {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   std::string program = programPath();
-  std::vector<std::string> argv = {program,           "--port",        "0",        "--data-dir",
-                                   dataDir_.string(), "--sa-password", saPassword_};
-  std::vector<char*> args;
+  // The password goes in a file of the private work directory (or in the environment), never
+  // on the command line, where every user of the machine could read it.
+  std::vector<std::string> argv = {program, "--port", "0", "--data-dir", dataDir_.string()};
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
+  if (passwordInEnvironment_) {
+    envStrings.push_back("SQLSTANDIN_SA_PASSWORD=" + saPassword_);
+  } else {
+    std::filesystem::path pwFile = workDir_ / "sa-password";
+    std::ofstream(pwFile, std::ios::trunc) << saPassword_ << "\n";
+    argv.insert(argv.end(), {"--sa-password-file", pwFile.string()});
+  }
+  std::vector<char*> args, envp;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
-  int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, args.data(), environ);
+  for (std::string& e : envStrings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   if (rc != 0) {

@@ -37,6 +37,9 @@ class StandinServer {
   StandinServer& operator=(const StandinServer&) = delete;
 
   bool start();
+  // Before start(): hand the sa password over in SQLSTANDIN_SA_PASSWORD instead of a file.
+  void passPasswordInEnvironment(bool on) { passwordInEnvironment_ = on; }
+  pid_t pid() const { return pid_; }
   // Stops the server and starts it again on the same data directory (the port may change;
   // the registry file and freetds.conf are rewritten).
   bool restart() {
@@ -83,6 +86,7 @@ class StandinServer {
   std::vector<std::vector<std::string>> extraValues_;  // key, name, value
   std::filesystem::path workDir_, dataDir_, registryFile_, freetdsConf_;
   pid_t pid_ = -1;
+  bool passwordInEnvironment_ = false;
   uint16_t port_ = 0;
   std::string error_;
 };
