@@ -126,6 +126,22 @@ void ExpectRestoredAfter(const WindowRun& run, const std::string& failed_line) {
   EXPECT_EQ(run.status, "安装失败，旧数据库已恢复。");
 }
 
+TEST_F(InstallFaultTest, AnApplicationUserLoggingInDuringTheDropBringsTheOldDatabaseBack) {
+  // Logged in after the in-use check, the user keeps the server from dropping the login.
+  std::unique_ptr<hostrt::Transaction> user;
+  const WindowRun run = Reinstall([&](const std::string& line) {
+    if (line == "删除旧数据库及相关信息...") user = Connect("qdzt", "kestrum", "master");
+    if (line == "删除旧数据库及相关信息失败！    安装失败。") {
+      ASSERT_TRUE(user);
+      user->Disconnect();
+    }
+  });
+  ExpectRestoredAfter(run, "删除旧数据库及相关信息失败！    安装失败。");
+  EXPECT_EQ(run.boxes, std::vector<std::string>{kRestoredBox});
+  ExpectOldDatabaseAsItWas();
+  EXPECT_TRUE(Backups().empty());
+}
+
 TEST_F(InstallFaultTest, ALoginThatCannotBeAddedAfterTheDropBringsTheOldDatabaseBack) {
   const WindowRun run = Reinstall([this](const std::string& line) {
     if (line != "开始创建新数据库...") return;

@@ -251,6 +251,42 @@ TEST_F(InstallTest, AStrayFileUnderANewDatabaseFileNameIsFoundBeforeAnyChange) {
   EXPECT_NE(app.Connect(), 0) << "a login was created";
 }
 
+TEST_F(InstallTest, LoginsThatCannotWorkAreRefusedBeforeTheOldDatabaseIsTouched) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
+  {
+    auto sa = Connect();
+    ASSERT_TRUE(sa);
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addlogin 'clerk','Clerk#1'"), 0) << sa->SQLErrText;
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addlogin 'boss','Boss#1'"), 0) << sa->SQLErrText;
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addsrvrolemember 'boss', sysadmin"), 0) << sa->SQLErrText;
+  }
+  const fs::path shop = work_ / "shop";
+  fs::create_directories(shop);
+  struct Case {
+    std::string ini;
+    std::string sa;
+    std::string password;
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"[database]\nlogid=\n", "sa", "\x01", "应用系统登录名为空，请检查 dbinstall.ini。"},
+      // The server's own administrator login can never be dropped.
+      {"[database]\nlogid=sa\n", "boss", "Boss#1", "登录 sa 不能用作应用系统登录。"},
+      {"", "clerk", "Clerk#1", "登录 clerk 不是系统管理员(sysadmin)，不能安装数据库。"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(shop / "dbinstall.ini", std::ios::trunc) << c.ini;
+    const DbsetupRun run = Run({"--template", template_.string(), "--sa", c.sa, "--drop-existing"},
+                               shop.string(), c.password);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.log.back(), c.refusal) << run.err;
+    EXPECT_EQ(run.boxes,
+              (std::vector<std::string>{"Velmora快餐管理软件[V5]: " + c.refusal, kFailureBox}));
+    EXPECT_EQ(RecordedMode("qdzt"), "1");
+  }
+  EXPECT_TRUE(Connect("qdzt", "kestrum", "qdzt")) << "the application login was dropped";
+}
+
 TEST_F(InstallTest, ALoginThatDoesNotExistYetIsCreatedWhenTheOldDatabaseIsReplaced) {
   ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
   const fs::path shop = work_ / "shop";
