@@ -90,4 +90,13 @@ std::string FileListStatement(std::string_view disk) {
   return "RESTORE FILELISTONLY FROM DISK = N'" + Lit(disk) + "'";
 }
 
+std::string BackupDatabaseStatement(std::string_view dbname, std::string_view disk) {
+  return "BACKUP DATABASE " + QuoteIdentifier(dbname) + " TO DISK = N'" + Lit(disk) + "' WITH INIT";
+}
+
+std::string RestoreBackupStatement(std::string_view dbname, std::string_view disk) {
+  return "RESTORE DATABASE " + QuoteIdentifier(dbname) + " FROM DISK = N'" + Lit(disk) +
+         "' WITH FILE = 1, RECOVERY, REPLACE";
+}
+
 }  // namespace dbsetup

@@ -30,5 +30,9 @@ std::string RestoreDatabaseStatement(std::string_view dbname, std::string_view d
 std::string DefaultDatabaseStatement(std::string_view logid, std::string_view dbname);
 std::string UseDatabaseStatement(std::string_view dbname);
 std::string FileListStatement(std::string_view disk);
+// The copy of an existing database taken before it is dropped, and its restore to the files it
+// came from (replacing any database of that name).
+std::string BackupDatabaseStatement(std::string_view dbname, std::string_view disk);
+std::string RestoreBackupStatement(std::string_view dbname, std::string_view disk);
 
 }  // namespace dbsetup

@@ -1,6 +1,7 @@
 // w_input_check_num: the modal dialog that makes the operator confirm the removal of an existing
 // database by typing a random four-digit code. Whichever way it closes, it leaves its answer in
-// message.StringParm: "1" when the code was typed exactly and confirmed, "0" otherwise.
+// message.StringParm: "1" when the code was typed exactly and confirmed, "0" otherwise. Enter
+// presses the default button 确定 (or 取消 while that has the focus); Esc presses 取消.
 #pragma once
 
 #include <string>
@@ -19,6 +20,7 @@ class w_input_check_num : public hostrt::Window {
 
   void open() override;
   int closequery() override;
+  void key(hostrt::KeyCode key, unsigned long keyflags) override;
 
   // The answer handed to the opener.
   std::string is_ret = "0";

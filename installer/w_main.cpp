@@ -183,8 +183,9 @@ void w_main::wf_init() {
   sle_password.SetText("");
 }
 
-bool w_main::wf_connect_db(const std::string& as_logid) {
+bool w_main::ConnectQuietly(const std::string& as_logid) {
   hostrt::Transaction& sqlca = hostrt::sqlca;
+  // Not connected on the first call; either way the connection below starts afresh.
   sqlca.Disconnect();
   sqlca.DBMS = "MSS Microsoft SQL Server 6.x";
   sqlca.ServerName = ".";
@@ -193,11 +194,16 @@ bool w_main::wf_connect_db(const std::string& as_logid) {
   sqlca.LogPass = as_logid == is_logid ? is_pass : sle_password.Text();
   sqlca.AutoCommit = true;
   sqlca.Connect();
-  if (sqlca.SQLCode != 0) {
-    hostrt::MessageBox(gs_appname, "不能连接到数据库。");
-    return false;
-  }
-  return true;
+  return sqlca.SQLCode == 0;
+}
+
+bool w_main::wf_connect_db(const std::string& as_logid) {
+  if (ConnectQuietly(as_logid)) return true;
+  // The server's reason tells a wrong password from a server that cannot be reached.
+  std::string text = "不能连接到数据库。";
+  if (!hostrt::sqlca.SQLErrText.empty()) text += "\r\n" + hostrt::sqlca.SQLErrText;
+  hostrt::MessageBox(gs_appname, text);
+  return false;
 }
 
 }  // namespace dbsetup

@@ -19,6 +19,8 @@
 
 namespace dbsetup {
 
+class OldDatabaseBackup;
+
 class w_main : public hostrt::Window {
  public:
   w_main();
@@ -29,7 +31,8 @@ class w_main : public hostrt::Window {
   void wf_init();
   // Installs the database; true when the new database is installed.
   bool wf_installdb();
-  // (Re)connects sqlca to the master database of the local server as `as_logid`.
+  // (Re)connects sqlca to the master database of the local server as `as_logid`. On failure
+  // the box says so, with the server's reason on a second line.
   bool wf_connect_db(const std::string& as_logid);
 
   // Called with every line appended to the log box, as it is appended (without CR LF).
@@ -65,16 +68,41 @@ class w_main : public hostrt::Window {
   hostrt::CommandButton cb_2;
 
  private:
+  // What the installation knows of the application login before it changes anything.
+  struct LoginState {
+    bool exists = false;   // a login of that name exists on the server
+    bool is_self = false;  // it is the login the installation is connected as
+  };
+
   void cb_selectfile_clicked();
+  // wf_connect_db without the box: true when connected.
+  bool ConnectQuietly(const std::string& as_logid);
+
+  // Checks made before the old database is dropped, so that nothing that can be known in
+  // advance fails after the drop. Each reports a failure itself (box, then the failure exit)
+  // and returns false.
+  bool CheckDataDirectory(bool old_exists);
+  bool CheckLogins(bool old_exists, LoginState& login);
+  // Records the installation mode in t_sys_system of the current database and reads it back.
+  bool RecordMode();
+  // After a failure that came after the old database was dropped: puts it back from the
+  // backup. Returns the line that the failure box adds.
+  std::string RestoreOldDatabase();
 
   // Progress reporting of wf_installdb.
   void LogText(const std::string& text);    // status line and log box
   void SetStatus(const std::string& text);  // status line only
   void AppendLog(const std::string& line);  // log box only
   // The failure exit: logs the status with "    安装失败。", then `detail` (the server's text
-  // of the last statement unless given), disconnects and tells the operator. Returns false.
+  // of the last statement unless given), disconnects, restores the old database when it was
+  // dropped, and tells the operator. Returns false.
   bool FailureExit();
   bool FailureExit(const std::string& detail);
+
+  // Set while the old database is dropped and not yet replaced for good: the failure exit
+  // restores it from this backup.
+  OldDatabaseBackup* restore_from_ = nullptr;
+  bool login_existed_ = false;  // the application login existed before the installation
 };
 
 }  // namespace dbsetup

@@ -112,6 +112,50 @@ TEST_F(ConfirmDialogTest, CancelAndTheTitleBarDeclineEvenAfterWrongEntries) {
             "0");
 }
 
+TEST_F(ConfirmDialogTest, EnterPressesTheDefaultButtonAndEscCancels) {
+  // From the entry box Enter works as 确定: a wrong code is refused, the right one confirms.
+  EXPECT_EQ(RunDialog(*script_,
+                      [](w_input_check_num& d) {
+                        Type(d, "x");
+                        QTest::keyClick(d.sle_1.widget(), Qt::Key_Return);
+                        ASSERT_TRUE(d.IsOpen());
+                        EXPECT_EQ(d.sle_1.Text(), "x");
+                        Type(d, d.st_4.Text());
+                        QTest::keyClick(d.sle_1.widget(), Qt::Key_Enter);  // the keypad's
+                        EXPECT_FALSE(d.IsOpen());
+                      }),
+            "1");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{": 校验码输入不正确，请重新输入"});
+
+  // Esc declines, even with the right code typed.
+  EXPECT_EQ(RunDialog(*script_,
+                      [](w_input_check_num& d) {
+                        Type(d, d.st_4.Text());
+                        QTest::keyClick(d.sle_1.widget(), Qt::Key_Escape);
+                        EXPECT_FALSE(d.IsOpen());
+                      }),
+            "0");
+
+  // A focused button takes Enter itself.
+  EXPECT_EQ(RunDialog(*script_,
+                      [](w_input_check_num& d) {
+                        Type(d, d.st_4.Text());
+                        d.cb_cancel.SetFocus();
+                        QTest::keyClick(d.cb_cancel.widget(), Qt::Key_Return);
+                        EXPECT_FALSE(d.IsOpen());
+                      }),
+            "0");
+  EXPECT_EQ(RunDialog(*script_,
+                      [](w_input_check_num& d) {
+                        Type(d, d.st_4.Text());
+                        d.cb_ok.SetFocus();
+                        QTest::keyClick(d.cb_ok.widget(), Qt::Key_Return);
+                        EXPECT_FALSE(d.IsOpen());
+                      }),
+            "1");
+  EXPECT_EQ(Boxes().size(), 1u);
+}
+
 TEST_F(ConfirmDialogTest, EachOpeningDrawsItsOwnCode) {
   std::set<std::string> codes;
   for (int i = 0; i < 6; ++i) {

@@ -69,20 +69,29 @@ DbsetupRun InstallFixture::Run(const std::vector<std::string>& args, const std::
   run.exit_code = result.exitCode;
   run.log = SplitLines(result.out);
   run.err = result.err;
+  // A box of several lines is printed with its CR LF: a line ending in CR goes on.
+  bool continued = false;
   for (const std::string& line : SplitLines(result.err)) {
-    if (IsBoxLine(line)) run.boxes.push_back(line);
+    if (continued) {
+      run.boxes.back() += "\n" + line;
+    } else if (IsBoxLine(line)) {
+      run.boxes.push_back(line);
+    } else {
+      continue;
+    }
+    continued = !line.empty() && line.back() == '\r';
   }
   return run;
 }
 
 bool InstallFixture::MakeBackup(const std::filesystem::path& file, const std::string& data_name,
-                                const std::string& log_name) {
+                                const std::string& log_name, bool system_table) {
   auto sa = Connect();
   if (!sa) return false;
   const std::string dir = (work_ / "templates").string();
   std::filesystem::create_directories(dir);
-  const std::string db = "tpl_" + data_name;
-  const std::string steps[] = {
+  const std::string db = "tpl_" + data_name + (system_table ? "" : "_bare");
+  std::vector<std::string> steps = {
       "CREATE DATABASE " + db + " ON PRIMARY (NAME = N'" + data_name + "', FILENAME = N'" + dir +
           "/" + db + ".mdf') LOG ON (NAME = N'" + log_name + "', FILENAME = N'" + dir + "/" + db +
           ".ldf')",
@@ -95,6 +104,7 @@ bool InstallFixture::MakeBackup(const std::filesystem::path& file, const std::st
       "BACKUP DATABASE " + db + " TO DISK = N'" + file.string() + "'",
       "DROP DATABASE " + db,
   };
+  if (!system_table) steps.erase(steps.begin() + 2, steps.begin() + 5);
   for (const std::string& sql : steps) {
     if (sa->ExecuteImmediate(sql) != 0) {
       ADD_FAILURE() << sql << ": " << sa->SQLErrText;

@@ -20,7 +20,7 @@ namespace dbsetup {
 struct DbsetupRun {
   int exit_code = -1;
   std::vector<std::string> log;    // standard output, line by line
-  std::vector<std::string> boxes;  // message boxes ("TITLE: TEXT") from standard error
+  std::vector<std::string> boxes;  // message boxes ("TITLE: TEXT", lines CR LF) from stderr
   std::string err;                 // all of standard error
 };
 
@@ -34,9 +34,10 @@ class InstallFixture : public ::testing::Test {
   DbsetupRun Run(const std::vector<std::string>& args, const std::string& cwd = "",
                  const std::string& password = "\x01");
 
-  // Builds a backup of a small database whose files have the given logical names.
+  // Builds a backup of a small database whose files have the given logical names, with or
+  // without the system-variable table t_sys_system.
   bool MakeBackup(const std::filesystem::path& file, const std::string& data_name,
-                  const std::string& log_name);
+                  const std::string& log_name, bool system_table = true);
 
   // A new administrator connection to master (asserts that it connects).
   std::unique_ptr<hostrt::Transaction> Connect(const std::string& login = "sa",

@@ -36,6 +36,14 @@ bool NoScratchCopyIn(const fs::path& dir) {
   return true;
 }
 
+// True when no backup of an old database is left in the data directory `dir`.
+bool NoBackupIn(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().extension() == ".bak") return false;
+  }
+  return true;
+}
+
 // The lines of `log` from the first line starting with `prefix` (empty when none).
 std::vector<std::string> From(const std::vector<std::string>& log, const std::string& prefix) {
   for (size_t i = 0; i < log.size(); ++i) {
@@ -94,6 +102,7 @@ TEST_F(InstallTest, EachModeIsRecordedAndAConfirmedReinstallReplacesTheOldDataba
     long count = -1;
     sa->SelectInto("select count(*) from sysobjects where name = 'marker'", {}, {&count});
     EXPECT_EQ(count, 0) << "the old database was not replaced";
+    EXPECT_TRUE(NoBackupIn(data_dir_)) << "the backup of the old database was left behind";
   }
 }
 
@@ -135,17 +144,32 @@ TEST_F(InstallTest, AnOldDatabaseInUseByAnotherLoginEndsInTheFailureExitWhenTheD
   EXPECT_FALSE(tail[2].empty());  // the server's reason
   EXPECT_EQ(run.boxes, std::vector<std::string>{kFailureBox});
   EXPECT_TRUE(DatabaseExists("qdzt"));
+  EXPECT_TRUE(NoBackupIn(data_dir_));
 }
 
-TEST_F(InstallTest, AWrongAdministratorPasswordStopsAfterTheConnectionAndIsNeverPrinted) {
+TEST_F(InstallTest, AConnectionFailureSaysWhyAndAWrongPasswordIsNeverPrinted) {
   const std::string wrong = "Wr0ng-Secret";
   const DbsetupRun run = Run({"--template", template_.string()}, "", wrong);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.log,
             (std::vector<std::string>{"开始安装系统数据库...", "正在连接数据库服务器..."}));
-  EXPECT_EQ(run.boxes, std::vector<std::string>{"Velmora快餐管理软件[V5]: 不能连接到数据库。"});
+  const std::string box = "Velmora快餐管理软件[V5]: 不能连接到数据库。\r\n";
+  ASSERT_EQ(run.boxes.size(), 1u) << run.err;
+  ASSERT_EQ(run.boxes[0].rfind(box, 0), 0u) << run.boxes[0];
+  const std::string refused = run.boxes[0].substr(box.size());
+  EXPECT_NE(refused.find("Login failed"), std::string::npos) << refused;
   EXPECT_EQ(run.err.find(wrong), std::string::npos);
   EXPECT_FALSE(DatabaseExists("qdzt"));
+
+  // A server that is not running reads differently.
+  server_->stop();
+  const DbsetupRun down = Run({"--template", template_.string()});
+  EXPECT_EQ(down.exit_code, 1);
+  ASSERT_EQ(down.boxes.size(), 1u) << down.err;
+  ASSERT_EQ(down.boxes[0].rfind(box, 0), 0u) << down.boxes[0];
+  const std::string unreachable = down.boxes[0].substr(box.size());
+  EXPECT_FALSE(unreachable.empty());
+  EXPECT_NE(unreachable, refused);
 }
 
 TEST_F(InstallTest, AMissingTemplateIsAskedForBeforeAnythingElse) {
@@ -194,16 +218,109 @@ TEST_F(InstallTest, ABackupWithoutTheExpectedLogicalFilesIsRefusedBeforeAnyChang
   EXPECT_NE(app.Connect(), 0);
 }
 
-TEST_F(InstallTest, ADataDirectoryThatDoesNotExistFailsAtCreateDatabase) {
+TEST_F(InstallTest, ADataDirectoryThatDoesNotExistIsFoundBeforeTheOldDatabaseIsTouched) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
+  const std::string nowhere = (work_ / "nowhere").string();
   const DbsetupRun run =
-      Run({"--template", template_.string(), "--data-dir", (work_ / "nowhere").string()});
+      Run({"--template", template_.string(), "--data-dir", nowhere, "--drop-existing"});
   EXPECT_EQ(run.exit_code, 1);
-  const auto tail = From(run.log, "开始创建新数据库...");
-  ASSERT_EQ(tail.size(), 3u) << run.err;
-  EXPECT_EQ(tail[1], "开始创建新数据库...    安装失败。");
-  EXPECT_FALSE(tail[2].empty());
-  EXPECT_EQ(run.boxes, std::vector<std::string>{kFailureBox});
+  const auto tail = From(run.log, "检测旧数据库及相关信息...");
+  EXPECT_EQ(tail, (std::vector<std::string>{"检测旧数据库及相关信息...",
+                                            "检测系统数据安装路径...    安装失败。",
+                                            "系统数据安装路径不存在：" + nowhere}))
+      << run.err;
+  EXPECT_EQ(run.boxes,
+            (std::vector<std::string>{"Velmora快餐管理软件[V5]: 系统数据安装路径不存在：" + nowhere,
+                                      kFailureBox}));
+  EXPECT_EQ(RecordedMode("qdzt"), "1");
+  EXPECT_TRUE(NoScratchCopyIn(tmp_dir_));
+}
+
+TEST_F(InstallTest, AStrayFileUnderANewDatabaseFileNameIsFoundBeforeAnyChange) {
+  std::ofstream(data_dir_ / "qdzt_Log.LDF") << "left over\n";
+  const DbsetupRun run = Run({"--template", template_.string()});
+  EXPECT_EQ(run.exit_code, 1);
+  ASSERT_EQ(run.boxes.size(), 2u) << run.err;
+  EXPECT_EQ(run.boxes[0].rfind("Velmora快餐管理软件[V5]: 数据库文件已存在：", 0), 0u);
   EXPECT_FALSE(DatabaseExists("qdzt"));
+  hostrt::Transaction app;
+  app.DBMS = "MSS Microsoft SQL Server 6.x";
+  app.ServerName = ".";
+  app.LogId = "qdzt";
+  app.LogPass = "kestrum";
+  EXPECT_NE(app.Connect(), 0) << "a login was created";
+}
+
+TEST_F(InstallTest, LoginsThatCannotWorkAreRefusedBeforeTheOldDatabaseIsTouched) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
+  {
+    auto sa = Connect();
+    ASSERT_TRUE(sa);
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addlogin 'clerk','Clerk#1'"), 0) << sa->SQLErrText;
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addlogin 'boss','Boss#1'"), 0) << sa->SQLErrText;
+    ASSERT_EQ(sa->ExecuteImmediate("sp_addsrvrolemember 'boss', sysadmin"), 0) << sa->SQLErrText;
+  }
+  const fs::path shop = work_ / "shop";
+  fs::create_directories(shop);
+  struct Case {
+    std::string ini;
+    std::string sa;
+    std::string password;
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"[database]\nlogid=\n", "sa", "\x01", "应用系统登录名为空，请检查 dbinstall.ini。"},
+      // The server's own administrator login can never be dropped.
+      {"[database]\nlogid=sa\n", "boss", "Boss#1", "登录 sa 不能用作应用系统登录。"},
+      {"", "clerk", "Clerk#1", "登录 clerk 不是系统管理员(sysadmin)，不能安装数据库。"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(shop / "dbinstall.ini", std::ios::trunc) << c.ini;
+    const DbsetupRun run = Run({"--template", template_.string(), "--sa", c.sa, "--drop-existing"},
+                               shop.string(), c.password);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.log.back(), c.refusal) << run.err;
+    EXPECT_EQ(run.boxes,
+              (std::vector<std::string>{"Velmora快餐管理软件[V5]: " + c.refusal, kFailureBox}));
+    EXPECT_EQ(RecordedMode("qdzt"), "1");
+  }
+  EXPECT_TRUE(Connect("qdzt", "kestrum", "qdzt")) << "the application login was dropped";
+}
+
+TEST_F(InstallTest, ALoginThatDoesNotExistYetIsCreatedWhenTheOldDatabaseIsReplaced) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "1"}).exit_code, 0);
+  const fs::path shop = work_ / "shop";
+  fs::create_directories(shop);
+  std::ofstream(shop / "dbinstall.ini") << "[database]\nlogid=shopadmin\n";
+  const DbsetupRun run =
+      Run({"--template", template_.string(), "--mode", "3", "--drop-existing"}, shop.string());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.log, SuccessLog(true));
+  auto app = Connect("shopadmin", "kestrum", "");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(DbName(*app), "qdzt");
+  EXPECT_EQ(RecordedMode("qdzt"), "3");
+}
+
+TEST_F(InstallTest, AModeThatCannotBeRecordedFailsAndBringsTheOldDatabaseBack) {
+  ASSERT_EQ(Run({"--template", template_.string(), "--mode", "2"}).exit_code, 0);
+  const fs::path bare = work_ / "bare.dat";
+  ASSERT_TRUE(MakeBackup(bare, "qdzt_data", "qdzt_log", false));
+
+  const DbsetupRun run = Run({"--template", bare.string(), "--mode", "1", "--drop-existing"});
+  EXPECT_EQ(run.exit_code, 1);
+  const auto tail = From(run.log, "创建系统用户信息...");
+  ASSERT_EQ(tail.size(), 5u) << run.err;
+  EXPECT_EQ(tail[1], "装载系统模板数据库...    安装失败。");
+  EXPECT_NE(tail[2].find("t_sys_system"), std::string::npos) << tail[2];
+  EXPECT_EQ(tail[3], "正在恢复旧数据库...");
+  EXPECT_EQ(tail[4], "安装失败，旧数据库已恢复。");
+  EXPECT_EQ(run.boxes, std::vector<std::string>{"警告: 安装新数据库失败。\r\n旧数据库已恢复。"});
+  EXPECT_EQ(RecordedMode("qdzt"), "2");
+  auto app = Connect("qdzt", "kestrum", "");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(DbName(*app), "qdzt");
+  EXPECT_TRUE(NoBackupIn(data_dir_));
   EXPECT_TRUE(NoScratchCopyIn(tmp_dir_));
 }
 
@@ -248,8 +365,11 @@ TEST_F(InstallTest, ALoginLeftWithAnotherPasswordFailsTheReconnectionWithTwoBoxe
   const auto tail = From(run.log, "开始创建新数据库...");
   ASSERT_EQ(tail.size(), 3u) << run.err;
   EXPECT_EQ(tail[1], "开始创建新数据库...    安装失败。");
-  EXPECT_EQ(run.boxes,
-            (std::vector<std::string>{"Velmora快餐管理软件[V5]: 不能连接到数据库。", kFailureBox}));
+  ASSERT_EQ(run.boxes.size(), 2u) << run.err;
+  EXPECT_EQ(run.boxes[0].rfind("Velmora快餐管理软件[V5]: 不能连接到数据库。\r\nLogin failed", 0),
+            0u)
+      << run.boxes[0];
+  EXPECT_EQ(run.boxes[1], kFailureBox);
   EXPECT_FALSE(DatabaseExists("qdzt"));
 }
 
@@ -296,7 +416,7 @@ TEST_F(InstallTest, FromTheWindowInstallIsDisabledAfterSuccessUntilATemplateIsCh
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "安装新数据库成功！");
     EXPECT_EQ(boxes[1].title, "Velmora快餐管理软件[V5]");
-    EXPECT_EQ(boxes[1].text, "不能连接到数据库。");
+    EXPECT_EQ(boxes[1].text, "不能连接到数据库。\r\nLogin failed for user 'sa'.");
     hostrt::Close(w);
   }
   hostrt::DestroyStandardGlobals();

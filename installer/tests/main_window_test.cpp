@@ -154,6 +154,28 @@ TEST_F(MainWindowTest, InstallWithoutAnExistingTemplateAsksForOneAndDoesNothingE
   EXPECT_TRUE(hostrt::sqlca.LogId.empty());  // no connection was even attempted
 }
 
+TEST_F(MainWindowTest, AServerThatCannotBeReachedIsExplainedAndTheStatusLineSaysTheInstallFailed) {
+  // The local server "." points at a port where nothing listens.
+  WriteFile("registry.reg",
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Setup]\n"
+            "\"SQLPath\"=\"C:\\\\MSSQL\"\n\"SQLDataRoot\"=\"C:\\\\MSSQL\"\n\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo]\n"
+            "\".\"=\"DBMSSOCN,127.0.0.1,1\"\n");
+  WriteFile("qdzt.dat", "a template");
+  OpenedMain opened;
+  w_main& w = opened.window;
+  QTest::mouseClick(w.cb_1.widget(), Qt::LeftButton);
+  EXPECT_EQ(w.st_info.Text(), "正在连接数据库服务器...    安装失败。");
+  EXPECT_EQ(w.mle_1.Text(), "none开始安装系统数据库...\r\n正在连接数据库服务器...\r\n");
+  const std::vector<std::string> boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  const std::string first = "Velmora快餐管理软件[V5]: 不能连接到数据库。\r\n";
+  ASSERT_EQ(boxes[0].rfind(first, 0), 0u) << boxes[0];
+  EXPECT_GT(boxes[0].size(), first.size()) << "no reason on the second line";
+  EXPECT_TRUE(w.cb_1.Enabled());
+}
+
 TEST_F(MainWindowTest, ExitClosesTheWindow) {
   WriteSetupRegistry("C:\\MSSQL", "C:\\MSSQL");
   w_main w;

@@ -65,6 +65,12 @@ TEST(SqlTextTest, QuotesAndBracketsInValuesStayInsideTheirNameOrLiteral) {
   EXPECT_EQ(DefaultDatabaseStatement("o'neil", db), "exec sp_defaultdb N'o''neil', N'shop''1]'");
   EXPECT_EQ(UseDatabaseStatement("门店 1"), "use [门店 1]");
   EXPECT_EQ(FileListStatement("/tmp/it's"), "RESTORE FILELISTONLY FROM DISK = N'/tmp/it''s'");
+  EXPECT_EQ(BackupDatabaseStatement(db, "/srv/o'brien\\shop'1]_old.bak"),
+            "BACKUP DATABASE [shop'1]]] TO DISK = N'/srv/o''brien\\shop''1]_old.bak' WITH INIT");
+  EXPECT_EQ(
+      RestoreBackupStatement(db, "/srv/o'brien\\shop'1]_old.bak"),
+      "RESTORE DATABASE [shop'1]]] FROM DISK = N'/srv/o''brien\\shop''1]_old.bak' WITH FILE = "
+      "1, RECOVERY, REPLACE");
 }
 
 }  // namespace
