@@ -68,8 +68,9 @@ void AppendRun(std::string_view run, std::wstring& out) {
   if (AppendWide(run, out)) return;
   std::size_t pos = 0;
   while (pos < run.size()) {
+    // After a rejected byte the rest may start mid-sequence: a length of 0 is rejected too.
     const std::size_t len = SequenceLength(run, pos);
-    if (AppendWide(run.substr(pos, len), out)) {
+    if (len > 0 && AppendWide(run.substr(pos, len), out)) {
       pos += len;
     } else {
       out += kReplacement;

@@ -1,5 +1,6 @@
 #include "runtime/text/gbk_units.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -47,6 +48,37 @@ const std::array<std::uint8_t, 0x10000>& BmpWidths() {
   return widths;
 }
 
+// The few characters beyond the Basic Multilingual Plane that a two-byte sequence stands for
+// (the C library's GB18030 reads FE51, for one, as U+20087), found once by decoding every
+// two-byte sequence in one conversion. Sorted.
+const std::vector<char32_t>& TwoByteSupplementary() {
+  static std::vector<char32_t> found;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::string pairs;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        pairs += static_cast<char>(lead);
+        pairs += static_cast<char>(trail);
+      }
+    }
+    // Every byte is 0x40 or above, so no four-byte sequence can form: each character decoded
+    // came from two bytes.
+    const std::string utf8 = GbkToUtf8(pairs);
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+      char32_t cp = 0;
+      const std::size_t len = DecodeUtf8(utf8, pos, cp);
+      if (len == 0) break;  // cannot happen: the decoder writes valid UTF-8
+      if (cp >= 0x10000) found.push_back(cp);
+      pos += len;
+    }
+    std::sort(found.begin(), found.end());
+  });
+  return found;
+}
+
 }  // namespace
 
 std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoint) {
@@ -87,7 +119,10 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoi
 
 int GbkWidthOf(char32_t codePoint) {
   if (codePoint < 0x80) return 1;
-  if (codePoint >= 0x10000) return 4;
+  if (codePoint >= 0x10000) {
+    const std::vector<char32_t>& two = TwoByteSupplementary();
+    return std::binary_search(two.begin(), two.end(), codePoint) ? 2 : 4;
+  }
   return BmpWidths()[codePoint];
 }
 

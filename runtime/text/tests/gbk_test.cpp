@@ -38,6 +38,39 @@ TEST(GbkConversion, InvalidGbkBytesBecomeReplacementCharacters) {
   EXPECT_EQ(mixed, "\xEF\xBF\xBD ok菜");
 }
 
+TEST(GbkConversion, EveryTwoByteSequenceRoundTripsOrIsReplaced) {
+  // All lead and trail bytes in one text: the decoder must find its way through pairs it
+  // rejects as well as through those it reads.
+  std::string all, decodedOneByOne;
+  int roundTrips = 0;
+  int rejected = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+      all += pair;
+      const std::string utf8 = hostrt::GbkToUtf8(pair);
+      decodedOneByOne += utf8;
+      if (utf8.find("\xEF\xBF\xBD") != std::string::npos) {
+        ++rejected;
+        continue;
+      }
+      EXPECT_EQ(hostrt::Utf8ToGbk(utf8), pair) << lead << "/" << trail;
+      EXPECT_EQ(hostrt::GbkByteLength(utf8), 2u) << lead << "/" << trail;
+      ++roundTrips;
+    }
+  }
+  EXPECT_GE(roundTrips, 21886);  // at least the characters of GBK
+  const std::string decoded = hostrt::GbkToUtf8(all);
+  // After a rejected pair its second byte may start the next character, so the whole text
+  // reads as the pairs one by one only when none was rejected.
+  if (rejected == 0) {
+    EXPECT_EQ(decoded, decodedOneByOne);
+  } else {
+    EXPECT_GE(decoded.size(), static_cast<std::size_t>(roundTrips) * 2);
+  }
+}
+
 TEST(GbkConversion, InvalidUtf8BecomesQuestionMarksAndLengthAgrees) {
   const std::string broken =
       "a\xE8\x8F"
