@@ -14,9 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The compiler's own run-time libraries go into the DLL so that it runs without them installed.
+# The compiler's own run-time libraries (libgcc, libstdc++, winpthread: -static) go into each
+# DLL and program so that they run without them installed.
 # Their symbols stay private to it (--exclude-libs): MinGW exports every symbol of a DLL without
 # export annotations, and an exported copy of the unwinder (_Unwind_Resume) in hostrt.dll's
 # import library collides with the one every module linked against it carries itself.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

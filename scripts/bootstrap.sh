@@ -12,7 +12,7 @@ packages=(
   unixodbc unixodbc-dev tdsodbc freetds-bin freetds-dev
   libsqlite3-dev sqlite3 python3
   fonts-wqy-microhei
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine wine64 locales
 )
 
 missing=()

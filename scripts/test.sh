@@ -2,7 +2,7 @@
 # Sets everything up (scripts/bootstrap.sh) and runs every test. Exits non-zero on any failure.
 #   scripts/test.sh            build, then all tests (CTest)
 # Extra checks run after the main suite:
-#   - the runtime's core services compiled for Windows with MinGW (scripts/check_windows.sh)
+#   - the runtime built for Windows with MinGW and its tests run under Wine (scripts/check_windows.sh)
 #   - the runtime and stand-in tests again under AddressSanitizer and UBSan (build-asan/)
 # Set SKIP_EXTRA_CHECKS=1 to run the main suite only.
 set -euo pipefail
@@ -25,7 +25,7 @@ ctest --test-dir build --output-on-failure -j"$jobs" --timeout 600 || status=1
 
 if [ "${SKIP_EXTRA_CHECKS:-0}" != 1 ]; then
   if [ -x scripts/check_windows.sh ]; then
-    echo "== Windows compile check"
+    echo "== Windows tests (MinGW build under Wine)"
     scripts/check_windows.sh || status=1
   fi
   if [ -x scripts/sanitize.sh ]; then

@@ -70,6 +70,10 @@ class Converter {
 
 }  // namespace
 
+bool GbkHasFourByteForms() {
+  return true;
+}
+
 std::string GbkToUtf8(std::string_view gbk) {
   thread_local Converter converter("UTF-8", "GB18030");
   return converter.Run(gbk, "\xEF\xBF\xBD");

@@ -1,5 +1,6 @@
 #include "runtime/text/gbk_units.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -11,21 +12,19 @@ namespace hostrt::detail {
 
 namespace {
 
-// Widths of the Basic Multilingual Plane, worked out once by encoding every code point.
+// Widths of the Basic Multilingual Plane, worked out once by encoding all of it in one
+// conversion: every code point followed by a line break, which no multi-byte GBK or GB18030
+// sequence contains, so the encoded text splits back into one piece per code point. A piece
+// of two bytes is a GBK character; any other (four bytes, or '?' where the four-byte forms are
+// missing) is a character outside GBK, four bytes long in GB18030.
 const std::array<std::uint8_t, 0x10000>& BmpWidths() {
   static std::array<std::uint8_t, 0x10000> widths{};
   static std::once_flag once;
   std::call_once(once, [] {
-    for (char32_t cp = 0; cp < 0x10000; ++cp) {
-      if (cp < 0x80) {
-        widths[cp] = 1;
-        continue;
-      }
-      if (cp >= 0xD800 && cp <= 0xDFFF) {
-        widths[cp] = 1;  // never reached: DecodeUtf8 rejects surrogates
-        continue;
-      }
-      std::string utf8;
+    std::string utf8;
+    utf8.reserve(0x10000 * 4);
+    for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;  // never reached: DecodeUtf8 rejects them
       if (cp < 0x800) {
         utf8 += static_cast<char>(0xC0 | (cp >> 6));
       } else {
@@ -33,11 +32,51 @@ const std::array<std::uint8_t, 0x10000>& BmpWidths() {
         utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       }
       utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-      const std::size_t n = Utf8ToGbk(utf8).size();
-      widths[cp] = static_cast<std::uint8_t>(n == 2 ? 2 : (n == 1 ? 1 : 4));
+      utf8 += '\n';
+    }
+    const std::string gbk = Utf8ToGbk(utf8);
+    widths.fill(1);
+    std::size_t start = 0;
+    for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+      const std::size_t end = gbk.find('\n', start);
+      if (end == std::string::npos) break;  // cannot happen: every piece ends with its '\n'
+      widths[cp] = end - start == 2 ? 2 : 4;
+      start = end + 1;
     }
   });
   return widths;
+}
+
+// The few characters beyond the Basic Multilingual Plane that a two-byte sequence stands for
+// (the C library's GB18030 reads FE51, for one, as U+20087), found once by decoding every
+// two-byte sequence in one conversion. Sorted.
+const std::vector<char32_t>& TwoByteSupplementary() {
+  static std::vector<char32_t> found;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::string pairs;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        pairs += static_cast<char>(lead);
+        pairs += static_cast<char>(trail);
+      }
+    }
+    // Every byte is 0x40 or above, so no four-byte sequence can form: each character decoded
+    // came from two bytes.
+    const std::string utf8 = GbkToUtf8(pairs);
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+      char32_t cp = 0;
+      const std::size_t len = DecodeUtf8(utf8, pos, cp);
+      if (len == 0) break;  // cannot happen: the decoder writes valid UTF-8
+      if (cp >= 0x10000) found.push_back(cp);
+      pos += len;
+    }
+    std::sort(found.begin(), found.end());
+  });
+  return found;
 }
 
 }  // namespace
@@ -80,7 +119,10 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoi
 
 int GbkWidthOf(char32_t codePoint) {
   if (codePoint < 0x80) return 1;
-  if (codePoint >= 0x10000) return 4;
+  if (codePoint >= 0x10000) {
+    const std::vector<char32_t>& two = TwoByteSupplementary();
+    return std::binary_search(two.begin(), two.end(), codePoint) ? 2 : 4;
+  }
   return BmpWidths()[codePoint];
 }
 

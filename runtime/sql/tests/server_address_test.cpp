@@ -6,8 +6,13 @@
 #include <fstream>
 #include <map>
 
+#include "runtime/settings/registry.h"
 #include "runtime/sql/odbc_connection.h"
 #include "runtime/sql/server_address.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace hostrt {
 namespace {
@@ -92,6 +97,22 @@ TEST_F(ResolveTest, BadNamesAndAliasesAreReportedNotGuessed) {
   EXPECT_NE(Error("empty").find("names no server"), std::string::npos);
 }
 
+#ifdef _WIN32
+// The system registry: an alias of the test's own, removed afterwards.
+TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
+  const char* key = "HKLM\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo";
+  ASSERT_EQ(RegistrySet(key, "hostrt-test-alias", "DBMSSOCN,127.0.0.1,45678"), 1);
+  ServerAddress a;
+  std::string error;
+  EXPECT_TRUE(ServerAddress::ResolveHere("hostrt-test-alias", a, error)) << error;
+  EXPECT_EQ(a.port, 45678);
+  EXPECT_TRUE(ServerAddress::ResolveHere("elsewhere,99", a, error)) << error;
+  EXPECT_EQ(a.host, "elsewhere");
+  EXPECT_EQ(a.port, 99);
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo",
+                     L"hostrt-test-alias");
+}
+#else
 // The registry file the runtime reads off Windows, pointed to by HOSTRT_REGISTRY.
 TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
   namespace fs = std::filesystem;
@@ -106,7 +127,7 @@ TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
   }
   const char* before = std::getenv("HOSTRT_REGISTRY");
   const std::string saved = before ? before : "";
-  ::setenv("HOSTRT_REGISTRY", file.c_str(), 1);
+  ::setenv("HOSTRT_REGISTRY", file.string().c_str(), 1);
   ServerAddress a;
   std::string error;
   EXPECT_TRUE(ServerAddress::ResolveHere(".", a, error)) << error;
@@ -120,6 +141,7 @@ TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
     ::unsetenv("HOSTRT_REGISTRY");
   fs::remove(file);
 }
+#endif
 
 TEST(ConnectionStringTest, CarriesEveryLoginSettingForTheDriver) {
   OdbcConnection::Login login;
@@ -133,11 +155,19 @@ TEST(ConnectionStringTest, CarriesEveryLoginSettingForTheDriver) {
   login.parm.packetSize = 2048;
   std::string s;
   std::string error;
+#ifdef _WIN32
+  // The Windows driver takes the port after the host and the packet size as an attribute.
+  ASSERT_TRUE(OdbcConnection::ConnectionString("SQL Server", login, s, error)) << error;
+  EXPECT_EQ(s,
+            "DRIVER={SQL Server};SERVER={127.0.0.1,41433};Network=DBMSSOCN;UID={sa};"
+            "PWD={p;w}d{};DATABASE={master};APP={qdzt};WSID={收银台};");
+#else
   ASSERT_TRUE(OdbcConnection::ConnectionString("/usr/lib/libtdsodbc.so", login, s, error)) << error;
   EXPECT_EQ(s,
             "DRIVER={/usr/lib/libtdsodbc.so};SERVER={127.0.0.1};PORT=41433;UID={sa};"
             "PWD={p;w}d{};DATABASE={master};APP={qdzt};WSID={收银台};PacketSize=2048;"
             "TDS_Version=7.4;ClientCharset=UTF-8;Encryption=off;");
+#endif
 }
 
 TEST(ConnectionStringTest, LeavesOutEmptyOptionalValuesAndRefusesUnwritableOnes) {

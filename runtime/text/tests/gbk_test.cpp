@@ -18,10 +18,17 @@ TEST(GbkConversion, ChineseRoundTripsThroughGbkBytes) {
 
 TEST(GbkConversion, CharactersOutsideGbkUseFourByteFormAndSurvive) {
   const std::string emoji = "😀";
+  EXPECT_EQ(hostrt::GbkByteLength("a😀菜"), 7u);  // their GB18030 length wherever they convert
+  if (!hostrt::GbkHasFourByteForms()) {
+    // Windows without code page 54936: GBK text converts as everywhere, the rest visibly fails.
+    EXPECT_EQ(hostrt::Utf8ToGbk("a😀菜€"), "a?\xB2\xCB\xA2\xE3");
+    EXPECT_EQ(hostrt::GbkToUtf8("a\x94\x39\xFC\x36\xB2\xCB\xA2\xE3"), "a\xEF\xBF\xBD菜€");
+    return;
+  }
   const std::string gbk = hostrt::Utf8ToGbk(emoji);
   EXPECT_EQ(gbk, "\x94\x39\xFC\x36");
   EXPECT_EQ(hostrt::GbkToUtf8(gbk), emoji);
-  EXPECT_EQ(hostrt::GbkByteLength("a😀菜"), 7u);
+  EXPECT_EQ(hostrt::Utf8ToGbk("菜€"), "\xB2\xCB\xA2\xE3");
 }
 
 TEST(GbkConversion, InvalidGbkBytesBecomeReplacementCharacters) {
@@ -29,6 +36,39 @@ TEST(GbkConversion, InvalidGbkBytesBecomeReplacementCharacters) {
   EXPECT_EQ(hostrt::GbkToUtf8("ab\xB2"), "ab\xEF\xBF\xBD");
   const std::string mixed = hostrt::GbkToUtf8(std::string("\xFF\x20ok\xB2\xCB", 6));
   EXPECT_EQ(mixed, "\xEF\xBF\xBD ok菜");
+}
+
+TEST(GbkConversion, EveryTwoByteSequenceRoundTripsOrIsReplaced) {
+  // All lead and trail bytes in one text: the decoder must find its way through pairs it
+  // rejects as well as through those it reads.
+  std::string all, decodedOneByOne;
+  int roundTrips = 0;
+  int rejected = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+      all += pair;
+      const std::string utf8 = hostrt::GbkToUtf8(pair);
+      decodedOneByOne += utf8;
+      if (utf8.find("\xEF\xBF\xBD") != std::string::npos) {
+        ++rejected;
+        continue;
+      }
+      EXPECT_EQ(hostrt::Utf8ToGbk(utf8), pair) << lead << "/" << trail;
+      EXPECT_EQ(hostrt::GbkByteLength(utf8), 2u) << lead << "/" << trail;
+      ++roundTrips;
+    }
+  }
+  EXPECT_GE(roundTrips, 21886);  // at least the characters of GBK
+  const std::string decoded = hostrt::GbkToUtf8(all);
+  // After a rejected pair its second byte may start the next character, so the whole text
+  // reads as the pairs one by one only when none was rejected.
+  if (rejected == 0) {
+    EXPECT_EQ(decoded, decodedOneByOne);
+  } else {
+    EXPECT_GE(decoded.size(), static_cast<std::size_t>(roundTrips) * 2);
+  }
 }
 
 TEST(GbkConversion, InvalidUtf8BecomesQuestionMarksAndLengthAgrees) {
@@ -53,7 +93,9 @@ TEST(GbkBytes, CutsExactlyAtBytesEvenInsideCharacters) {
 
 TEST(GbkBytes, ReverseKeepsCharactersWholeAndReverseBytesDoesNot) {
   namespace gb = hostrt::gbk_bytes;
-  EXPECT_EQ(hostrt::GbkToUtf8(gb::Reverse(hostrt::Utf8ToGbk("a菜品b😀"))), "😀b品菜a");
+  const std::string emojiGb18030 = "\x94\x39\xFC\x36";
+  EXPECT_EQ(gb::Reverse(hostrt::Utf8ToGbk("a菜品b") + emojiGb18030),
+            emojiGb18030 + hostrt::Utf8ToGbk("b品菜a"));
   EXPECT_EQ(gb::ReverseBytes("\xB2\xCB"
                              "a"),
             "a\xCB\xB2");
