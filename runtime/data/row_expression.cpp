@@ -53,9 +53,8 @@ class Parser {
 
   bool Run(Value& out, std::string& error) {
     if (!Expr(out) || (Skip(), pos_ != s_.size())) {
-      error = error_.empty()
-                  ? "无法计算表达式（第 " + std::to_string(pos_ + 1) + " 个字符处）"
-                  : error_;
+      error = error_.empty() ? "无法计算表达式（第 " + std::to_string(pos_ + 1) + " 个字符处）"
+                             : error_;
       return false;
     }
     return true;

@@ -124,9 +124,10 @@ int Transaction::Connect() {
     return SQLCode;
   }
   if (!IsSqlServerInterface(DBMS)) {
-    Fail(DBMS.empty() ? std::string("没有设置 DBMS，没有可用的数据库接口")
-                      : "不支持 DBMS " + DBMS +
-                            "，只能使用 Microsoft SQL Server 接口（例如“MSS Microsoft SQL Server 6.x”）");
+    Fail(DBMS.empty()
+             ? std::string("没有设置 DBMS，没有可用的数据库接口")
+             : "不支持 DBMS " + DBMS +
+                   "，只能使用 Microsoft SQL Server 接口（例如“MSS Microsoft SQL Server 6.x”）");
     return SQLCode;
   }
   IsolationLevel isolation = IsolationLevel::ServerDefault;

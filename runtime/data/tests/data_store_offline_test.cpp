@@ -155,7 +155,8 @@ TEST_F(DataStoreOfflineTest, MissingEmptyAndMalformedFiles) {
 
   Write("badnum.txt", "a\tt\t1\t\t1\t1.5\t\r\nb\tt\t1\t\tmany\t1.5\t\r\n");
   EXPECT_EQ(store_.ImportFile(Path("badnum.txt")), -4);
-  EXPECT_EQ(store_.LastError(), "文件 " + Path("badnum.txt") + " 第 2 行，列 qty：“many” 不是有效的整数");
+  EXPECT_EQ(store_.LastError(),
+            "文件 " + Path("badnum.txt") + " 第 2 行，列 qty：“many” 不是有效的整数");
 
   fs::create_directories(dir_ / "dir.txt");
   EXPECT_EQ(store_.ImportFile(Path("dir.txt")), -4);
