@@ -100,6 +100,12 @@ class TableTurn {
   bool finished_ = false;
 };
 
+// The observer's totals as a second line of the completion box.
+std::string SummaryLine(TransferObserver* observer) {
+  const std::string summary = observer != nullptr ? observer->RunSummary() : std::string();
+  return summary.empty() ? summary : "\r\n" + summary;
+}
+
 long ToLong(const std::string& text) {
   char* end = nullptr;
   const long value = std::strtol(text.c_str(), &end, 10);
@@ -202,7 +208,7 @@ bool base_data_transfer::of_bd_export() {
     return false;
   }
   sqlca.Commit();
-  hostrt::MessageBox(AppTitle(), "数据导出成功!");
+  hostrt::MessageBox(AppTitle(), "数据导出成功!" + SummaryLine(observer_));
   return true;
 }
 
@@ -308,7 +314,7 @@ bool base_data_transfer::of_bd_import() {
   wf_enable_trigger();
   sqlca.Commit();
   wf_update_date();
-  hostrt::MessageBox(AppTitle(), "数据导入完成!");
+  hostrt::MessageBox(AppTitle(), "数据导入完成!" + SummaryLine(observer_));
   return true;
 }
 

@@ -39,6 +39,9 @@ class TransferObserver {
   // Polled between tables and between chunks of a table; true stops the run, and an import
   // that stops is rolled back as a failed one is.
   virtual bool StopRequested() { return false; }
+  // The line that the completion box ("数据导入完成!" / "数据导出成功!") adds below its text:
+  // the run's totals. Empty adds nothing.
+  virtual std::string RunSummary() { return {}; }
 };
 
 }  // namespace importlib

@@ -1,9 +1,12 @@
 #include "dataadmin/w_sys_data_admin.h"
 
+#include <vector>
+
 #include "dataadmin/confirmation_code.h"
 #include "dataadmin/d_sys_db_export.h"
 #include "libfoundation/nvo_function.h"
 #include "libfoundation/nvo_gvar.h"
+#include "runtime/system/system.h"
 #include "runtime/text/date.h"
 #include "runtime/ui/colour.h"
 #include "runtime/ui/font.h"
@@ -23,6 +26,18 @@ hostrt::Font Song(int weight = 400) {
   return font;
 }
 
+// The side bar's picture. The build draws it beside the import library
+// (dataadmin/tools/leftbar_image.cpp); a file of that name in the current directory comes first.
+constexpr char kSideBar[] = "leftbar.gif";
+
+std::string SideBarPicture() {
+  if (hostrt::FileExists(kSideBar)) return kSideBar;
+  const std::string library = hostrt::ModulePath(kSideBar);
+  const size_t slash = library.find_last_of("/\\");
+  if (slash == std::string::npos) return kSideBar;
+  return library.substr(0, slash + 1) + kSideBar;
+}
+
 hostrt::Font ArialBold() {
   hostrt::Font font;
   font.face = "Arial";
@@ -36,7 +51,7 @@ hostrt::Font ArialBold() {
 w_sys_data_admin::w_sys_data_admin()
     : w_parent_reponse("w_sys_data_admin"),
       cb_2(this, "cb_2", {2066, 1412, 265, 96}, "退出(&X)"),
-      p_1(this, "p_1", {0, 0, 402, 1568}, "leftbar.gif"),
+      p_1(this, "p_1", {0, 0, 402, 1568}, SideBarPicture()),
       p_2(this, "p_2", {73, 128, 265, 224}, "logo.gif"),
       tab_1(this, "tab_1", {430, 160, 1920, 1168}),
       tabpage_1(&tab_1, "tabpage_1", "演示数据"),
@@ -58,14 +73,16 @@ w_sys_data_admin::w_sys_data_admin()
       st_2(this, "st_2", {439, 32, 1902, 96},
            "请注意：由于在导入前会删除系统原有数据，此工具仅限于售前做演示时使用。"
            "严禁在客户正式数据库上使用，删除数据无法恢复，后果自负！"),
-      transfer_(dw_1.Store(), sle_exportpath, ddlb_format, hpb_1) {
+      cb_stop(this, "cb_stop", {2066, 1412, 265, 96}, "停止(&S)"),
+      transfer_(dw_1.Store(), sle_exportpath, ddlb_format, hpb_1),
+      remarks_(dw_1) {
   Resize(2427, 1676);
   SetTitle("快餐V5售前演示数据导入工具");
   SetFont(Song());
 
   for (hostrt::Control* control : std::initializer_list<hostrt::Control*>{
            &cb_2, &st_1, &sle_exportpath, &cbx_1, &cbx_2, &st_3, &sle_pw, &st_4, &ddlb_format,
-           &cb_import, &cb_export}) {
+           &cb_import, &cb_export, &cb_stop}) {
     control->SetFont(Song());
   }
   cb_2.SetTag("退出当前窗口");
@@ -104,6 +121,11 @@ w_sys_data_admin::w_sys_data_admin()
   cb_import.SetTabOrder(90);
   cb_export.SetVisible(false);
 
+  cb_stop.SetTag("停止当前的导入或导出");
+  cb_stop.SetTabOrder(80);
+  cb_stop.SetVisible(false);
+  transfer_.SetObserver(&remarks_);
+
   dw_1.SetTabOrder(60);
   dw_1.SetFont(CatalogueFont());
   dw_1.SetLayout(CatalogueCells());
@@ -116,6 +138,7 @@ w_sys_data_admin::w_sys_data_admin()
   cbx_2.OnClicked([this] { SetAllFlags(cbx_2, cbx_1, "0"); });
   cb_import.OnClicked([this] { cb_import_clicked(); });
   cb_export.OnClicked([this] { of_bd_export(); });
+  cb_stop.OnClicked([this] { cb_stop_clicked(); });
 }
 
 w_sys_data_admin::~w_sys_data_admin() = default;
@@ -124,17 +147,59 @@ void w_sys_data_admin::open() {
   w_parent_reponse::open();
 }
 
+int w_sys_data_admin::closequery() {
+  if (!running_) return 0;
+  // The run is inside a script of this window: it must end before the window can close.
+  cb_stop_clicked();
+  return 1;
+}
+
 void w_sys_data_admin::close() {
   w_parent_reponse::close();
   hostrt::sqlca.Disconnect();
 }
 
 bool w_sys_data_admin::of_bd_export() {
-  return transfer_.of_bd_export();
+  return RunTransfer(TransferRemarks::Run::Export);
 }
 
 bool w_sys_data_admin::of_bd_import() {
-  return transfer_.of_bd_import();
+  return RunTransfer(TransferRemarks::Run::Import);
+}
+
+bool w_sys_data_admin::RunTransfer(TransferRemarks::Run run) {
+  if (running_) return false;
+  running_ = true;
+  // Everything that would start a second run or change the ticked tables waits for this one.
+  hostrt::Control* const held[] = {&cb_import, &cb_export, &cb_3,  &sle_exportpath,
+                                   &sle_pw,    &dw_1,      &cbx_1, &cbx_2};
+  std::vector<bool> enabled;
+  for (hostrt::Control* control : held) {
+    enabled.push_back(control->Enabled());
+    control->SetEnabled(false);
+  }
+  cb_2.SetVisible(false);
+  cb_stop.SetText("停止(&S)");
+  cb_stop.SetEnabled(true);
+  cb_stop.SetVisible(true);
+
+  remarks_.Begin(run);
+  const bool ok =
+      run == TransferRemarks::Run::Import ? transfer_.of_bd_import() : transfer_.of_bd_export();
+  if (!ok) remarks_.RunFailed();
+
+  cb_stop.SetVisible(false);
+  cb_2.SetVisible(true);
+  for (size_t i = 0; i < enabled.size(); ++i) held[i]->SetEnabled(enabled[i]);
+  running_ = false;
+  return ok;
+}
+
+void w_sys_data_admin::cb_stop_clicked() {
+  if (!running_ || remarks_.StopPending()) return;
+  remarks_.RequestStop();
+  cb_stop.SetText("正在停止…");
+  cb_stop.SetEnabled(false);
 }
 
 void w_sys_data_admin::wf_disable_trigger() {

@@ -4,11 +4,17 @@
 // button created hidden) the export. The import runs only after the operator typed today's
 // date as eight digits (yyyymmdd) into the confirmation field. Closing the window disconnects
 // sqlca. The controls are members and live as long as the window; nothing throws.
+//
+// While an export or import runs, the window answers (it repaints, the bar moves), each ticked
+// table's outcome shows in its row's remark column, and the exit button gives way to a stop
+// button (cb_stop): stopping an import rolls back the whole run. The controls that would start
+// another run are disabled meanwhile, and closing the window asks the run to stop instead.
 #pragma once
 
 #include <memory>
 
 #include "dataadmin/base_data_transfer.h"
+#include "dataadmin/transfer_remarks.h"
 #include "libfoundation/w_parent_reponse.h"
 #include "runtime/ui/check_box.h"
 #include "runtime/ui/command_button.h"
@@ -31,6 +37,7 @@ class w_sys_data_admin : public w_parent_reponse {
 
   void open() override;
   void close() override;
+  int closequery() override;
 
   // The window's functions (their contracts are base_data_transfer's).
   bool of_bd_export();
@@ -38,8 +45,10 @@ class w_sys_data_admin : public w_parent_reponse {
   void wf_disable_trigger();
   void wf_enable_trigger();
   int wf_update_date();
-  // Tells `observer` (not owned; may be null) about each table of the following runs.
-  void SetTransferObserver(TransferObserver* observer) { transfer_.SetObserver(observer); }
+  // Tells `observer` (not owned; may be null) about each table of the following runs, after
+  // the window's own remarks.
+  void SetTransferObserver(TransferObserver* observer) { remarks_.SetNext(observer); }
+  bool Running() const { return running_; }
 
   hostrt::CommandButton cb_2;
   hostrt::Picture p_1;
@@ -63,13 +72,20 @@ class w_sys_data_admin : public w_parent_reponse {
   hostrt::Line ln_1;
   hostrt::Line ln_2;
   hostrt::StaticText st_2;
+  // Shown in the exit button's place while a run goes on.
+  hostrt::CommandButton cb_stop;
 
  private:
   void cb_3_clicked();
   void SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& other, const char* flag);
   void cb_import_clicked();
+  void cb_stop_clicked();
+  // Runs the export or the import with the window answering and the other controls held.
+  bool RunTransfer(TransferRemarks::Run run);
 
   base_data_transfer transfer_;
+  TransferRemarks remarks_;
+  bool running_ = false;
 };
 
 }  // namespace importlib

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest
   unixodbc unixodbc-dev tdsodbc freetds-bin freetds-dev
   libsqlite3-dev sqlite3 python3

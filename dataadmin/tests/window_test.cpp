@@ -2,6 +2,7 @@
 // window, without a database.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "dataadmin/base_data_transfer.h"
 #include "dataadmin/confirmation_code.h"
 #include "dataadmin/d_sys_db_export.h"
+#include "dataadmin/transfer_remarks.h"
 #include "dataadmin/w_sys_data_admin.h"
 #include "libfoundation/nvo_function.h"
 #include "libfoundation/nvo_gvar.h"
@@ -189,6 +191,7 @@ TEST_F(DataAdminWindowTest, OpensWithItsControlsAndSavesAPicture) {
   EXPECT_FALSE(window.ddlb_format.Enabled());
   EXPECT_FALSE(window.cb_export.Visible());
   EXPECT_FALSE(window.p_2.Visible());
+  EXPECT_TRUE(window.p_1.HasImage());  // the side bar drawn by the build
   EXPECT_TRUE(window.sle_pw.Password());
   EXPECT_EQ(window.sle_exportpath.Text(), "");
   EXPECT_EQ(window.hpb_1.Position(), 0);
@@ -278,6 +281,90 @@ TEST_F(DataAdminWindowTest, ExportToAMissingDirectoryWritesNothing) {
   EXPECT_FALSE(window.of_bd_export());
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].text, "基础档案数据导出目录不存在!");
+}
+
+TEST_F(DataAdminWindowTest, TabWalksThePagesControlsInTheirOrderAndSpaceTicksARow) {
+  w_sys_data_admin window;
+  std::vector<std::string> sequence;
+  for (hostrt::Control* control : window.TabSequence()) sequence.push_back(control->ClassName());
+  EXPECT_EQ(sequence, (std::vector<std::string>{"tab_1", "cb_3", "sle_exportpath", "dw_1", "sle_pw",
+                                                "cb_import", "cb_2", "cb_stop"}));
+
+  ASSERT_EQ(window.ShowOpen(), 1);
+  window.widget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.widget()));
+  window.sle_exportpath.SetFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_TRUE(window.dw_1.HasFocus());
+  QWidget* grid = window.dw_1.widget();
+  QTest::keyClick(grid, Qt::Key_Down);
+  QTest::keyClick(grid, Qt::Key_Space);
+  EXPECT_EQ(window.dw_1.GetItemString(2, "flag"), "0");
+  EXPECT_EQ(window.dw_1.Describe("Evaluate('sum( integer( flag ) for all )',0)"), "62");
+  // Ticking one row leaves the select-all pair as it was, as a click does.
+  EXPECT_TRUE(window.cbx_1.Checked());
+  EXPECT_FALSE(window.cbx_1.Enabled());
+  QTest::keyClick(grid, Qt::Key_Space);
+  EXPECT_EQ(window.dw_1.GetItemString(2, "flag"), "1");
+  QTest::keyClick(grid, Qt::Key_Tab);
+  EXPECT_TRUE(window.sle_pw.HasFocus());
+  hostrt::Close(window);
+}
+
+TEST_F(DataAdminWindowTest, RemarksFollowEachTableAndARolledBackRunSaysSo) {
+  w_sys_data_admin window;
+  hostrt::DataWindowControl& grid = window.dw_1;
+  for (long row = 8; row <= 63; ++row) grid.SetItem(row, "flag", std::string("0"));
+  TransferRemarks remarks(grid);
+  remarks.Begin(TransferRemarks::Run::Import);
+  auto remark = [&grid](long row) { return grid.GetItemString(row, "other").value_or("<null>"); };
+  auto outcome = [](TableOutcome::Kind kind, long rows, std::string error = {}) {
+    TableOutcome o;
+    o.kind = kind;
+    o.rows = rows;
+    o.error = std::move(error);
+    return o;
+  };
+
+  remarks.TableStarted(1, "cybr_bt_dish_series");
+  EXPECT_EQ(remark(1), "正在导入…");
+  remarks.TableFinished(1, "cybr_bt_dish_series", outcome(TableOutcome::Kind::Imported, 12));
+  remarks.TableStarted(2, "cybr_bt_dish_type");
+  remarks.TableFinished(2, "cybr_bt_dish_type", outcome(TableOutcome::Kind::NoFile, 0));
+  remarks.TableStarted(6, "cybr_bt_dish_suit");
+  EXPECT_EQ(grid.GetRow(), 6);  // the current table is scrolled to
+  remarks.Progress(6, 5000, 100, 1000);
+  EXPECT_EQ(remark(6), "正在导入 5000 行");
+  remarks.TableFinished(6, "cybr_bt_dish_suit", outcome(TableOutcome::Kind::Imported, 7000));
+  EXPECT_EQ(remark(1), "已导入 12 行");
+  EXPECT_EQ(remark(2), "无数据文件，未改动");
+  EXPECT_EQ(remark(6), "已导入 7000 行");
+  EXPECT_EQ(remarks.RunSummary(), "共替换 2 张表，1 张表因无数据文件未改动，导入 7012 行。");
+
+  // A failure later in the run: the rollback undid the replaced tables.
+  remarks.TableStarted(7, "cybr_bt_suit_change");
+  remarks.TableFinished(7, "cybr_bt_suit_change",
+                        outcome(TableOutcome::Kind::Failed, 0, "文件 x 第 3 行：原因"));
+  EXPECT_EQ(remark(7), "失败：文件 x 第 3 行：原因");
+  EXPECT_EQ(remark(1), "已回滚，未改动");
+  EXPECT_EQ(remark(6), "已回滚，未改动");
+  EXPECT_EQ(remark(2), "无数据文件，未改动");
+  EXPECT_EQ(remark(3), "未处理，未改动");  // ticked, never reached
+  EXPECT_EQ(remark(8), "<null>");          // not ticked
+
+  // A new run starts with clean remarks; an export speaks of files.
+  remarks.Begin(TransferRemarks::Run::Export);
+  EXPECT_EQ(remark(1), "<null>");
+  remarks.TableStarted(1, "cybr_bt_dish_series");
+  remarks.TableFinished(1, "cybr_bt_dish_series", outcome(TableOutcome::Kind::Exported, 12));
+  remarks.TableStarted(2, "cybr_bt_dish_type");
+  remarks.TableFinished(2, "cybr_bt_dish_type", outcome(TableOutcome::Kind::NoRows, 0));
+  remarks.TableStarted(3, "cybr_bt_dish_unit");
+  remarks.TableFinished(3, "cybr_bt_dish_unit", outcome(TableOutcome::Kind::Stopped, 0));
+  EXPECT_EQ(remark(1), "已导出 12 行");  // the file stays written
+  EXPECT_EQ(remark(2), "无数据，未导出");
+  EXPECT_EQ(remark(3), "已停止，未导出");
+  EXPECT_EQ(remark(4), "未处理，未导出");
 }
 
 }  // namespace

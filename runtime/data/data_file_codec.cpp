@@ -165,7 +165,7 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
         ++i;
         for (;;) {
           if (i >= n) {
-            fault = {rowLine, "a quoted value is not closed"};
+            fault = {rowLine, "引号内的值没有结束引号"};
             return false;
           }
           if (in[i] == '"') {
@@ -181,12 +181,12 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
           raw += in[i++];
         }
         if (i < n && in[i] != '\t' && in[i] != '\r' && in[i] != '\n') {
-          fault = {rowLine, "text follows a closing quote"};
+          fault = {rowLine, "结束引号之后还有文字"};
           return false;
         }
         std::string value;
         if (!DecodeGbk(raw, value)) {
-          fault = {rowLine, "a value is not GBK text"};
+          fault = {rowLine, "值不是 GBK 编码的文字"};
           return false;
         }
         row.push_back(std::move(value));
@@ -199,7 +199,7 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
         else {
           std::string value;
           if (!DecodeGbk(in.substr(start, i - start), value)) {
-            fault = {rowLine, "a value is not GBK text"};
+            fault = {rowLine, "值不是 GBK 编码的文字"};
             return false;
           }
           row.push_back(std::move(value));
@@ -214,7 +214,7 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
     // End of the line: CRLF, LF or the end of the file.
     if (i < n && in[i] == '\r') {
       if (i + 1 >= n || in[i + 1] != '\n') {
-        fault = {rowLine, "a carriage return without a line feed"};
+        fault = {rowLine, "回车符之后缺少换行符"};
         return false;
       }
       ++i;
@@ -224,8 +224,8 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
       ++line;
     }
     if (row.size() != columns) {
-      fault = {rowLine, "the line has " + std::to_string(row.size()) + " values, expected " +
-                            std::to_string(columns)};
+      fault = {rowLine, "该行有 " + std::to_string(row.size()) + " 个值，应为 " +
+                            std::to_string(columns) + " 个"};
       return false;
     }
     rows.push_back(std::move(row));
@@ -244,7 +244,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
     for (size_t c = 0; c < row.size(); ++c) {
       std::string gbk = row[c] ? Utf8ToGbk(*row[c]) : std::string();
       if (gbk.size() > 254) {
-        error = "value of column " + names[c] + " is longer than a dBASE field (254 bytes)";
+        error = "列 " + names[c] + " 的值超过 dBASE 字段的长度（254 字节）";
         return false;
       }
       if (gbk.size() > widths[c]) widths[c] = gbk.size();
@@ -256,7 +256,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
   for (size_t w : widths) recordLength += w;
   size_t headerLength = 32 + 32 * names.size() + 1;
   if (headerLength > 0xFFFF || recordLength > 0xFFFF) {
-    error = "too many columns for a dBASE file";
+    error = "列数超过 dBASE 文件的上限";
     return false;
   }
   std::time_t now = std::time(nullptr);
@@ -301,7 +301,7 @@ bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector
                               DataFileFault& fault) {
   rows.clear();
   if (in.size() < 32 || (in[0] & 0x07) != 0x03) {
-    fault = {0, "not a dBASE III file"};
+    fault = {0, "不是 dBASE III 文件"};
     return false;
   }
   uint32_t count = GetLe(in, 4, 4);
@@ -313,13 +313,13 @@ bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector
   size_t total = 1;
   for (size_t w : widths) total += w;
   if (widths.size() != columns || total != recordLength) {
-    fault = {0, "the file has " + std::to_string(widths.size()) + " fields, expected " +
-                    std::to_string(columns)};
+    fault = {0, "文件有 " + std::to_string(widths.size()) + " 个字段，应为 " +
+                    std::to_string(columns) + " 个"};
     return false;
   }
   if (in.size() < headerLength + static_cast<size_t>(count) * recordLength) {
     fault = {static_cast<long>((in.size() - std::min(in.size(), headerLength)) / recordLength + 1),
-             "the file ends inside a record"};
+             "文件在记录中间结束"};
     return false;
   }
   for (uint32_t r = 0; r < count; ++r) {
@@ -373,7 +373,7 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
                               DataFileFault& fault) {
   rows.clear();
   if (in.find("<Workbook") == std::string::npos) {
-    fault = {0, "not an XML spreadsheet"};
+    fault = {0, "不是 XML 电子表格"};
     return false;
   }
   size_t pos = 0;
@@ -383,7 +383,7 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
     long line = LineOf(in, rowStart);
     size_t rowEnd = in.find("</Row>", rowStart);
     if (rowEnd == std::string::npos) {
-      fault = {line, "a row is not closed"};
+      fault = {line, "行没有结束标记"};
       return false;
     }
     DataRow row;
@@ -393,7 +393,7 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
       if (cell == std::string::npos || cell >= rowEnd) break;
       size_t close = in.find('>', cell);
       if (close == std::string::npos || close > rowEnd) {
-        fault = {line, "a cell is not closed"};
+        fault = {line, "单元格没有结束标记"};
         return false;
       }
       if (in[close - 1] == '/') {
@@ -403,7 +403,7 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
       }
       size_t cellEnd = in.find("</Cell>", close);
       if (cellEnd == std::string::npos || cellEnd > rowEnd) {
-        fault = {line, "a cell is not closed"};
+        fault = {line, "单元格没有结束标记"};
         return false;
       }
       size_t data = in.find("<Data", close);
@@ -413,7 +413,7 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
         size_t dataEnd = in.find("</Data>", dataOpen);
         if (dataEnd == std::string::npos || dataEnd > cellEnd ||
             !XmlUnescape(in.substr(dataOpen, dataEnd - dataOpen), value)) {
-          fault = {line, "a cell holds text that cannot be read"};
+          fault = {line, "单元格中的文字无法读取"};
           return false;
         }
         row.push_back(value);
@@ -423,8 +423,8 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
       at = cellEnd + 7;
     }
     if (row.size() != columns) {
-      fault = {line, "the row has " + std::to_string(row.size()) + " values, expected " +
-                         std::to_string(columns)};
+      fault = {line, "该行有 " + std::to_string(row.size()) + " 个值，应为 " +
+                         std::to_string(columns) + " 个"};
       return false;
     }
     rows.push_back(std::move(row));

@@ -25,6 +25,50 @@ std::filesystem::path FsPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(native.begin(), native.end()));
 }
 
+// A path as the operator's system writes it, with its own separator throughout.
+std::string ShownPath(const std::string& path) {
+#ifdef _WIN32
+  std::string shown = path;
+  std::replace(shown.begin(), shown.end(), '/', '\\');
+  return shown;
+#else
+  return NativePath(path);
+#endif
+}
+
+// Why a value does not fit its column, for the operator.
+std::string BadValue(const GridColumn& column, const std::string& value) {
+  std::string what = "有效的值";
+  switch (column.kind) {
+    case GridColumn::Kind::Integer:
+      what = "有效的整数";
+      break;
+    case GridColumn::Kind::Decimal:
+    case GridColumn::Kind::Real:
+      what = "有效的数值";
+      break;
+    case GridColumn::Kind::DateTime:
+      what = "有效的日期时间";
+      break;
+    case GridColumn::Kind::Binary:
+      what = "有效的二进制值";
+      break;
+    case GridColumn::Kind::Text:
+      break;
+  }
+  return "“" + value + "” 不是" + what;
+}
+
+// A fault in a data file: the file, the line (0: the file as a whole), the column if known,
+// and the reason.
+std::string FileFault(const std::string& path, long line, const std::string& column,
+                      const std::string& reason) {
+  std::string text = "文件 " + ShownPath(path);
+  if (line > 0) text += " 第 " + std::to_string(line) + " 行";
+  if (!column.empty()) text += "，列 " + column;
+  return text + "：" + reason;
+}
+
 // The data store's type of a server column.
 std::string TypeOfColumn(const SqlColumn& c, GridColumn::Kind& kind) {
   std::string name = ToLowerAscii(c.typeName);
@@ -114,11 +158,11 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
                           const std::string& presentation, std::string& error) {
   error.clear();
   if (!presentation.empty() && ToLowerAscii(presentation).find("grid") == std::string::npos) {
-    error = "Only the grid presentation style is supported: " + presentation;
+    error = "只支持表格（grid）样式：" + presentation;
     return "";
   }
   if (!trans.IsConnected()) {
-    error = "Transaction not connected";
+    error = "事务对象未连接数据库";
     return "";
   }
   GridDefinition def;
@@ -128,7 +172,7 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
     SqlStatement st(trans);
     if (!st.valid() || !st.ExecDirect(sql)) {
       // The server's error stays in the transaction as well.
-      error = trans.SQLErrText.empty() ? "Cannot describe the query" : trans.SQLErrText;
+      error = trans.SQLErrText.empty() ? "无法取得查询的列" : trans.SQLErrText;
       return "";
     }
     int count = st.ColumnCount();
@@ -147,7 +191,7 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
     }
     st.CloseCursor();
     if (count <= 0) {
-      error = trans.SQLErrText.empty() ? "The query returns no columns" : trans.SQLErrText;
+      error = trans.SQLErrText.empty() ? "查询没有返回列" : trans.SQLErrText;
       trans.Reset();
       return "";
     }
@@ -245,10 +289,10 @@ int DataStore::CreateExternal(const std::vector<ExternalColumn>& columns) {
     c.name = e.name;
     c.type = e.type;
     if (c.name.empty() || !ColumnKindOfType(c.type, c.kind))
-      return d_->Fail("Invalid column '" + e.name + "' of type '" + e.type + "'");
+      return d_->Fail("列 " + e.name + " 的类型 " + e.type + " 无效");
     def.columns.push_back(c);
   }
-  if (def.columns.empty()) return d_->Fail("A data store needs at least one column");
+  if (def.columns.empty()) return d_->Fail("数据存储至少需要一列");
   d_->def = std::move(def);
   d_->created = true;
   d_->rows.clear();
@@ -258,15 +302,15 @@ int DataStore::CreateExternal(const std::vector<ExternalColumn>& columns) {
 }
 
 int DataStore::SetTransObject(Transaction& trans) {
-  if (!d_->created) return d_->Fail("The data store has no definition");
+  if (!d_->created) return d_->Fail("数据存储尚未定义");
   d_->trans = &trans;
   return 1;
 }
 
 long DataStore::Retrieve() {
   Impl& d = *d_;
-  if (!d.created || !d.trans) return d.Fail("The data store has no definition or transaction");
-  if (d.def.select.empty()) return d.Fail("The data store has no query");
+  if (!d.created || !d.trans) return d.Fail("数据存储尚未定义或未设置事务对象");
+  if (d.def.select.empty()) return d.Fail("数据存储没有查询语句");
   Transaction& trans = *d.trans;
   trans.Reset();
   std::vector<Impl::Row> rows;
@@ -277,8 +321,8 @@ long DataStore::Retrieve() {
   }
   int count = st.ColumnCount();
   if (count != static_cast<int>(d.def.columns.size())) {
-    d.FailTrans("The query returns " + std::to_string(count) + " columns, the definition has " +
-                std::to_string(d.def.columns.size()));
+    d.FailTrans("查询返回 " + std::to_string(count) + " 列，而定义有 " +
+                std::to_string(d.def.columns.size()) + " 列");
     return -1;
   }
   for (;;) {
@@ -314,16 +358,16 @@ long DataStore::Retrieve() {
 
 long DataStore::ImportFile(const std::string& path) {
   Impl& d = *d_;
-  if (!d.created) return d.Fail("The data store has no definition");
+  if (!d.created) return d.Fail("数据存储尚未定义");
   std::filesystem::path fs = FsPath(path);
   std::error_code ec;
   if (!std::filesystem::exists(fs, ec)) {
-    d.lastError = "Cannot open file " + path;
+    d.lastError = "文件 " + ShownPath(path) + " 不存在";
     return -5;
   }
   std::ifstream in(fs, std::ios::binary);
   if (!in || !std::filesystem::is_regular_file(fs, ec)) {
-    d.lastError = "Cannot read file " + path;
+    d.lastError = "无法读取文件 " + ShownPath(path);
     return -4;
   }
   std::ostringstream buffer;
@@ -331,7 +375,7 @@ long DataStore::ImportFile(const std::string& path) {
   auto expected = std::filesystem::file_size(fs, ec);
   std::string bytes = buffer.str();
   if (in.bad() || (!ec && bytes.size() != expected)) {
-    d.lastError = "Cannot read file " + path + " in full";
+    d.lastError = "文件 " + ShownPath(path) + " 未能完整读取";
     return -4;
   }
   if (bytes.empty()) return 0;
@@ -347,16 +391,15 @@ long DataStore::ImportFile(const std::string& path) {
   else
     ok = DataFileCodec::DecodeText(bytes, d.def.columns.size(), values, fault);
   if (!ok) {
-    d.lastError = "File " + path + ", line " + std::to_string(fault.line) + ": " + fault.message;
+    d.lastError = FileFault(path, fault.line, "", fault.message);
     return -4;
   }
   for (size_t r = 0; r < values.size(); ++r) {
     for (size_t c = 0; c < d.def.columns.size(); ++c) {
       const auto& v = values[r][c];
       if (v && !ValueFitsKind(d.def.columns[c].kind, *v)) {
-        d.lastError = "File " + path + ", line " + std::to_string(r + 1) + ": the value '" + *v +
-                      "' is not a valid " + d.def.columns[c].type + " for column " +
-                      d.def.columns[c].name;
+        d.lastError = FileFault(path, static_cast<long>(r + 1), d.def.columns[c].name,
+                                BadValue(d.def.columns[c], *v));
         return -4;
       }
     }
@@ -373,7 +416,7 @@ long DataStore::ImportFile(const std::string& path) {
 
 int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
   Impl& d = *d_;
-  if (!d.created) return d.Fail("The data store has no definition");
+  if (!d.created) return d.Fail("数据存储尚未定义");
   std::vector<DataRow> rows;
   rows.reserve(d.rows.size());
   for (const Impl::Row& r : d.rows) rows.push_back(r.values);
@@ -385,14 +428,14 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
     case SaveAsType::DBaseIII: {
       std::string error;
       if (!DataFileCodec::EncodeDbf(d.Names(), rows, bytes, error))
-        return d.Fail("Cannot save " + path + ": " + error);
+        return d.Fail("无法保存文件 " + ShownPath(path) + "：" + error);
       break;
     }
     case SaveAsType::Excel:
       bytes = DataFileCodec::EncodeXml(d.Names(), rows, headings);
       break;
     default:
-      return d.Fail("Unsupported file type for " + path);
+      return d.Fail("不支持的文件类型：" + ShownPath(path));
   }
   // Written beside the target and renamed over it, so a failed write never leaves a partial
   // file under the target's name.
@@ -402,20 +445,20 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
   temp += ".tmp" + std::to_string(random() % 1000000);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return d.Fail("Cannot create file " + path);
+    if (!out) return d.Fail("无法创建文件 " + ShownPath(path));
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (!out) {
       out.close();
       std::error_code ignored;
       std::filesystem::remove(temp, ignored);
-      return d.Fail("Cannot write file " + path);
+      return d.Fail("无法写入文件 " + ShownPath(path));
     }
     out.close();
     if (!out) {
       std::error_code ignored;
       std::filesystem::remove(temp, ignored);
-      return d.Fail("Cannot write file " + path);
+      return d.Fail("无法写入文件 " + ShownPath(path));
     }
   }
   std::error_code ec;
@@ -423,7 +466,7 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
   if (ec) {
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);
-    return d.Fail("Cannot write file " + path + ": " + ec.message());
+    return d.Fail("无法写入文件 " + ShownPath(path) + "：" + ec.message());
   }
   return 1;
 }
@@ -483,13 +526,13 @@ int DataStore::Impl::UpdateRows(const std::string& table) {
     if (set.empty()) continue;
     std::string where;
     if (!KeyWhere(row, where, inputs)) {
-      FailTrans("Table " + table + " has no key: modified rows cannot be written back");
+      FailTrans("表 " + table + " 没有主键，无法写回修改的行");
       return -1;
     }
     if (trans->Execute("UPDATE " + table + " SET " + set + " WHERE " + where, inputs) != 0)
       return -1;
     if (trans->SQLNRows != 1) {
-      FailTrans("Row changed between retrieve and update");
+      FailTrans("该行在读取之后已被他人修改");
       return -1;
     }
   }
@@ -502,12 +545,12 @@ int DataStore::Impl::DeleteRows(const std::string& table) {
     std::string where;
     std::vector<SqlValue> inputs;
     if (!KeyWhere(row, where, inputs)) {
-      FailTrans("Table " + table + " has no key: deleted rows cannot be written back");
+      FailTrans("表 " + table + " 没有主键，无法写回删除的行");
       return -1;
     }
     if (trans->Execute("DELETE FROM " + table + " WHERE " + where, inputs) != 0) return -1;
     if (trans->SQLNRows != 1) {
-      FailTrans("Row changed between retrieve and update");
+      FailTrans("该行在读取之后已被他人修改");
       return -1;
     }
   }
@@ -516,8 +559,8 @@ int DataStore::Impl::DeleteRows(const std::string& table) {
 
 int DataStore::Update() {
   Impl& d = *d_;
-  if (!d.created || !d.trans) return d.Fail("The data store has no definition or transaction");
-  if (d.def.table.empty()) return d.Fail("The data store has no table to update");
+  if (!d.created || !d.trans) return d.Fail("数据存储尚未定义或未设置事务对象");
+  if (d.def.table.empty()) return d.Fail("数据存储没有可更新的表");
   Transaction& trans = *d.trans;
   trans.Reset();
   const std::string& table = d.def.table;
@@ -580,9 +623,9 @@ long DataStore::DeletedCount() const {
 
 long DataStore::InsertRow(long before) {
   Impl& d = *d_;
-  if (!d.created) return d.Fail("The data store has no definition");
+  if (!d.created) return d.Fail("数据存储尚未定义");
   if (before < 0 || before > static_cast<long>(d.rows.size()) + 1)
-    return d.Fail("Row " + std::to_string(before) + " does not exist");
+    return d.Fail("第 " + std::to_string(before) + " 行不存在");
   if (before == 0) before = static_cast<long>(d.rows.size()) + 1;
   d.rows.insert(d.rows.begin() + (before - 1), d.NewRow());
   return before;
@@ -590,7 +633,7 @@ long DataStore::InsertRow(long before) {
 
 int DataStore::DeleteRow(long row) {
   Impl& d = *d_;
-  if (!d.ValidRow(row)) return d.Fail("Row " + std::to_string(row) + " does not exist");
+  if (!d.ValidRow(row)) return d.Fail("第 " + std::to_string(row) + " 行不存在");
   d.deleted.push_back(std::move(d.rows[row - 1]));
   d.rows.erase(d.rows.begin() + (row - 1));
   return 1;
@@ -627,18 +670,18 @@ std::optional<std::string> DataStore::GetItemString(long row, int column) const 
 int DataStore::SetItem(long row, const std::string& column,
                        const std::optional<std::string>& value) {
   int index = d_->Column(column);
-  if (index == 0) return d_->Fail("Unknown column " + column);
+  if (index == 0) return d_->Fail("没有名为 " + column + " 的列");
   return SetItem(row, index, value);
 }
 
 int DataStore::SetItem(long row, int column, const std::optional<std::string>& value) {
   Impl& d = *d_;
-  if (!d.ValidRow(row)) return d.Fail("Row " + std::to_string(row) + " does not exist");
+  if (!d.ValidRow(row)) return d.Fail("第 " + std::to_string(row) + " 行不存在");
   if (column < 1 || column > ColumnCount())
-    return d.Fail("Column " + std::to_string(column) + " does not exist");
+    return d.Fail("第 " + std::to_string(column) + " 列不存在");
   const GridColumn& def = d.def.columns[column - 1];
   if (value && !ValueFitsKind(def.kind, *value))
-    return d.Fail("'" + *value + "' is not a valid " + def.type + " for column " + def.name);
+    return d.Fail("列 " + def.name + "：" + BadValue(def, *value));
   Impl::Row& r = d.rows[row - 1];
   r.values[column - 1] = value;
   r.changed[column - 1] = true;

@@ -182,7 +182,7 @@ bool GridDefinition::Parse(const std::string& text, std::string& error) {
     std::string head;
     std::map<std::string, std::string> attrs;
     if (!ParseItem(line, head, attrs)) {
-      error = "Invalid data window definition at line " + std::to_string(number);
+      error = "数据窗口定义第 " + std::to_string(number) + " 行无效";
       return false;
     }
     if (head == "datawindow") {
@@ -198,18 +198,17 @@ bool GridDefinition::Parse(const std::string& text, std::string& error) {
       c.key = attrs["key"] == "yes";
       c.identity = attrs["identity"] == "yes";
       if (c.name.empty() || !ColumnKindOfType(c.type, c.kind)) {
-        error = "Invalid column at line " + std::to_string(number) + " of the definition";
+        error = "数据窗口定义第 " + std::to_string(number) + " 行的列无效";
         return false;
       }
       parsed.columns.push_back(c);
     } else {
-      error =
-          "Unknown item '" + head + "' at line " + std::to_string(number) + " of the definition";
+      error = "数据窗口定义第 " + std::to_string(number) + " 行有未知的项目 " + head;
       return false;
     }
   }
   if (!sawHeader || parsed.columns.empty()) {
-    error = "The data window definition has no columns";
+    error = "数据窗口定义中没有列";
     return false;
   }
   *this = std::move(parsed);

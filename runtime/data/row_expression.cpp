@@ -49,9 +49,8 @@ class Parser {
 
   bool Run(Value& out, std::string& error) {
     if (!Expr(out) || (Skip(), pos_ != s_.size())) {
-      error = error_.empty()
-                  ? "cannot evaluate the expression at position " + std::to_string(pos_ + 1)
-                  : error_;
+      error = error_.empty() ? "无法计算表达式（第 " + std::to_string(pos_ + 1) + " 个字符处）"
+                             : error_;
       return false;
     }
     return true;
@@ -118,7 +117,7 @@ class Parser {
   }
   bool Arith(Value& lhs, const Value& rhs, char op) {
     std::optional<double> a, b;
-    if (!ToNumber(lhs, a) || !ToNumber(rhs, b)) return Fail("a value is not a number");
+    if (!ToNumber(lhs, a) || !ToNumber(rhs, b)) return Fail("值不是数值");
     if (!a || !b) {
       lhs = Value();
       return true;
@@ -147,16 +146,16 @@ class Parser {
 
   bool Primary(Value& out) {
     Skip();
-    if (pos_ >= s_.size()) return Fail("the expression ends too early");
+    if (pos_ >= s_.size()) return Fail("表达式不完整");
     char c = s_[pos_];
     if (c == '(') {
       ++pos_;
-      return Expr(out) && (Eat(')') || Fail("a ')' is missing"));
+      return Expr(out) && (Eat(')') || Fail("缺少“)”"));
     }
     if (c == '\'' || c == '"') {
       ++pos_;
       size_t end = s_.find(c, pos_);
-      if (end == std::string::npos) return Fail("a string is not closed");
+      if (end == std::string::npos) return Fail("字符串缺少结束引号");
       out = Value::Str(s_.substr(pos_, end - pos_));
       pos_ = end + 1;
       return true;
@@ -169,14 +168,14 @@ class Parser {
       return true;
     }
     std::string name = Ident();
-    if (name.empty()) return Fail("unexpected character '" + std::string(1, c) + "'");
+    if (name.empty()) return Fail("意外的字符“" + std::string(1, c) + "”");
     std::string lower = ToLowerAscii(name);
     if (Eat('(')) return Call(lower, out);
     std::optional<std::string> item;
     if (!rows_.item || !rows_.item(row_, name, item)) {
       if (row_ < 1 || row_ > rows_.count)
-        return Fail("no row " + std::to_string(row_) + " for column " + name);
-      return Fail("unknown column " + name);
+        return Fail("列 " + name + " 没有第 " + std::to_string(row_) + " 行");
+      return Fail("没有名为 " + name + " 的列");
     }
     out = item ? Value::Str(*item) : Value();
     return true;
@@ -186,12 +185,12 @@ class Parser {
     if (fn == "sum" || fn == "count" || fn == "avg" || fn == "max" || fn == "min")
       return Aggregate(fn, out);
     if (fn == "getrow" || fn == "rowcount") {
-      if (!Eat(')')) return Fail("a ')' is missing");
+      if (!Eat(')')) return Fail("缺少“)”");
       out = Value::Num(fn == "getrow" ? row_ : rows_.count);
       return true;
     }
     Value arg;
-    if (!Expr(arg) || !Eat(')')) return Fail("a ')' is missing after " + fn);
+    if (!Expr(arg) || !Eat(')')) return Fail(fn + " 之后缺少“)”");
     if (fn == "string") {
       if (arg.kind == Value::Kind::Number) arg = Value::Str(Format(arg.number));
       out = arg;
@@ -210,7 +209,7 @@ class Parser {
       out = d ? Value::Num(*d) : Value();
       return true;
     }
-    return Fail("unknown function " + fn);
+    return Fail("没有名为 " + fn + " 的函数");
   }
 
   // fn( expr [for all] ): the expression is evaluated for every row.
@@ -224,11 +223,11 @@ class Parser {
       if (s_[i] == ')') --depth;
       if (s_[i] == '\'') {
         size_t end = s_.find('\'', i + 1);
-        if (end == std::string::npos) return Fail("a string is not closed");
+        if (end == std::string::npos) return Fail("字符串缺少结束引号");
         i = end;
       }
     }
-    if (depth != 0) return Fail("a ')' is missing after " + fn);
+    if (depth != 0) return Fail(fn + " 之后缺少“)”");
     size_t close = i - 1;
     std::string inner = s_.substr(start, close - start);
     std::string lowerInner = ToLowerAscii(inner);
@@ -237,7 +236,7 @@ class Parser {
       std::string range = lowerInner.substr(forPos + 5);
       range.erase(0, range.find_first_not_of(' '));
       range.erase(range.find_last_not_of(' ') + 1);
-      if (range != "all") return Fail("only 'for all' is understood, not 'for " + range + "'");
+      if (range != "all") return Fail("只支持 for all，不支持 for " + range);
       inner = inner.substr(0, forPos);
     }
     double total = 0, best = 0;
@@ -253,7 +252,7 @@ class Parser {
         continue;
       }
       std::optional<double> d;
-      if (!ToNumber(v, d)) return Fail(fn + " of a value that is not a number");
+      if (!ToNumber(v, d)) return Fail(fn + " 的参数不是数值");
       if (!d) continue;
       if (counted == 0 || (fn == "max" && *d > best) || (fn == "min" && *d < best)) best = *d;
       total += *d;

@@ -46,7 +46,7 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
     while (pos < n && text[pos] != '=' && text[pos] != ',') ++pos;
     std::string_view key = Trim(text.substr(keyStart, pos - keyStart));
     if (pos >= n || text[pos] != '=') {
-      error = "DBParm: '" + std::string(key) + "' has no value (expected Key=Value)";
+      error = "DBParm：" + std::string(key) + " 没有值（应为 Key=Value）";
       out = DbParm();
       return false;
     }
@@ -71,13 +71,13 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
         value += text[pos++];
       }
       if (!closed) {
-        error = "DBParm: the value of " + std::string(key) + " has no closing quote";
+        error = "DBParm：" + std::string(key) + " 的值缺少结束引号";
         out = DbParm();
         return false;
       }
       while (pos < n && IsBlank(text[pos])) ++pos;
       if (pos < n && text[pos] != ',') {
-        error = "DBParm: unexpected text after the value of " + std::string(key);
+        error = "DBParm：" + std::string(key) + " 的值之后有多余的文字";
         out = DbParm();
         return false;
       }
@@ -89,7 +89,7 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
 
     if (EqualsIgnoreAsciiCase(key, "CommitOnDisconnect")) {
       if (!ParseYesNo(Trim(value), result.commitOnDisconnect)) {
-        error = "DBParm: CommitOnDisconnect must be 'Yes' or 'No', not '" + value + "'";
+        error = "DBParm：CommitOnDisconnect 应为 Yes 或 No，而不是 " + value;
         out = DbParm();
         return false;
       }
@@ -99,7 +99,7 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
       auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
       if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() ||
           size < 512 || size > 32767) {
-        error = "DBParm: PacketSize must be a number from 512 to 32767, not '" + value + "'";
+        error = "DBParm：PacketSize 应为 512 到 32767 之间的数，而不是 " + value;
         out = DbParm();
         return false;
       }

@@ -63,7 +63,7 @@ std::string FindFreeTdsLibrary() {
 bool Braced(std::string_view key, const std::string& value, std::string& out, std::string& error) {
   if (value.find('\0') != std::string::npos || value.find("};") != std::string::npos ||
       (!value.empty() && value.back() == '}')) {
-    error = "The " + std::string(key) + " value cannot be passed to the ODBC driver";
+    error = std::string(key) + " 的值无法传给 ODBC 驱动程序";
     return false;
   }
   out += std::string(key) + "={" + value + "};";
@@ -80,7 +80,7 @@ bool OdbcConnection::FindDriver(std::string& driver, std::string& error) {
 #ifdef _WIN32
   driver = "SQL Server";
   if (DriverRegistered(driver.c_str())) return true;
-  error = "The ODBC driver \"SQL Server\" is not installed";
+  error = "没有安装 ODBC 驱动程序“SQL Server”";
   return false;
 #else
   driver = FindFreeTdsLibrary();
@@ -89,7 +89,7 @@ bool OdbcConnection::FindDriver(std::string& driver, std::string& error) {
     driver = "FreeTDS";
     return true;
   }
-  error = "The FreeTDS ODBC driver (libtdsodbc.so) was not found; install the tdsodbc package";
+  error = "找不到 FreeTDS ODBC 驱动程序（libtdsodbc.so），请安装 tdsodbc 软件包";
   return false;
 #endif
 }

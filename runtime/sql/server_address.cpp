@@ -46,8 +46,7 @@ bool ParseHostPort(std::string_view text, std::string_view computerName, ServerA
   if (comma != std::string_view::npos) {
     host = Trim(text.substr(0, comma));
     if (!ParsePort(text.substr(comma + 1), result.port)) {
-      error = std::string(origin) + ": '" + std::string(text.substr(comma + 1)) +
-              "' is not a port number";
+      error = std::string(origin) + "：“" + std::string(text.substr(comma + 1)) + "” 不是端口号";
       return false;
     }
   }
@@ -57,7 +56,7 @@ bool ParseHostPort(std::string_view text, std::string_view computerName, ServerA
     host = Trim(host.substr(0, backslash));
   }
   if (host.empty()) {
-    error = std::string(origin) + ": no server name";
+    error = std::string(origin) + "：缺少服务器名";
     return false;
   }
   result.host = IsThisMachine(host, computerName) ? "127.0.0.1" : std::string(host);
@@ -71,7 +70,7 @@ bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alia
                             std::string_view computerName, ServerAddress& out, std::string& error) {
   const std::string_view name = Trim(serverName);
   if (name.empty()) {
-    error = "ServerName is empty: no server to connect to";
+    error = "服务器名（ServerName）为空，没有可连接的服务器";
     return false;
   }
   std::string value;
@@ -80,19 +79,18 @@ bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alia
     const std::string_view data = Trim(value);
     const size_t comma = data.find(',');
     const std::string_view library = Trim(data.substr(0, comma));
-    const std::string origin = "client alias '" + std::string(name) + "'";
+    const std::string origin = "客户端别名 " + std::string(name);
     if (!EqualsIgnoreAsciiCase(library, "DBMSSOCN")) {
-      error = origin + " uses the network library '" + std::string(library) +
-              "'; only TCP/IP (DBMSSOCN) is supported";
+      error = origin + " 使用网络库 " + std::string(library) + "，只支持 TCP/IP（DBMSSOCN）";
       return false;
     }
     if (comma == std::string_view::npos) {
-      error = origin + " names no server";
+      error = origin + " 没有指明服务器";
       return false;
     }
     return ParseHostPort(data.substr(comma + 1), computerName, out, error, origin);
   }
-  return ParseHostPort(name, computerName, out, error, "ServerName '" + std::string(name) + "'");
+  return ParseHostPort(name, computerName, out, error, "服务器名 " + std::string(name));
 }
 
 bool ServerAddress::ResolveHere(std::string_view serverName, ServerAddress& out,

@@ -32,7 +32,7 @@ constexpr size_t kLongText = 8000;
 SqlStatement::SqlStatement(Transaction& trans) : trans_(trans) {
   void* dbc = trans.OdbcHandle();
   if (dbc == nullptr) {
-    trans.Fail("Transaction not connected");
+    trans.Fail(kNotConnectedText);
     return;
   }
   SQLHSTMT stmt = SQL_NULL_HSTMT;

@@ -120,19 +120,19 @@ bool Transaction::SetConnectAttr(int attribute, long value, std::string_view wha
 int Transaction::Connect() {
   Reset();
   if (IsConnected()) {
-    Fail("Transaction already connected");
+    Fail("事务对象已连接数据库");
     return SQLCode;
   }
   if (!IsSqlServerInterface(DBMS)) {
-    Fail(DBMS.empty() ? std::string("DBMS is not set: no database interface to connect with")
-                      : "DBMS '" + DBMS +
-                            "' is not supported: only Microsoft SQL Server interfaces can be "
-                            "used (for example \"MSS Microsoft SQL Server 6.x\")");
+    Fail(DBMS.empty()
+             ? std::string("没有设置 DBMS，没有可用的数据库接口")
+             : "不支持 DBMS " + DBMS +
+                   "，只能使用 Microsoft SQL Server 接口（例如“MSS Microsoft SQL Server 6.x”）");
     return SQLCode;
   }
   IsolationLevel isolation = IsolationLevel::ServerDefault;
   if (!IsolationForLock(Lock, isolation)) {
-    Fail("Lock '" + Lock + "' is not an isolation level (RU, RC, RR or TS)");
+    Fail("Lock 的值 " + Lock + " 不是隔离级别（RU、RC、RR 或 TS）");
     return SQLCode;
   }
   OdbcConnection::Login login;
@@ -221,7 +221,7 @@ bool Transaction::SyncAutoCommit() {
 int Transaction::Disconnect() {
   Reset();
   if (!IsConnected()) {
-    Fail("Transaction not connected");
+    Fail(kNotConnectedText);
     return SQLCode;
   }
   if (!conn_->autoCommit) {
@@ -238,7 +238,7 @@ int Transaction::Disconnect() {
 int Transaction::EndTransaction(bool commit) {
   Reset();
   if (!IsConnected()) {
-    Fail("Transaction not connected");
+    Fail(kNotConnectedText);
     return SQLCode;
   }
   // End the work done so far in the mode it was done in, then take up a changed AutoCommit.
@@ -261,7 +261,7 @@ int Transaction::Rollback() {
 int Transaction::Run(std::string_view sql, const std::vector<SqlValue>& inputs) {
   Reset();
   if (!IsConnected()) {
-    Fail("Transaction not connected");
+    Fail(kNotConnectedText);
     return SQLCode;
   }
   if (!SyncAutoCommit()) return SQLCode;
@@ -287,7 +287,7 @@ int Transaction::SelectInto(std::string_view sql, const std::vector<SqlValue>& i
                             const std::vector<SqlTarget>& outputs) {
   Reset();
   if (!IsConnected()) {
-    Fail("Transaction not connected");
+    Fail(kNotConnectedText);
     return SQLCode;
   }
   if (!SyncAutoCommit()) return SQLCode;
@@ -307,8 +307,8 @@ int Transaction::SelectInto(std::string_view sql, const std::vector<SqlValue>& i
     return SQLCode;
   }
   if (static_cast<size_t>(columns) != outputs.size()) {
-    Fail("SELECT INTO: the select list has " + std::to_string(columns) + " columns for " +
-         std::to_string(outputs.size()) + " host variables");
+    Fail("SELECT INTO：选择列表有 " + std::to_string(columns) + " 列，而宿主变量有 " +
+         std::to_string(outputs.size()) + " 个");
     statement.Drain();
     return SQLCode;
   }
@@ -332,14 +332,14 @@ int Transaction::SelectInto(std::string_view sql, const std::vector<SqlValue>& i
   }
   const int second = statement.Fetch();
   if (second != 0) {
-    if (second == 1) Fail("Select returned more than one row");
+    if (second == 1) Fail("SELECT 返回了不止一行");
     statement.Drain();
     return SQLCode;
   }
   for (size_t i = 0; i < outputs.size(); ++i) {
     if (!outputs[i].accepts(texts[i])) {
-      Fail("SELECT INTO: the value '" + texts[i].value_or("") + "' of column " +
-           std::to_string(i + 1) + " does not fit its host variable");
+      Fail("SELECT INTO：第 " + std::to_string(i + 1) + " 列的值“" + texts[i].value_or("") +
+           "”放不进对应的宿主变量");
       statement.Drain();
       return SQLCode;
     }

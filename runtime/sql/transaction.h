@@ -26,6 +26,9 @@
 
 namespace hostrt {
 
+// SQLErrText of a statement issued while the transaction object is not connected.
+inline constexpr const char* kNotConnectedText = "事务对象未连接数据库";
+
 class OdbcConnection;
 
 class Transaction {

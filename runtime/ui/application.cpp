@@ -9,6 +9,7 @@
 #include "runtime/ui/interaction.h"
 #include "runtime/ui/module_handle.h"
 #include "runtime/ui/scripted_interaction.h"
+#include "runtime/ui/translations.h"
 #include "runtime/ui/window.h"
 
 namespace hostrt {
@@ -58,6 +59,7 @@ int RunApplication(Application& application, const std::string& commandline, int
     qt_argc = argc;
     own_qt = std::make_unique<QApplication>(qt_argc, argv);
   }
+  InstallQtTranslations();
 
   std::string error;
   std::shared_ptr<Interaction> from_environment = InteractionFromEnvironment(&error);

@@ -29,4 +29,12 @@ void CommandButton::SetDefault(bool on) {
   button()->setDefault(on);
 }
 
+bool CommandButton::Default() const {
+  return button()->isDefault();
+}
+
+void CommandButton::Press() {
+  button()->click();
+}
+
 }  // namespace hostrt

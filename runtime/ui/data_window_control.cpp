@@ -1,7 +1,9 @@
 #include "runtime/ui/data_window_control.h"
 
 #include <QAbstractTableModel>
+#include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableView>
 
 #include "runtime/ui/units.h"
@@ -31,7 +33,9 @@ class DataWindowControl::Model : public QAbstractTableModel {
           return value && *value == cell.onValue ? Qt::Checked : Qt::Unchecked;
         return {};
       }
-      if (role == Qt::DisplayRole && value) return QString::fromStdString(*value);
+      // A text wider than its cell shows whole in the cell's tip.
+      if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) && value)
+        return QString::fromStdString(*value);
       return {};
     }
     if (role == Qt::DisplayRole && !cell.expression.empty())
@@ -63,8 +67,39 @@ class DataWindowControl::Model : public QAbstractTableModel {
   DataWindowControl& owner_;
 };
 
+// The grid's keyboard: Tab leaves the grid (it does not walk the cells), the arrow keys move the
+// current row, and Space ticks or unticks the current row as a click on its check box does.
+class DataWindowControl::GridView : public QTableView {
+ public:
+  explicit GridView(DataWindowControl* owner) : owner_(owner) { setTabKeyNavigation(false); }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+      const QModelIndex current = currentIndex();
+      const int cell = owner_->CheckBoxCell();
+      if (current.isValid() && cell >= 0) {
+        owner_->CellClicked(current.row(), cell);
+        event->accept();
+        return;
+      }
+    }
+    QTableView::keyPressEvent(event);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    // Coming in with the keyboard, the first row is the current one, so Space has a row.
+    if (!currentIndex().isValid() && model() != nullptr && model()->rowCount() > 0) {
+      setCurrentIndex(model()->index(0, 0));
+    }
+    QTableView::focusInEvent(event);
+  }
+
+ private:
+  DataWindowControl* owner_;
+};
+
 DataWindowControl::DataWindowControl(Container* parent, std::string name, UnitRect geometry)
-    : Control(parent, std::move(name), new QTableView, geometry),
+    : Control(parent, std::move(name), new GridView(this), geometry),
       model_(std::make_unique<Model>(*this)) {
   QTableView* table = view();
   table->setModel(model_.get());
@@ -114,6 +149,27 @@ long DataWindowControl::InsertRow(long before) {
 
 int DataWindowControl::AcceptText() {
   return store_.AcceptText();
+}
+
+int DataWindowControl::CheckBoxCell() const {
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    if (cells_[i].checkBox && !cells_[i].column.empty()) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int DataWindowControl::ScrollToRow(long row) {
+  if (row < 1 || row > store_.RowCount()) return -1;
+  QTableView* table = view();
+  const QModelIndex index = model_->index(static_cast<int>(row - 1), 0);
+  table->setCurrentIndex(index);
+  table->scrollTo(index, QAbstractItemView::EnsureVisible);
+  return 1;
+}
+
+long DataWindowControl::GetRow() const {
+  const QModelIndex current = view()->currentIndex();
+  return current.isValid() ? current.row() + 1 : 0;
 }
 
 void DataWindowControl::CellClicked(int row, int cell) {

@@ -4,6 +4,8 @@
 // expression such as "getrow()", or a column edited through a check box with its on and off
 // values. Clicking a check-box cell stores the other value in the row. The item functions
 // delegate to the store and return what it returns; the view follows every change.
+// Keyboard: Tab leaves the grid, the arrow keys move the current row, Space on the current row
+// acts as a click on its check-box cell.
 // Never throws.
 #pragma once
 
@@ -72,6 +74,9 @@ class DataWindowControl : public Control {
   int SetItem(long row, const std::string& column, const std::optional<std::string>& value);
   long InsertRow(long before);
   int AcceptText();  // 1 (cells are stored as soon as they change)
+  // Makes `row` the current row and scrolls it into view: 1, or -1 for no such row.
+  int ScrollToRow(long row);
+  long GetRow() const;  // the current row, 0 when there is none
   std::string Describe(const std::string& request) const { return store_.Describe(request); }
   long ModifiedCount() const { return store_.ModifiedCount(); }
   long DeletedCount() const { return store_.DeletedCount(); }
@@ -80,7 +85,9 @@ class DataWindowControl : public Control {
 
  private:
   class Model;
+  class GridView;
   void CellClicked(int row, int cell);
+  int CheckBoxCell() const;  // the first check-box cell, -1 when there is none
 
   DataStore store_;
   std::vector<DataWindowCell> cells_;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/ui/translations.h"
 #include "runtime/ui/window.h"
 
 namespace hostrt {
@@ -21,7 +22,9 @@ QString Q(const std::string& text) {
 // Without a GUI application there is no one to ask: boxes go to stderr and answer with their
 // default button, dialogs count as cancelled, windows cannot open.
 bool HaveGui() {
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return false;
+  InstallQtTranslations();  // Qt's own buttons and labels in Chinese
+  return true;
 }
 
 std::vector<QMessageBox::StandardButton> ButtonsOf(Buttons buttons) {
@@ -131,6 +134,7 @@ void QtInteraction::Beep(int count) {
 
 int QtInteraction::GetFileOpenName(const std::string& title, std::string& path, std::string& name,
                                    const std::string& extension, const std::string& filter) {
+  if (!HaveGui()) return 0;
   QString qt_filter = Q(QtFilterFromProduct(filter));
   if (qt_filter.isEmpty() && !extension.empty()) {
     qt_filter = Q("*." + extension + ";;*");

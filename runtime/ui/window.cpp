@@ -12,9 +12,13 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "runtime/ui/command_button.h"
 #include "runtime/ui/control.h"
 #include "runtime/ui/interaction.h"
 #include "runtime/ui/script_guard.h"
+#include "runtime/ui/tab_control.h"
+#include "runtime/ui/tab_page.h"
+#include "runtime/ui/translations.h"
 
 namespace hostrt {
 
@@ -118,6 +122,7 @@ class WindowWidget : public QWidget {
 Window::Window(std::string class_name, WindowType type, Window* parent)
     : GraphicObject(std::move(class_name)), type_(type), parent_(parent) {
   WatchKeyboard();
+  InstallQtTranslations();
   widget_ = std::make_unique<WindowWidget>(this);
   widget_->setObjectName(QString::fromStdString(ClassName()));
   widget_->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -266,18 +271,54 @@ void Window::RemoveControl(Control* control) {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
 }
 
-void Window::ApplyTabOrder() {
-  std::vector<Control*> ordered;
-  for (Control* control : controls_) {
-    if (control->TabOrder() > 0 && control->widget()->focusPolicy() != Qt::NoFocus) {
-      ordered.push_back(control);
+namespace {
+
+// The controls placed directly on `container`, in the order of their tab-order values (0 keeps
+// a control out); a tab control is followed by the controls of its pages, page by page, in
+// their own order. This is the sequence that Tab walks.
+void AppendTabSequence(const std::vector<Control*>& all, const Container* container,
+                       std::vector<Control*>& out) {
+  std::vector<Control*> here;
+  for (Control* control : all) {
+    if (control->ParentContainer() == container && control->TabOrder() > 0) {
+      here.push_back(control);
     }
   }
-  std::stable_sort(ordered.begin(), ordered.end(),
+  std::stable_sort(here.begin(), here.end(),
                    [](Control* a, Control* b) { return a->TabOrder() < b->TabOrder(); });
+  for (Control* control : here) {
+    if (control->widget()->focusPolicy() != Qt::NoFocus) out.push_back(control);
+    if (auto* tab = dynamic_cast<TabControl*>(control)) {
+      for (Control* page : all) {
+        if (page->Parent() == tab) {
+          if (auto* as_page = dynamic_cast<TabPage*>(page)) AppendTabSequence(all, as_page, out);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Control*> Window::TabSequence() const {
+  std::vector<Control*> ordered;
+  AppendTabSequence(controls_, this, ordered);
+  return ordered;
+}
+
+void Window::ApplyTabOrder() {
+  const std::vector<Control*> ordered = TabSequence();
+  // Controls outside the sequence are reached by the mouse only.
+  for (Control* control : controls_) {
+    if (control->TabOrder() == 0 && control->widget()->focusPolicy() != Qt::NoFocus &&
+        dynamic_cast<TabPage*>(control) == nullptr) {
+      control->widget()->setFocusPolicy(Qt::ClickFocus);
+    }
+  }
   for (size_t i = 1; i < ordered.size(); ++i) {
     QWidget::setTabOrder(ordered[i - 1]->widget(), ordered[i]->widget());
   }
+  if (ordered.size() > 1) QWidget::setTabOrder(ordered.back()->widget(), ordered.front()->widget());
   // The window opens with the focus on the first control of the tab order that can take it.
   for (Control* control : ordered) {
     if (control->Enabled() && control->Visible()) {
@@ -285,6 +326,15 @@ void Window::ApplyTabOrder() {
       break;
     }
   }
+}
+
+CommandButton* Window::DialogButton(bool default_button) const {
+  for (Control* control : controls_) {
+    auto* button = dynamic_cast<CommandButton*>(control);
+    if (button == nullptr || !button->Enabled() || !button->widget()->isVisible()) continue;
+    if (default_button ? button->Default() : button->Cancel()) return button;
+  }
+  return nullptr;
 }
 
 int Window::ShowOpen() {
@@ -362,7 +412,12 @@ int Window::CloseWindow(bool ask) {
 
 void Window::HandleKey(int qt_key, unsigned long flags) {
   ScriptGuard guard;
-  key(KeyFromQt(qt_key), flags);
+  const KeyCode code = KeyFromQt(qt_key);
+  key(code, flags);
+  // Enter presses the default button and Esc the cancel button, when the key event left the
+  // window open and the window has such a button.
+  if (!open_ || (code != KeyCode::Enter && code != KeyCode::Escape)) return;
+  if (CommandButton* button = DialogButton(code == KeyCode::Enter)) button->Press();
 }
 
 void Window::HandleMouse(unsigned long flags, int x_px, int y_px) {

@@ -5,11 +5,16 @@
 //
 // Opening: Open(window) shows it (the open event runs first, then the window is drawn); a
 // response window is modal and Open returns after it has closed, through the current
-// interaction service. Close(window) runs closequery, then close. Open<W>() creates a window
-// that the runtime owns and deletes after it has closed; a window opened with Open(window) is
-// owned by the caller and must outlive its being open. The application's event loop runs while
-// any window is open (runtime/ui/application.h). Windows and controls need a QApplication
-// (RunApplication creates one) and belong to the GUI thread.
+// interaction service. Close(window) runs closequery, then close.
+//
+// Keyboard: Tab walks the controls placed on the window in the order of their tab-order values
+// (0 leaves a control out); a tab control's pages follow it, each page's controls in their own
+// order. After the key event has run, Enter presses the window's default button and Esc its
+// cancel button (runtime/ui/command_button.h), if the window has one that is visible and enabled.
+// Open<W>() creates a window that the runtime owns and deletes after it has closed; a window opened
+// with Open(window) is owned by the caller and must outlive its being open. The application's event
+// loop runs while any window is open (runtime/ui/application.h). Windows and controls need a
+// QApplication (RunApplication creates one) and belong to the GUI thread.
 #pragma once
 
 #include <functional>
@@ -28,6 +33,7 @@ class QEventLoop;
 
 namespace hostrt {
 
+class CommandButton;
 class Control;
 class WindowWidget;
 
@@ -92,6 +98,8 @@ class Window : public GraphicObject, public Container {
   void AddControl(Control* control);
   void RemoveControl(Control* control);
   const std::vector<Control*>& Controls() const { return controls_; }
+  // The controls that Tab walks, in order (computed afresh, also before opening).
+  std::vector<Control*> TabSequence() const;
   void SetOwnedByRuntime() { owned_by_runtime_ = true; }
   bool OwnedByRuntime() const { return owned_by_runtime_; }
 
@@ -102,6 +110,8 @@ class Window : public GraphicObject, public Container {
   void ApplyTabOrder();
   void HandleKey(int qt_key, unsigned long flags);
   void HandleMouse(unsigned long flags, int x_px, int y_px);
+  // The visible, enabled default (or cancel) button; nullptr when there is none.
+  CommandButton* DialogButton(bool default_button) const;
 
   WindowType type_;
   Window* parent_;

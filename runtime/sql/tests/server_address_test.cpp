@@ -87,14 +87,14 @@ TEST_F(ResolveTest, HostAndPortWithoutAlias) {
 }
 
 TEST_F(ResolveTest, BadNamesAndAliasesAreReportedNotGuessed) {
-  EXPECT_NE(Error("").find("ServerName is empty"), std::string::npos);
-  EXPECT_NE(Error("host,port").find("not a port number"), std::string::npos);
-  EXPECT_NE(Error("host,70000").find("not a port number"), std::string::npos);
-  EXPECT_NE(Error(",1433").find("no server name"), std::string::npos);
+  EXPECT_NE(Error("").find("服务器名（ServerName）为空"), std::string::npos);
+  EXPECT_NE(Error("host,port").find("不是端口号"), std::string::npos);
+  EXPECT_NE(Error("host,70000").find("不是端口号"), std::string::npos);
+  EXPECT_NE(Error(",1433").find("缺少服务器名"), std::string::npos);
   aliases["pipe"] = "DBNMPNTW,\\\\server\\pipe\\sql\\query";
   EXPECT_NE(Error("pipe").find("DBNMPNTW"), std::string::npos);
   aliases["empty"] = "DBMSSOCN";
-  EXPECT_NE(Error("empty").find("names no server"), std::string::npos);
+  EXPECT_NE(Error("empty").find("没有指明服务器"), std::string::npos);
 }
 
 #ifdef _WIN32

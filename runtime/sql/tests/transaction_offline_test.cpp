@@ -29,7 +29,7 @@ TEST(TransactionOfflineTest, StatementsWithoutAConnectionFail) {
   Transaction t;
   std::string name = "kept";
   EXPECT_EQ(t.ExecuteImmediate("select 1"), -1);
-  EXPECT_EQ(t.SQLErrText, "Transaction not connected");
+  EXPECT_EQ(t.SQLErrText, "事务对象未连接数据库");
   EXPECT_EQ(t.SelectInto("select 'x'", {}, {&name}), -1);
   EXPECT_EQ(name, "kept");
   EXPECT_EQ(t.Execute("update t set a = ?", {1}), -1);
@@ -47,12 +47,12 @@ TEST(TransactionOfflineTest, SettingsThatCannotWorkAreRefusedBeforeAnyAttempt) {
     void (*change)(Transaction&);
     const char* message;
   } cases[] = {
-      {"other DBMS", [](Transaction& t) { t.DBMS = "O90 Oracle9i (9.0.1)"; }, "not supported"},
-      {"no DBMS", [](Transaction& t) { t.DBMS = ""; }, "DBMS is not set"},
-      {"bad Lock", [](Transaction& t) { t.Lock = "XX"; }, "not an isolation level"},
-      {"bad DBParm", [](Transaction& t) { t.DBParm = "AppName='x"; }, "closing quote"},
-      {"no server", [](Transaction& t) { t.ServerName = ""; }, "ServerName is empty"},
-      {"bad port", [](Transaction& t) { t.ServerName = "127.0.0.1,x"; }, "not a port number"},
+      {"other DBMS", [](Transaction& t) { t.DBMS = "O90 Oracle9i (9.0.1)"; }, "不支持 DBMS"},
+      {"no DBMS", [](Transaction& t) { t.DBMS = ""; }, "没有设置 DBMS"},
+      {"bad Lock", [](Transaction& t) { t.Lock = "XX"; }, "不是隔离级别"},
+      {"bad DBParm", [](Transaction& t) { t.DBParm = "AppName='x"; }, "缺少结束引号"},
+      {"no server", [](Transaction& t) { t.ServerName = ""; }, "服务器名（ServerName）为空"},
+      {"bad port", [](Transaction& t) { t.ServerName = "127.0.0.1,x"; }, "不是端口号"},
   };
   for (const Case& c : cases) {
     Transaction t;
@@ -107,7 +107,7 @@ TEST(TransactionOfflineTest, AServerThatIsDownFailsQuicklyWithTheDriversMessage)
   EXPECT_EQ(t.SQLErrText.find('['), std::string::npos) << t.SQLErrText;
   // The object stays usable: a statement reports the missing connection, not a crash.
   EXPECT_EQ(t.ExecuteImmediate("select 1"), -1);
-  EXPECT_EQ(t.SQLErrText, "Transaction not connected");
+  EXPECT_EQ(t.SQLErrText, "事务对象未连接数据库");
 }
 
 // A server that accepts the connection and then never answers: the login timeout ends it.

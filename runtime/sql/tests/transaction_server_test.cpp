@@ -349,7 +349,7 @@ TEST_F(TransactionServerTest, TheSameObjectReconnects) {
   Transaction t;
   ASSERT_EQ(Open(t, true), 0) << t.SQLErrText;
   EXPECT_EQ(t.Connect(), -1);
-  EXPECT_EQ(t.SQLErrText, "Transaction already connected");
+  EXPECT_EQ(t.SQLErrText, "事务对象已连接数据库");
   EXPECT_TRUE(t.IsConnected());
   for (int round = 0; round < 3; ++round) {
     ASSERT_EQ(t.Disconnect(), 0) << t.SQLErrText;
