@@ -60,6 +60,9 @@ add_library(hostrt_launcher_ui_objects OBJECT
   ${HOSTRT_REPO}/runtime/data/data_store.cpp
   ${HOSTRT_REPO}/runtime/data/grid_definition.cpp
   ${HOSTRT_REPO}/runtime/data/row_expression.cpp
+  ${HOSTRT_REPO}/runtime/data/table_file_transfer.cpp
+  ${HOSTRT_REPO}/runtime/data/text_row_reader.cpp
+  ${HOSTRT_REPO}/runtime/data/text_row_writer.cpp
 )
 EOF
 cmake -S "$extra_src" -B "$build_dir/extra" -G Ninja -DCMAKE_BUILD_TYPE=Release \

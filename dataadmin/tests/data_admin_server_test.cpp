@@ -113,6 +113,7 @@ void DataAdminServerTest::SetUp() {
   sqlca.LogId = "qdzt";
   sqlca.LogPass = "kestrum";
   sqlca.AutoCommit = false;
+  sqlca.EnableBulkCopy(true);
   ASSERT_EQ(sqlca.Connect(), 0) << sqlca.SQLErrText;
 
   dir_ = std::filesystem::temp_directory_path() /
