@@ -1,11 +1,14 @@
 #include "dataadmin/base_data_transfer.h"
 
+#include <cstdint>
+
 #include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "dataadmin/table_transfer.h"
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/system/system.h"
 #include "runtime/text/date.h"
@@ -153,6 +156,7 @@ bool base_data_transfer::of_bd_export() {
   hostrt::Transaction& sqlca = hostrt::sqlca;
   hostrt::DataStore lds_data;
   const FileFormat format = FormatFromText(ddlb_format_.Text());
+  table_transfer streaming(hpb_1_, observer_);
   std::string ls_err;
   bool failed = false;
   std::optional<TableTurn> turn;
@@ -167,6 +171,23 @@ bool base_data_transfer::of_bd_export() {
       turn->Finish(TableOutcome::Kind::Stopped, 0, ls_err);
       failed = true;
       break;
+    }
+
+    if (format.type == hostrt::SaveAsType::Text) {
+      // Text files stream from the result set to the file.
+      long rows = 0;
+      const auto result = streaming.Export(
+          i, ls_table, FilePath(directory, ls_table, format.extension), ls_err, rows);
+      if (result == table_transfer::Result::Stopped) {
+        ls_err = kExportStopped;
+        turn->Finish(TableOutcome::Kind::Stopped, rows, ls_err);
+      }
+      if (result == table_transfer::Result::Failed || result == table_transfer::Result::Stopped) {
+        failed = true;
+        break;
+      }
+      turn->Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
+      continue;
     }
 
     const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
@@ -231,6 +252,16 @@ bool base_data_transfer::of_bd_import() {
   const FileFormat format = FormatFromText(ddlb_format_.Text());
   wf_disable_trigger();
   hpb_1_.SetPosition(0);
+  // Text files stream; the bar then moves by the bytes read out of all the ticked files.
+  const bool streamed = format.type == hostrt::SaveAsType::Text;
+  table_transfer streaming(hpb_1_, observer_);
+  std::uint64_t bytes_total = 0;
+  for (long i = 1; streamed && i <= catalogue_.RowCount(); ++i) {
+    if (ItemText(catalogue_, i, "flag") != "1") continue;
+    bytes_total += table_transfer::FileBytes(
+        FilePath(directory, ItemText(catalogue_, i, "table"), format.extension));
+  }
+  streaming.SetBytesTotal(bytes_total);
 
   std::string ls_table;
   std::string ls_err;
@@ -239,7 +270,7 @@ bool base_data_transfer::of_bd_import() {
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
     if (ItemText(catalogue_, i, "flag") != "1") continue;
     const long ticked = TickedCount();
-    if (ticked > 0) {
+    if (ticked > 0 && bytes_total == 0) {
       hpb_1_.SetPosition(static_cast<int>(hpb_1_.Position() + 100.0 / ticked));
     }
     ls_table = ItemText(catalogue_, i, "table");
@@ -251,6 +282,27 @@ bool base_data_transfer::of_bd_import() {
       break;
     }
     const std::string ls_sql = "SELECT * FROM " + ls_table;
+
+    if (streamed) {
+      long rows = 0;
+      const auto result =
+          streaming.Import(i, ls_table, ItemText(catalogue_, i, "name"),
+                           FilePath(directory, ls_table, format.extension), ls_err, rows);
+      if (result == table_transfer::Result::NoFile) {
+        turn->Finish(TableOutcome::Kind::NoFile, 0);
+        continue;
+      }
+      if (result == table_transfer::Result::Stopped) {
+        ls_err = kImportStopped;
+        turn->Finish(TableOutcome::Kind::Stopped, rows, ls_err);
+      }
+      if (result != table_transfer::Result::Done) {
+        failed = true;
+        break;
+      }
+      turn->Finish(TableOutcome::Kind::Imported, rows);
+      continue;
+    }
 
     const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
     if (!ls_err.empty()) {

@@ -64,6 +64,7 @@ bool nvo_function::of_connect_db() {
   sqlca.DBParm = "CommitOnDisconnect='No',PacketSize = 2048,AppName = '" + gvar->appid +
                  "',Host='" + computer + "'";
   sqlca.AutoCommit = false;
+  sqlca.EnableBulkCopy(true);  // the base-data import loads its tables by bulk copy
 
   sqlca.Connect();
   if (sqlca.SQLCode == 0) return true;

@@ -57,6 +57,7 @@ void DataAdminServerTest::SetUp() {
   sqlca.LogId = testsupport::AppDatabase::kAppLogin;
   sqlca.LogPass = testsupport::AppDatabase::kAppPassword;
   sqlca.AutoCommit = false;
+  sqlca.EnableBulkCopy(true);
   ASSERT_EQ(sqlca.Connect(), 0) << sqlca.SQLErrText;
 
   dir_ = std::filesystem::temp_directory_path() /

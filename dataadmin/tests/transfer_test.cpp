@@ -2,6 +2,7 @@
 // the demo sample files.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,7 @@
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/text/date.h"
 #include "runtime/text/format.h"
+#include "runtime/text/gbk.h"
 
 namespace importlib::testing {
 namespace {
@@ -326,6 +328,88 @@ TEST_F(TransferTest, ObserverHearsEachTableOutcomeOfMixedRunsAndCanStopThem) {
                                       Line("cybr_bt_dish_type", Kind::Stopped, 0)}));
   EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "0");
   window_->SetTransferObserver(nullptr);
+}
+
+// Records the progress the transfer reports.
+class ProgressObserver : public TransferObserver {
+ public:
+  void Progress(long, long rows, std::uint64_t done, std::uint64_t total) override {
+    if (done < last_done) backwards = true;
+    last_done = done;
+    last_total = total;
+    last_rows = rows;
+    ++calls;
+  }
+  std::uint64_t last_done = 0, last_total = 0;
+  long last_rows = 0;
+  int calls = 0;
+  bool backwards = false;
+};
+
+TEST_F(TransferTest, TheBarMovesByTheBytesOfAllTickedFilesAndABigTableComesBackWhole) {
+  CopySample("cybr_bt_dish_series");
+  // A large flow table: the bar moves while it loads.
+  std::string flow;
+  for (int i = 1; i <= 30000; ++i) {
+    flow += std::to_string(i) + "\t001\tM" + std::to_string(i) + "\t" +
+            (i % 3 ? "单" + std::to_string(i) : "") + "\t01\t" + std::to_string(i % 500) +
+            ".125\t1.5000\t" + std::to_string(i) + ".50\t员工\t2024-01-02 03:04:05." +
+            (i % 2 ? "003" : "997") + "\r\n";
+  }
+  std::ofstream(dir_ / "t_st_material_io_flow.txt", std::ios::binary) << hostrt::Utf8ToGbk(flow);
+  TickOnly({"cybr_bt_dish_series", "t_st_material_io_flow"});
+  ProgressObserver progress;
+  window_->SetTransferObserver(&progress);
+  ClickImport();
+  window_->SetTransferObserver(nullptr);
+  ASSERT_EQ(LastBox(), "数据导入完成!");
+  const std::uint64_t total = fs::file_size(dir_ / "cybr_bt_dish_series.txt") +
+                              fs::file_size(dir_ / "t_st_material_io_flow.txt");
+  EXPECT_EQ(progress.last_total, total);
+  EXPECT_EQ(progress.last_done, total);
+  EXPECT_GT(progress.calls, 5);
+  EXPECT_FALSE(progress.backwards);
+  EXPECT_EQ(progress.last_rows, 30000);
+  EXPECT_EQ(window_->hpb_1.Position(), 100);
+  EXPECT_EQ(AdminValue("select count(*) from t_st_material_io_flow"), "30000");
+  EXPECT_EQ(AdminRows("select int_flowid, ch_voucherno, num_num, dt_operdate from "
+                      "t_st_material_io_flow where int_flowid in (2, 3) order by int_flowid"),
+            (std::vector<std::string>{"2|单2|2.125|2024-01-02 03:04:05.997",
+                                      "3|<null>|3.125|2024-01-02 03:04:05.003"}));
+  // Exported again, the file is the same byte for byte.
+  const fs::path out = dir_ / "out";
+  fs::create_directories(out);
+  window_->sle_exportpath.SetText(out.string());
+  ASSERT_TRUE(window_->of_bd_export()) << LastBox();
+  EXPECT_EQ(ReadFile(out / "t_st_material_io_flow.txt"), hostrt::Utf8ToGbk(flow));
+}
+
+TEST_F(TransferTest, ACutOrForeignFileFailsNamingTableFileLineAndColumn) {
+  CopySample("cybr_bt_dish_series");
+  const std::string dish = ReadFile(fs::path(DATAADMIN_SAMPLES) / "cybr_bt_dish.txt");
+  const size_t lines = LineCount(fs::path(DATAADMIN_SAMPLES) / "cybr_bt_dish.txt");
+  TickOnly({"cybr_bt_dish_series", "cybr_bt_dish"});
+  const std::string prefix = "导入:cybr_bt_dish 错误, 错误信息：\n菜品资料（cybr_bt_dish.txt）";
+  struct Case {
+    std::string bytes;
+    std::string detail;
+  } cases[] = {
+      // Cut inside the second value of the last line.
+      {dish.substr(0, dish.rfind("\r\n", dish.size() - 3) + 2) + "10999\t" +
+           hostrt::Utf8ToGbk("完整的备"),
+       "第 " + std::to_string(lines) +
+           " 行，列 vch_dishname：文件在这一行的中途结束（没有行尾），文件不完整"},
+      // The same text saved as UTF-8.
+      {"\xEF\xBB\xBF" + dish,
+       "第 1 行：文件是 UTF-8 编码（开头有字节顺序标记），数据文件应为 GBK 编码"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(dir_ / "cybr_bt_dish.txt", std::ios::binary | std::ios::trunc) << c.bytes;
+    ClickImport();
+    EXPECT_EQ(LastBox(), prefix + c.detail);
+    EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "0");
+    EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish"), "0");
+  }
 }
 
 TEST_F(TransferTest, ImportFromAMissingDirectoryNamesIt) {

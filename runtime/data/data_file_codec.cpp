@@ -15,13 +15,23 @@ bool NeedsQuotes(const std::string& value) {
   return value.find_first_of("\t\r\n") != std::string::npos;
 }
 
+bool IsAscii(const std::string& value) {
+  for (char c : value)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 void AppendTextField(std::string& out, const std::optional<std::string>& value) {
   if (!value) return;
-  std::string gbk = Utf8ToGbk(*value);
+  const bool ascii = IsAscii(*value);  // ASCII is the same in GBK: no conversion needed
   if (!NeedsQuotes(*value)) {
-    out += gbk;
+    if (ascii)
+      out += *value;
+    else
+      out += Utf8ToGbk(*value);
     return;
   }
+  const std::string gbk = ascii ? *value : Utf8ToGbk(*value);
   out += '"';
   for (char c : gbk) {
     if (c == '"') out += '"';
@@ -138,14 +148,16 @@ std::string DataFileCodec::EncodeText(const std::vector<std::string>& headings,
     }
     out += "\r\n";
   }
-  for (const DataRow& row : rows) {
-    for (size_t i = 0; i < row.size(); ++i) {
-      if (i) out += '\t';
-      AppendTextField(out, row[i]);
-    }
-    out += "\r\n";
-  }
+  for (const DataRow& row : rows) AppendTextRow(out, row);
   return out;
+}
+
+void DataFileCodec::AppendTextRow(std::string& out, const DataRow& row) {
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i) out += '\t';
+    AppendTextField(out, row[i]);
+  }
+  out += "\r\n";
 }
 
 bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vector<DataRow>& rows,

@@ -22,6 +22,9 @@ class DataFileCodec {
   // Tab-separated GBK text, CRLF line ends.
   static std::string EncodeText(const std::vector<std::string>& headings,
                                 const std::vector<DataRow>& rows, bool withHeadings);
+  // One row of the text layout, with its line end, appended to `out` (what EncodeText writes
+  // for each row; the streaming export writes the same bytes).
+  static void AppendTextRow(std::string& out, const DataRow& row);
   static bool DecodeText(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
                          DataFileFault& fault);
 

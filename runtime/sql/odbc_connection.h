@@ -24,6 +24,7 @@ class OdbcConnection {
   bool connected = false;
   bool autoCommit = true;  // the mode the driver is in
   bool commitOnDisconnect = true;
+  bool bulkCopy = false;      // the driver accepted bulk copy for this connection
   std::string driverLibrary;  // the driver's shared library, as the driver manager loaded it
 
   struct Login {

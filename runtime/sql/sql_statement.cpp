@@ -1,5 +1,6 @@
 #include "runtime/sql/sql_statement.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "runtime/sql/driver_results.h"
@@ -11,11 +12,14 @@
 namespace hostrt {
 
 struct SqlStatement::Buffer {
-  odbctext::String text;
+  std::vector<odbctext::Char> text;  // room for the bound size; never moves while bound
   SQLBIGINT integer = 0;
   SQLINTEGER integer32 = 0;
   double real = 0;
   SQLLEN indicator = 0;
+  SQLSMALLINT cType = 0;
+  SQLSMALLINT sqlType = 0;
+  SQLULEN size = 0;
 };
 
 namespace {
@@ -49,7 +53,66 @@ SqlStatement::~SqlStatement() {
   }
 }
 
+namespace {
+
+// The declared size of a text parameter: in bytes of the server's code page, where a UTF-16
+// unit can take two bytes (sized in characters, Chinese text would be cut), rounded up so that
+// a statement executed many times keeps one declaration for values of similar length.
+SQLULEN TextSize(size_t units) {
+  const size_t bytes = units * 2;
+  if (bytes > kLongText) return bytes;
+  SQLULEN size = 64;
+  while (size < bytes) size *= 2;
+  return size > kLongText ? kLongText : size;
+}
+
+}  // namespace
+
+bool SqlStatement::Fill(Buffer& buffer, const SqlValue& input) {
+  switch (input.kind()) {
+    case SqlValue::Kind::Null:
+      buffer.indicator = SQL_NULL_DATA;
+      return true;
+    case SqlValue::Kind::Text: {
+      if (buffer.cType != odbctext::kCType) return false;
+      const odbctext::String text = odbctext::ToOdbc(input.text());
+      const bool longText = text.size() * 2 > kLongText;
+      if ((buffer.sqlType == SQL_LONGVARCHAR) != longText || text.size() * 2 > buffer.size ||
+          text.size() > buffer.text.size())
+        return false;
+      std::copy(text.begin(), text.end(), buffer.text.begin());
+      buffer.indicator = static_cast<SQLLEN>(text.size() * sizeof(odbctext::Char));
+      return true;
+    }
+    case SqlValue::Kind::Integer:
+      if (buffer.cType == SQL_C_SLONG &&
+          input.integer() >= std::numeric_limits<SQLINTEGER>::min() &&
+          input.integer() <= std::numeric_limits<SQLINTEGER>::max()) {
+        buffer.integer32 = static_cast<SQLINTEGER>(input.integer());
+      } else if (buffer.cType == SQL_C_SBIGINT) {
+        buffer.integer = input.integer();
+      } else {
+        return false;
+      }
+      buffer.indicator = 0;
+      return true;
+    case SqlValue::Kind::Real:
+      if (buffer.cType != SQL_C_DOUBLE) return false;
+      buffer.real = input.real();
+      buffer.indicator = 0;
+      return true;
+  }
+  return false;
+}
+
 bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
+  // A statement executed again keeps its bindings when every value fits them (a NULL fits any):
+  // the driver then runs the prepared statement without preparing it again.
+  if (buffers_.size() == inputs.size()) {
+    bool fits = true;
+    for (size_t i = 0; fits && i < inputs.size(); ++i) fits = Fill(*buffers_[i], inputs[i]);
+    if (fits) return true;
+  }
   if (!trans_.Check(SQLFreeStmt(H(stmt_), SQL_RESET_PARAMS), SQL_HANDLE_STMT, stmt_,
                     "reset parameters"))
     return false;
@@ -60,35 +123,28 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
     auto buffer = std::make_unique<Buffer>();
     SQLSMALLINT cType = odbctext::kCType;
     SQLSMALLINT sqlType = SQL_VARCHAR;
-    SQLULEN size = 1;
+    SQLULEN size = 64;
     SQLPOINTER data = nullptr;
     SQLLEN capacity = 0;
     switch (input.kind()) {
       case SqlValue::Kind::Null:
-        buffer->indicator = SQL_NULL_DATA;
-        data = buffer->text.data();
-        break;
-      case SqlValue::Kind::Text:
-        buffer->text = odbctext::ToOdbc(input.text());
-        buffer->indicator = static_cast<SQLLEN>(buffer->text.size() * sizeof(odbctext::Char));
-        // The driver declares the parameter as varchar(size) in the server's code page, where a
-        // UTF-16 unit can take two bytes: size it in bytes, not in characters, or Chinese
-        // text would be cut.
-        size = buffer->text.empty() ? 1 : buffer->text.size() * 2;
+      case SqlValue::Kind::Text: {
+        const size_t units = input.isNull() ? 0 : odbctext::ToOdbc(input.text()).size();
+        size = TextSize(units);
         if (size > kLongText) sqlType = SQL_LONGVARCHAR;
+        buffer->text.assign(size / 2 + 1, 0);
         data = buffer->text.data();
-        capacity = buffer->indicator;
+        capacity = static_cast<SQLLEN>(buffer->text.size() * sizeof(odbctext::Char));
         break;
+      }
       case SqlValue::Kind::Integer:
         if (input.integer() >= std::numeric_limits<SQLINTEGER>::min() &&
             input.integer() <= std::numeric_limits<SQLINTEGER>::max()) {
-          buffer->integer32 = static_cast<SQLINTEGER>(input.integer());
           cType = SQL_C_SLONG;
           sqlType = SQL_INTEGER;
           data = &buffer->integer32;
           size = 10;
         } else {
-          buffer->integer = input.integer();
           cType = SQL_C_SBIGINT;
           sqlType = SQL_BIGINT;
           data = &buffer->integer;
@@ -96,13 +152,16 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
         }
         break;
       case SqlValue::Kind::Real:
-        buffer->real = input.real();
         cType = SQL_C_DOUBLE;
         sqlType = SQL_DOUBLE;
         data = &buffer->real;
         size = 15;
         break;
     }
+    buffer->cType = cType;
+    buffer->sqlType = sqlType;
+    buffer->size = size;
+    Fill(*buffer, input);
     if (!trans_.Check(SQLBindParameter(H(stmt_), number, SQL_PARAM_INPUT, cType, sqlType, size, 0,
                                        data, capacity, &buffer->indicator),
                       SQL_HANDLE_STMT, stmt_, "bind an input value"))

@@ -52,7 +52,9 @@ class SqlStatement {
   // of a batch are read with MoreResults().
   bool ExecDirect(std::string_view sql, const std::vector<SqlValue>& inputs = {});
   bool Prepare(std::string_view sql);
-  // Runs the prepared statement with `inputs`; closes the previous run's cursor first.
+  // Runs the prepared statement with `inputs`; closes the previous run's cursor first. The
+  // parameters are bound once and bound again only when a value's type or size needs it, so
+  // the driver runs what it prepared (one round trip per execution).
   bool Execute(const std::vector<SqlValue>& inputs = {});
 
   int ColumnCount();  // columns of the current result, 0 when it has none, -1 on error
@@ -73,14 +75,17 @@ class SqlStatement {
   void CloseCursor();
 
  private:
+  struct Buffer;
+  // Binds the inputs, keeping the present bindings when every value fits them.
   bool BindInputs(const std::vector<SqlValue>& inputs);
+  // Puts a value into a bound buffer; false when it does not fit the binding.
+  static bool Fill(Buffer& buffer, const SqlValue& input);
   bool GetData(int column, short cType, std::optional<std::string>& value);
 
   Transaction& trans_;
   void* stmt_ = nullptr;
   bool executed_ = false;
   bool failedAtStart_ = false;  // the execute itself reported the batch's first error
-  struct Buffer;
   std::vector<std::unique_ptr<Buffer>> buffers_;  // bound input values, kept until next bind
 };
 

@@ -61,6 +61,10 @@ bool Transaction::IsConnected() const {
   return conn_ && conn_->connected;
 }
 
+bool Transaction::BulkCopyEnabled() const {
+  return IsConnected() && conn_->bulkCopy;
+}
+
 void* Transaction::OdbcHandle() const {
   return IsConnected() ? conn_->dbc : nullptr;
 }
@@ -164,7 +168,12 @@ int Transaction::Connect() {
     return SQLCode;
   conn_ = std::move(conn);
   bool ok = SetConnectAttr(SQL_ATTR_LOGIN_TIMEOUT, kLoginTimeoutSeconds, "set the login timeout");
-  if (ok && bulkCopy_) ok = SetConnectAttr(kCoptSsBcp, kBcpOn, "enable bulk copy");
+  if (ok && bulkCopy_) {
+    // A driver without bulk copy refuses the attribute: the connection is still good, and
+    // its users fall back to row-by-row statements.
+    conn_->bulkCopy = SQL_SUCCEEDED(SQLSetConnectAttr(
+        conn_->dbc, kCoptSsBcp, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kBcpOn)), 0));
+  }
 #ifdef _WIN32
   if (ok && login.parm.packetSize > 0)
     ok = SetConnectAttr(SQL_ATTR_PACKET_SIZE, login.parm.packetSize, "set the packet size");

@@ -90,7 +90,9 @@ class Transaction {
   // Bulk copy: when on, the next Connect() asks the driver for a connection that can run the
   // bcp_* functions of <odbcss.h> on OdbcHandle() (bcp_init, bcp_bind, bcp_sendrow, bcp_done).
   // Off by default.
+  // A driver that cannot do it still connects; BulkCopyEnabled() then says false.
   void EnableBulkCopy(bool on) { bulkCopy_ = on; }
+  bool BulkCopyEnabled() const;  // connected with bulk copy on
 
   // The one place where the outcome of an ODBC call is recorded. `rc` is the SQLRETURN, `type`
   // and `handle` the SQLSMALLINT handle type and handle that carry the diagnostics. Returns

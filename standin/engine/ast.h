@@ -238,6 +238,7 @@ struct Stmt {
   std::vector<ExprPtr> declInits;
 
   std::vector<BulkColumn> bulkColumns;
+  std::vector<std::string> bulkHints;  // INSERT BULK ... WITH (hints), lower case
 };
 
 struct Batch {

@@ -7,11 +7,12 @@
 namespace standin {
 
 BulkLoadImpl::BulkLoadImpl(SessionImpl& session, std::string db, std::string table,
-                           std::vector<int> targets)
+                           std::vector<int> targets, Hints hints)
     : session_(session),
       db_(std::move(db)),
       table_(std::move(table)),
-      targets_(std::move(targets)) {}
+      targets_(std::move(targets)),
+      hints_(hints) {}
 
 BulkLoadImpl::~BulkLoadImpl() {
   // A load that never finished is undone.
@@ -59,6 +60,9 @@ bool BulkLoadImpl::start(const std::vector<Column>& clientColumns, ResultSink& s
     row_.assign(def_->cols.size(), Value::null());
     given_.assign(def_->cols.size(), false);
     for (int t : targets_) given_[size_t(t)] = true;
+    if (hints_.fireTriggers)
+      for (const TriggerInfo& tr : def_->triggers)
+        triggers_ = triggers_ || (tr.enabled && tr.onInsert);
     return true;
   } catch (const SqlError& e) {
     session_.reportError(e, 1, sink);
@@ -99,7 +103,8 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
         }
         continue;
       }
-      if (!given_[i] && col.defaultExpr)
+      // A column left out takes its default; so does a NULL sent for it unless KEEP_NULLS.
+      if (col.defaultExpr && (!given_[i] || (row_[i].isNull() && !hints_.keepNulls)))
         row_[i] = convertValue(session_.evalConst(*col.defaultExpr), col.type, true);
       if (row_[i].isNull() && !col.nullable)
         raise(515, 16,
@@ -108,7 +113,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
                   "'; column does not allow nulls. INSERT fails.",
               ErrorScope::Statement, true);
     }
-    session_.checkConstraints(*conn_, t, row_);
+    if (hints_.checkConstraints) session_.checkConstraints(*conn_, t, row_);
     sqlite3_reset(insert_);
     for (size_t i = 0; i < row_.size(); ++i)
       bindValue(insert_, int(i + 1), row_[i], t.cols[i].type);
@@ -118,6 +123,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
       session_.dmlVerb_ = "INSERT";
       session_.constraintFailure(*conn_, t, row_, sqlite3_extended_errcode(conn_->handle()));
     }
+    if (triggers_) inserted_.push_back(row_);
     ++count_;
     return true;
   } catch (const SqlError& e) {
@@ -149,6 +155,20 @@ void BulkLoadImpl::finish(ResultSink& sink) {
         hi = identityLast_;
       conn_->setIdentityLast(def_->name, &hi);
     }
+    if (triggers_ && !inserted_.empty()) {
+      // The triggers see the load's rows as one insert statement's.
+      ResultSink* outer = session_.sink_;
+      session_.sink_ = &sink;
+      session_.dmlVerb_ = "INSERT";
+      try {
+        session_.fireTriggers(*conn_, *def_, true, false, false, inserted_, {});
+      } catch (...) {
+        session_.sink_ = outer;
+        throw;
+      }
+      session_.sink_ = outer;
+      inserted_.clear();
+    }
     int mode = mode_;
     mode_ = -1;
     session_.statementEnd(*conn_, mode, true);
@@ -156,6 +176,13 @@ void BulkLoadImpl::finish(ResultSink& sink) {
     if (mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
     mode_ = -1;
     session_.reportError(e, 1, sink);
+    d.error = true;
+    sink.done(d);
+    return;
+  } catch (const std::exception& ex) {
+    if (mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
+    mode_ = -1;
+    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
     d.error = true;
     sink.done(d);
     return;

@@ -343,11 +343,15 @@ class Parser {
       } while (acceptOp(","));
       expectOp(")");
       if (acceptKw("with")) {
+        // Hints: the words at the outer level (KEEP_NULLS, CHECK_CONSTRAINTS, FIRE_TRIGGERS,
+        // TABLOCK, ...); arguments in parentheses (ORDER (...)) are skipped.
         expectOp("(");
         int depth = 1;
         while (!atEnd() && depth > 0) {
           if (isOp("(")) ++depth;
           if (isOp(")")) --depth;
+          if (depth == 1 && cur().kind == TokKind::Ident)
+            s.bulkHints.push_back(lowerAscii(cur().text));
           ++p_;
         }
       }

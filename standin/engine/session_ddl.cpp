@@ -267,7 +267,13 @@ void SessionImpl::execInsertBulk(const Stmt& s) {
     if (i < 0) raise(207, 16, "Invalid column name '" + bc.name + "'.", ErrorScope::Batch);
     targets.push_back(i);
   }
-  pendingBulk_ = std::make_unique<BulkLoadImpl>(*this, c->name(), t->name, targets);
+  BulkLoadImpl::Hints hints;
+  for (const std::string& h : s.bulkHints) {
+    if (h == "keep_nulls") hints.keepNulls = true;
+    if (h == "check_constraints") hints.checkConstraints = true;
+    if (h == "fire_triggers") hints.fireTriggers = true;
+  }
+  pendingBulk_ = std::make_unique<BulkLoadImpl>(*this, c->name(), t->name, targets, hints);
 }
 
 }  // namespace standin

@@ -50,17 +50,37 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
   std::string sql;
   int sqlLine = 0;
   CaseExpect* rows = nullptr;
+  std::vector<std::vector<std::optional<std::string>>>* bulkRows = nullptr;
   auto fail = [&](const std::string& why) {
     if (error) *error = "line " + std::to_string(lineNo) + ": " + why;
     return false;
   };
   auto lastBatch = [&]() -> CaseStep* {
-    if (steps.empty() || steps.back().kind != CaseStep::Kind::Batch || !sql.empty()) return nullptr;
+    if (steps.empty() || !sql.empty() ||
+        (steps.back().kind != CaseStep::Kind::Batch && steps.back().kind != CaseStep::Kind::Bulk))
+      return nullptr;
     return &steps.back();
   };
   while (std::getline(in, raw)) {
     ++lineNo;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    if (bulkRows) {
+      if (trim(raw) == "-- end") {
+        bulkRows = nullptr;
+        continue;
+      }
+      std::vector<std::optional<std::string>> row;
+      size_t start = 0;
+      for (;;) {
+        size_t tab = raw.find('\t', start);
+        row.push_back(
+            cell(raw.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+      }
+      bulkRows->push_back(std::move(row));
+      continue;
+    }
     if (rows) {
       if (trim(raw) == "-- end") {
         rows = nullptr;
@@ -137,6 +157,19 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
         steps.push_back(std::move(s));
         continue;
       }
+      if (verb == "bulk") {
+        if (!trim(sql).empty()) return fail("statements before this line need a GO");
+        CaseStep s;
+        s.kind = CaseStep::Kind::Bulk;
+        s.line = lineNo;
+        words >> s.sql;
+        if (s.sql.empty()) return fail("bulk without a table");
+        std::getline(words, s.hints);
+        s.hints = trim(s.hints);
+        steps.push_back(std::move(s));
+        bulkRows = &steps.back().rows;
+        continue;
+      }
       if (verb == "expect") {
         std::string what, arg;
         words >> what >> arg;
@@ -184,7 +217,7 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
     sql += raw;
     sql += "\n";
   }
-  if (rows) return fail("rows block without -- end");
+  if (rows || bulkRows) return fail("rows block without -- end");
   if (!trim(sql).empty()) return fail("statements at the end without GO");
   return true;
 }

@@ -15,6 +15,10 @@
 //   -- expect rows                        the next result set: tab-separated values, NULL for
 //   1	abc                                 null, \t \n \\ escapes; "-- end" closes the block
 //   -- end
+//   -- bulk t KEEP_NULLS, FIRE_TRIGGERS      a bulk load (bcp_* of the ODBC driver) into t with
+//   1	abc                                 these hints (none when left out): the rows follow,
+//   -- end                                  each value bound as text, NULL for null; the
+//                                           expectations after "-- end" apply to the load
 //
 // A batch without expectations must succeed without errors. Other "--" lines are SQL comments.
 #pragma once
@@ -34,13 +38,15 @@ struct CaseExpect {
 };
 
 struct CaseStep {
-  enum class Kind { Session, LoginError, Autocommit, Commit, Rollback, Batch };
+  enum class Kind { Session, LoginError, Autocommit, Commit, Rollback, Batch, Bulk };
   Kind kind = Kind::Batch;
-  std::string name, user, password, database;  // Session
-  long number = 0;                             // LoginError
-  bool on = false;                             // Autocommit
-  std::string sql;                             // Batch
-  std::vector<CaseExpect> expects;             // Batch
+  std::string name, user, password, database;                 // Session
+  long number = 0;                                            // LoginError
+  bool on = false;                                            // Autocommit
+  std::string sql;                                            // Batch; Bulk: the table
+  std::string hints;                                          // Bulk
+  std::vector<std::vector<std::optional<std::string>>> rows;  // Bulk
+  std::vector<CaseExpect> expects;                            // Batch
   int line = 0;
 };
 

@@ -87,6 +87,7 @@ std::vector<std::string> CaseRunner::run(const std::vector<CaseStep>& steps) {
             i + 1 < steps.size() && steps[i + 1].kind == CaseStep::Kind::LoginError;
         if (!slot || !slot->connected()) {
           slot = std::make_unique<OdbcClient>();
+          slot->enableBulkCopy();
           std::string pw = s.password.empty() && s.user == "sa" ? server_.saPassword() : s.password;
           bool ok = slot->connect(server_.odbcConnectionString(s.user, pw, s.database));
           if (expectFailure) {
@@ -128,18 +129,23 @@ std::vector<std::string> CaseRunner::run(const std::vector<CaseStep>& steps) {
         if (!ok) failAt("transaction call failed: " + (d.empty() ? "" : d[0].text));
         break;
       }
-      case CaseStep::Kind::Batch: {
+      case CaseStep::Kind::Batch:
+      case CaseStep::Kind::Bulk: {
         if (!current) {
           // Batches run as sa in session "default" when the file names no session.
           auto& slot = sessions["default"];
           slot = std::make_unique<OdbcClient>();
+          slot->enableBulkCopy();
           if (!slot->connect(server_.odbcConnectionString())) {
             failAt("login as sa failed");
             return failures;
           }
           current = slot.get();
         }
-        checkBatch(s, current->exec(s.sql), failures);
+        if (s.kind == CaseStep::Kind::Bulk)
+          checkBatch(s, current->bulkLoad(s.sql, s.hints, s.rows), failures);
+        else
+          checkBatch(s, current->exec(s.sql), failures);
         break;
       }
     }

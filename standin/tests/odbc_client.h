@@ -56,6 +56,12 @@ class OdbcClient {
   bool connect(const std::string& connectionString);
   // Before connect(): allows the driver's bcp_* bulk copy on this connection.
   bool enableBulkCopy();
+  // A bulk load through the driver's bcp_* calls (needs enableBulkCopy() before connect):
+  // every value bound as text with a length prefix, NULL for nullopt, `hints` for the WITH
+  // clause ("" for none). ok false with the diagnostics when a call fails; rowCounts holds the
+  // rows bcp_done reports.
+  ExecResult bulkLoad(const std::string& table, const std::string& hints,
+                      const std::vector<std::vector<std::optional<std::string>>>& rows);
   void* connectionHandle() const { return dbc_; }
   const std::vector<Diagnostic>& connectDiags() const { return connectDiags_; }
   bool connected() const { return connected_; }
