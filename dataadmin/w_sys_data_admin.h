@@ -38,6 +38,9 @@ class w_sys_data_admin : public w_parent_reponse {
   void wf_disable_trigger();
   void wf_enable_trigger();
   int wf_update_date();
+  // The import button: checks the special-operation password (a wrong one is refused with a
+  // message), then imports. True when the import was committed.
+  bool cb_import_clicked();
   // Tells `observer` (not owned; may be null) about each table of the following runs.
   void SetTransferObserver(TransferObserver* observer) { transfer_.SetObserver(observer); }
 
@@ -67,7 +70,6 @@ class w_sys_data_admin : public w_parent_reponse {
  private:
   void cb_3_clicked();
   void SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& other, const char* flag);
-  void cb_import_clicked();
 
   base_data_transfer transfer_;
 };
