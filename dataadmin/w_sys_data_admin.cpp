@@ -235,13 +235,13 @@ void w_sys_data_admin::SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& 
   }
 }
 
-void w_sys_data_admin::cb_import_clicked() {
+bool w_sys_data_admin::cb_import_clicked() {
   if (!ConfirmationCodeAccepted(sle_pw.Text(), hostrt::Today())) {
     hostrt::MessageBox(IsValid(gvar) ? gvar->apptitle : std::string(),
                        "注意：导入数据前删除原有数据，为确保数据安全，请输入\"特殊操作密码\"!");
-    return;
+    return false;
   }
-  of_bd_import();
+  return of_bd_import();
 }
 
 }  // namespace importlib

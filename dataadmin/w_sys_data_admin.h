@@ -45,6 +45,9 @@ class w_sys_data_admin : public w_parent_reponse {
   void wf_disable_trigger();
   void wf_enable_trigger();
   int wf_update_date();
+  // The import button: checks the special-operation password (a wrong one is refused with a
+  // message), then imports. True when the import was committed.
+  bool cb_import_clicked();
   // Tells `observer` (not owned; may be null) about each table of the following runs, after
   // the window's own remarks.
   void SetTransferObserver(TransferObserver* observer) { remarks_.SetNext(observer); }
@@ -78,7 +81,6 @@ class w_sys_data_admin : public w_parent_reponse {
  private:
   void cb_3_clicked();
   void SetAllFlags(hostrt::CheckBox& clicked, hostrt::CheckBox& other, const char* flag);
-  void cb_import_clicked();
   void cb_stop_clicked();
   // Runs the export or the import with the window answering and the other controls held.
   bool RunTransfer(TransferRemarks::Run run);

@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from datetime import date
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -26,6 +27,7 @@ import run_checks as rc  # noqa: E402
 BUILD = Path(os.environ.get("DEMO_BUILD_DIR", ROOT / "build")).resolve()
 STANDIN = Path(os.environ.get("SQLSTANDIN", BUILD / "bin" / "sqlstandin"))
 DBSETUP = BUILD / "bin" / "dbsetup"
+LAUNCHER = BUILD / "bin" / "hostrt-run"
 HAVE_TOOLS = shutil.which("tsql") is not None and shutil.which("freebcp") is not None
 
 
@@ -133,8 +135,56 @@ class DemoRun:
         return f"exit {self.code}\n--- stdout\n{self.out}\n--- stderr\n{self.err}"
 
 
-@unittest.skipUnless(STANDIN.is_file() and DBSETUP.is_file() and HAVE_TOOLS,
-                     "sqlstandin or dbsetup not built, or no tsql")
+class DemoData(unittest.TestCase):
+    def make(self, out, rows):
+        p = subprocess.run([sys.executable, str(HERE / "make_demo_data.py"), "--out", str(out),
+                            "--rows", str(rows), "--quiet"], stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, text=True, timeout=600)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        return p.stdout
+
+    def test_the_same_files_every_time_and_more_rows_where_the_size_says(self):
+        with tempfile.TemporaryDirectory() as d:
+            a, b, big = Path(d) / "a", Path(d) / "b", Path(d) / "big"
+            said = self.make(a, 10000)
+            self.make(b, 10000)
+            self.make(big, 60000)
+            names = sorted(f.name for f in a.iterdir())
+            self.assertEqual(names, sorted(f"{t}.txt" for _, t in rc_catalogue()))
+            for name in names:
+                self.assertEqual((a / name).read_bytes(), (b / name).read_bytes(), name)
+
+            def lines(directory, table):
+                return (directory / f"{table}.txt").read_bytes().count(b"\r\n")
+
+            total = sum(lines(a, t) for _, t in rc_catalogue())
+            self.assertIn(f"make_demo_data: {total:,} rows in 63 files", said)
+            # master data stays, the flows, vouchers and open orders grow
+            self.assertEqual(lines(a, "cybr_bt_dish"), lines(big, "cybr_bt_dish"))
+            self.assertGreater(lines(a, "cybr_bt_dish"), 300)
+            for table in ("t_st_material_io_flow", "t_st_voucher_detail", "cybr_u_tmp_orderdish"):
+                self.assertGreater(lines(big, table), 4 * lines(a, table), table)
+            self.assertGreater(sum(lines(big, t) for _, t in rc_catalogue()), 55000)
+            # the files' layout: GBK, CRLF, quotes only where the import needs them
+            company = (a / "cybr_sys_company.txt").read_bytes().decode("gbk")
+            self.assertTrue(company.endswith("\r\n"))
+            self.assertIn('\t"""味之源""连锁第一店，2003年开业"\r\n', company)
+
+    def test_refuses_a_size_too_small(self):
+        p = subprocess.run([sys.executable, str(HERE / "make_demo_data.py"), "--out", "x",
+                            "--rows", "50"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           text=True, timeout=60)
+        self.assertEqual(p.returncode, 2)
+        self.assertIn("--rows must be at least 10000", p.stderr)
+
+
+def rc_catalogue():
+    import make_sample
+    return make_sample.CATALOGUE
+
+
+@unittest.skipUnless(STANDIN.is_file() and DBSETUP.is_file() and LAUNCHER.is_file() and HAVE_TOOLS,
+                     "sqlstandin, dbsetup or hostrt-run not built, or no tsql")
 class DemoScript(unittest.TestCase):
     def setUp(self):
         self.work = Path(tempfile.mkdtemp(prefix="demo-test-"))
@@ -160,8 +210,15 @@ class DemoScript(unittest.TestCase):
         return {m.group(1): m.group(2) for m in
                 re.finditer(r"^([a-z][a-z ]*):\s+(.*)$", tail[1], re.M)}
 
+    def loaded(self, run):
+        """Rows per table read back from the server after the import."""
+        tail = run.out.split("== what the database holds now (read back as qdzt)\n", 1)
+        self.assertEqual(len(tail), 2, run)
+        return {m.group(1): int(m.group(2).replace(",", ""))
+                for m in re.finditer(r"(\w+) +([\d,]+)(?= |$)", tail[1].split("total:")[0], re.M)}
+
     def test_installs_from_a_clean_directory_and_replaces_the_database_when_run_again(self):
-        first = self.demo()
+        first = self.demo("--rows", "10000")
         self.assertEqual(first.code, 0, first)
         info = self.summary(first)
         self.assertTrue(info["database"].startswith("qdzt (data file "), first)
@@ -178,11 +235,25 @@ class DemoScript(unittest.TestCase):
         self.assertTrue((self.demo_dir / "qdzt.dat").is_file())
         registry = (self.demo_dir / "registry.reg").read_text(encoding="utf-8")
         self.assertIn(f'"SQLDataRoot"="{self.demo_dir}/mssql"', registry)
+        # the application's registry values, the data generated and loaded, every table full
+        self.assertIn('"Database"="qdzt"', registry)
+        self.assertIn('"system_Path"=', registry)
+        data = self.demo_dir / "data"
+        files = {f.stem: f.read_bytes().count(b"\r\n") for f in data.iterdir()}
+        self.assertEqual(len(files), 63)
+        self.assertEqual(self.loaded(first), files)
+        self.assertGreater(min(files.values()), 0)
+        self.assertRegex(first.out, r"导入完成：写入 63 张表，0 张表无文件未改动，共 [\d,]+ 行")
+        total = sum(files.values())
+        self.assertRegex(first.out, rf"total: +{total:,} rows in 63 tables, loaded in [\d.]+ s "
+                                    r"\([\d,]+ rows/s\)")
+        self.assertNotIn(date.today().strftime("%Y%m%d"), first.out + first.err)
+        self.assertIn("快餐 Velmora快餐管理系统V5: 数据导入完成!\n", first.err)
         # the server is gone afterwards
         self.assertFalse(accepts_connections(self.port))
         self.assertFalse((self.demo_dir / "sqlstandin.pid").exists())
 
-        second = self.demo("--mode", "2")
+        second = self.demo("--mode", "2", "--rows", "10000")
         self.assertEqual(second.code, 0, second)
         self.assertIn("删除旧数据库及相关信息...", second.out)
         info = self.summary(second)
@@ -194,6 +265,22 @@ class DemoScript(unittest.TestCase):
         self.addCleanup(self.demo, "--stop")
         run = self.demo("--keep-running", "--mode", "3")
         self.assertEqual(run.code, 0, run)
+        self.assertGreater(sum(self.loaded(run).values()), 45000)
+        # the import window opens on it straight away (a scripted operator closes it)
+        window = re.search(r"^window:   HOSTRT_REGISTRY=(\S+) (\S+) import$", run.out, re.M)
+        self.assertIsNotNone(window, run)
+        xdg = self.work / "xdg"
+        xdg.mkdir(mode=0o700)
+        env = dict(os.environ, HOSTRT_REGISTRY=window.group(1), QT_QPA_PLATFORM="offscreen",
+                   HOSTRT_INTERACTION="script", XDG_RUNTIME_DIR=str(xdg))
+        p = subprocess.run([window.group(2), "import"], env=env, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, text=True, timeout=120)
+        self.assertEqual((p.returncode, p.stdout, p.stderr), (0, "", ""))
+        session = rc.Tsql("127.0.0.1", self.port, "qdzt", "kestrum", self.work)
+        o = session.run(["select count(*) from cybr_u_tmp_master where substring(ch_billno, 2, 6)"
+                         f" = '{date.today().strftime('%y%m%d')}'"])[0]
+        self.assertEqual(o.errors, [])
+        self.assertGreater(int(o.lines[1]), 0)
         self.assertIn(f"tsql -H 127.0.0.1 -p {self.port} -U qdzt -P kestrum", run.out)
         self.assertIn(f"stop it:  DEMO_DIR={self.demo_dir} ", run.out)
         self.assertRegex(run.out, r"demo\.sh --stop\n")
@@ -216,7 +303,7 @@ class DemoScript(unittest.TestCase):
         self.assertIn("no demo server is running", self.demo("--stop").out)
 
         # the server's data keeps the administrator password it was made with
-        other = self.demo(DEMO_SA_PASSWORD="Another#Pass9")
+        other = self.demo("--rows", "10000", DEMO_SA_PASSWORD="Another#Pass9")
         self.assertEqual(other.code, 1, other)
         self.assertIn("does not accept the administrator password", other.err)
         self.assertFalse(accepts_connections(self.port))
@@ -236,6 +323,7 @@ class DemoScript(unittest.TestCase):
             (["--mode", "7"], {}, "the installation mode must be 0, 1, 2 or 3, not '7'"),
             (["--mode"], {}, "--mode needs a value"),
             (["--frobnicate"], {}, "unknown option '--frobnicate'"),
+            (["--rows", "5"], {}, "--rows must be a number of rows, 10000 or more, not '5'"),
             (["--gui"], {}, "--gui needs a display"),
             ([], {"DEMO_PORT": "14x"}, "DEMO_PORT must be a port number, not '14x'"),
             ([], {"DEMO_BUILD_DIR": str(self.work / "none")},

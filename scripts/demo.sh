@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Shows the database installer at work on this machine: sets everything up (scripts/bootstrap.sh),
+# Shows the product's tools at work on this machine: sets everything up (scripts/bootstrap.sh),
 # builds the template backup, starts a stand-in SQL Server on 127.0.0.1:1433 with its data under
 # build/demo/, gives it the registry values a SQL Server installation leaves, installs the
-# application database with `dbsetup --unattended`, prints what was installed and stops the
-# server. Running it again replaces the database.
+# application database with `dbsetup --unattended`, writes the registry values the product's
+# installation leaves for the application, generates the demonstration data of a restaurant
+# (demo/make_demo_data.py), loads it with `hostrt-run import --import`, prints what the
+# database holds and stops the server. Running it again replaces the database.
 #
-#   scripts/demo.sh [--mode 0|1|2|3] [--keep-running] [--gui]
+#   scripts/demo.sh [--mode 0|1|2|3] [--rows N] [--keep-running] [--gui]
 #   scripts/demo.sh --stop      stop a server left running by --keep-running
 #
 #   --mode N        installation mode (0 single store, 1 chain headquarters, 2 chain branch,
 #                   3 distribution centre); 0 by default
-#   --keep-running  leave the server up afterwards (and say how to reach and stop it)
+#   --rows N        about N rows of demonstration data (50000 by default; 1000000 and more
+#                   show the import's speed)
+#   --keep-running  leave the server up afterwards (and say how to open the import window on
+#                   it, how to reach it with tsql and how to stop it)
 #   --gui           open the installer's window instead of the unattended run (needs a display)
 #
 # Environment (for tests and for running beside another server):
@@ -43,6 +48,7 @@ usage() {
 }
 
 mode=0
+rows=50000
 keep_running=0
 gui=0
 stop=0
@@ -54,6 +60,12 @@ while [ $# -gt 0 ]; do
       shift
       ;;
     --mode=*) mode=${1#--mode=} ;;
+    --rows)
+      [ $# -ge 2 ] || die "--rows needs a value (a number of rows, 10000 or more)"
+      rows=$2
+      shift
+      ;;
+    --rows=*) rows=${1#--rows=} ;;
     --keep-running) keep_running=1 ;;
     --gui) gui=1 ;;
     --stop) stop=1 ;;
@@ -69,6 +81,9 @@ case "$mode" in
   0 | 1 | 2 | 3) ;;
   *) die "the installation mode must be 0, 1, 2 or 3, not '$mode'" ;;
 esac
+if ! [[ "$rows" =~ ^[0-9]{1,9}$ ]] || [ "$rows" -lt 10000 ]; then
+  die "--rows must be a number of rows, 10000 or more, not '$rows'"
+fi
 
 demo_dir=${DEMO_DIR:-$root/build/demo}
 mkdir -p "$demo_dir" || die "cannot create $demo_dir"
@@ -136,7 +151,8 @@ build_dir=$(cd "$build_dir" 2>/dev/null && pwd) ||
     "(scripts/bootstrap.sh)"
 standin=$build_dir/bin/sqlstandin
 dbsetup=$build_dir/bin/dbsetup
-for program in "$standin" "$dbsetup"; do
+launcher=$build_dir/bin/hostrt-run
+for program in "$standin" "$dbsetup" "$launcher"; do
   [ -x "$program" ] || die "$program is missing: build the project first (scripts/bootstrap.sh)"
 done
 for tool in python3 tsql; do
@@ -301,9 +317,78 @@ echo "tables:            $tables ($triggers triggers)"
 echo "installation mode: ${installed_mode:-none recorded} ($(mode_name "$installed_mode"))"
 echo "client alias:      qdzt = ${alias_value:-not written} (in $registry)"
 
+# --- the application's settings and the demonstration data ---------------------------------
+
+# What the product's own installation leaves for the application: the database interface, the
+# database, the server and the application directory (Chain says whether the shop is part of a
+# chain). The server "." is the stand-in, through the alias written above for another port.
+app_key='HKEY_LOCAL_MACHINE\SOFTWARE\qdzt'
+chain=1
+[ "$installed_mode" = 0 ] && chain=0
+{
+  printf '\n[%s]\n"DBMS"="MSS Microsoft SQL Server 6.x"\n"Database"="%s"\n"ServerName"="."\n' \
+    "$app_key" "$app_login"
+  printf '\n[%s\\setup]\n"system_Path"="%s"\n"Chain"="%s"\n' "$app_key" \
+    "$(reg_escape "$build_dir/bin")" "$chain"
+} >>"$registry"
+echo "application:       $app_key (DBMS, Database $app_login, ServerName ., setup\\system_Path)"
+
+data_dir=$demo_dir/data
+echo "== generating the demonstration data of a restaurant (about $rows rows) into $data_dir"
+rm -rf "$data_dir"
+python3 "$root/demo/make_demo_data.py" --out "$data_dir" --rows "$rows" --quiet ||
+  die "the demonstration data could not be generated"
+
+echo "== hostrt-run import --import $data_dir --code <today as yyyymmdd>"
+import_started=$(date +%s%N)
+status=0
+# The special-operation password is today's date; it is passed on, never printed.
+QT_QPA_PLATFORM=offscreen "$launcher" import --import "$data_dir" --code "$(date +%Y%m%d)" ||
+  status=$?
+import_ns=$(($(date +%s%N) - import_started))
+[ "$status" = 0 ] || die "the import failed (exit status $status); see its messages above"
+
+# Read back as the application login: every catalogue table's rows.
+catalogue=$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import make_sample as m
+print("\n".join(t for _, t in m.CATALOGUE))' "$root/demo") || die "cannot read the catalogue"
+count_sql=
+for table in $catalogue; do
+  count_sql+="${count_sql:+ union all }select '$table', count(*) from $app_login.dbo.$table"
+done
+counts=$(query "$app_login" "$app_password" "$count_sql") || die "cannot count the loaded rows"
+# 50086 -> 50,086
+grouped() {
+  sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"
+}
+echo "== what the database holds now (read back as $app_login)"
+total=0
+tables_loaded=0
+column=0
+while IFS=$'\t' read -r table count; do
+  [ -n "$table" ] || continue
+  total=$((total + count))
+  tables_loaded=$((tables_loaded + 1))
+  if [ "$column" = 0 ]; then
+    printf '  %-27s%9s' "$table" "$(grouped "$count")"
+    column=1
+  else
+    printf '   %-27s%9s\n' "$table" "$(grouped "$count")"
+    column=0
+  fi
+done <<<"$counts"
+[ "$column" = 0 ] || printf '\n'
+[ "$tables_loaded" = 63 ] || die "expected 63 tables, the server answered for $tables_loaded"
+import_ms=$((import_ns / 1000000))
+rate=$((total * 1000 / (import_ms > 0 ? import_ms : 1)))
+printf 'total:             %s rows in %s tables, loaded in %d.%d s (%s rows/s)\n' \
+  "$(grouped "$total")" "$tables_loaded" $((import_ms / 1000)) $((import_ms % 1000 / 100)) \
+  "$(grouped "$rate")"
+
 if [ "$keep_running" = 1 ]; then
   server_pid=  # leave it up
   echo "== the server keeps running on 127.0.0.1:$port (pid $(cat "$pid_file"))"
+  window_command="HOSTRT_REGISTRY=$(printf '%q' "$registry") $(printf '%q' "$launcher") import"
+  echo "window:   $window_command"
   echo "connect:  TDSVER=7.4 tsql -H 127.0.0.1 -p $port -U $app_login -P $app_password"
   stop_command="$(printf '%q' "$0") --stop"
   if [ "$demo_dir" != "$root/build/demo" ]; then

@@ -66,4 +66,8 @@ bool SetFileAttributes(std::string_view path, std::uint32_t attributes);
 // writable by the owner only, and stores its path in `path`. `prefix` starts the file name.
 bool CreateTempFile(std::string_view prefix, std::string& path);
 
+// True when the process's standard error is a terminal (a live progress line is worth
+// drawing there), false for a file or a pipe.
+bool StandardErrorIsTerminal();
+
 }  // namespace hostrt

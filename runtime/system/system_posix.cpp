@@ -224,4 +224,8 @@ bool CreateTempFile(std::string_view prefix, std::string& path) {
   return true;
 }
 
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
 }  // namespace hostrt

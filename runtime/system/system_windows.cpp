@@ -113,4 +113,9 @@ bool CreateTempFile(std::string_view prefix, std::string& path) {
   return false;
 }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace hostrt

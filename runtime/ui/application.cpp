@@ -1,6 +1,7 @@
 #include "runtime/ui/application.h"
 
 #include <QApplication>
+#include <QByteArray>
 #include <QEventLoop>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,19 @@ namespace hostrt {
 namespace {
 
 Application* g_application = nullptr;
+bool g_offscreen_for_lack_of_display = false;
+
+// Without a display Qt cannot start its usual platform; unattended runs still need widgets,
+// so they are drawn off screen.
+void ChoosePlatformWithoutDisplay() {
+#ifndef _WIN32
+  if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
+  if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    return;
+  qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+  g_offscreen_for_lack_of_display = true;
+#endif
+}
 
 }  // namespace
 
@@ -45,9 +59,51 @@ std::string JoinCommandLine(int argc, char** argv, int first) {
   std::string line;
   for (int i = first; i < argc; ++i) {
     if (i > first) line += ' ';
-    line += argv[i];
+    const std::string arg = argv[i];
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+      line += arg;
+      continue;
+    }
+    line += '"';
+    for (char c : arg) {
+      if (c == '"') line += '"';
+      line += c;
+    }
+    line += '"';
   }
   return line;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandline) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  const size_t n = commandline.size();
+  for (;;) {
+    while (i < n && (commandline[i] == ' ' || commandline[i] == '\t')) ++i;
+    if (i >= n) return args;
+    std::string arg;
+    bool quoted = false;
+    for (; i < n; ++i) {
+      const char c = commandline[i];
+      if (c == '"') {
+        if (quoted && i + 1 < n && commandline[i + 1] == '"') {
+          arg += '"';
+          ++i;
+        } else {
+          quoted = !quoted;
+        }
+      } else if (!quoted && (c == ' ' || c == '\t')) {
+        break;
+      } else {
+        arg += c;
+      }
+    }
+    args.push_back(std::move(arg));
+  }
+}
+
+bool DisplayAvailable() {
+  return !g_offscreen_for_lack_of_display;
 }
 
 int RunApplication(Application& application, const std::string& commandline, int argc,
@@ -57,6 +113,7 @@ int RunApplication(Application& application, const std::string& commandline, int
     // QApplication keeps references to argc and argv for its lifetime.
     static int qt_argc;
     qt_argc = argc;
+    ChoosePlatformWithoutDisplay();
     own_qt = std::make_unique<QApplication>(qt_argc, argv);
   }
   InstallQtTranslations();

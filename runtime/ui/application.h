@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace hostrt {
 
@@ -41,12 +42,22 @@ Application* GetApplication();
 long Handle(const Application* application);
 
 // Runs the lifecycle. Creates a QApplication from argc/argv when none exists (and destroys it
-// again at the end). Before create, installs the interaction service that HOSTRT_INTERACTION
-// names (runtime/ui/scripted_interaction.h); a bad setting is reported on stderr and gives
-// exit status 2 without running anything. Returns the application's exit code.
+// again at the end); without a display it uses Qt's off-screen platform (DisplayAvailable). Before
+// create, installs the interaction service that HOSTRT_INTERACTION names
+// (runtime/ui/scripted_interaction.h); a bad setting is reported on stderr and gives exit status 2
+// without running anything. Returns the application's exit code.
 int RunApplication(Application& application, const std::string& commandline, int argc, char** argv);
 
-// The command line for open: the arguments from `first` on, joined by single blanks.
+// The command line for open: the arguments from `first` on, joined by single blanks. An
+// argument that is empty or holds a blank, a tab or a double quote is written in double
+// quotes with its quotes doubled, so that SplitCommandLine gives the arguments back.
 std::string JoinCommandLine(int argc, char** argv, int first);
+// The arguments of a command line: blanks and tabs separate them; "..." quotes (with "" for a
+// quote inside) may join blanks into one argument.
+std::vector<std::string> SplitCommandLine(const std::string& commandline);
+
+// False when RunApplication found no display and drew its windows off screen (POSIX without
+// DISPLAY or WAYLAND_DISPLAY and no QT_QPA_PLATFORM chosen): nobody can see or answer them.
+bool DisplayAvailable();
 
 }  // namespace hostrt
