@@ -81,6 +81,7 @@ class w_main : public hostrt::Window {
   // Checks made before the old database is dropped, so that nothing that can be known in
   // advance fails after the drop. Each reports a failure itself (box, then the failure exit)
   // and returns false.
+  bool CheckAdministrator();
   bool CheckDataDirectory(bool old_exists);
   bool CheckLogins(bool old_exists, LoginState& login);
   // Records the installation mode in t_sys_system of the current database and reads it back.

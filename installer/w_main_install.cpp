@@ -74,12 +74,13 @@ std::string w_main::RestoreOldDatabase() {
   OldDatabaseBackup& backup = *restore_from_;
   restore_from_ = nullptr;
   LogText("正在恢复旧数据库...");
+  const std::string shown_path = hostrt::NativePath(backup.Path());
   if (!ConnectQuietly(sle_sa.Text()) || !backup.Restore(sqlca)) {
     LogText("安装失败，旧数据库未能恢复。");
     AppendLog(sqlca.SQLErrText);
-    AppendLog("旧数据库的备份文件：" + backup.Path());
+    AppendLog("旧数据库的备份文件：" + shown_path);
     sqlca.Disconnect();  // nothing more to do on this connection
-    return "旧数据库未能恢复，其备份文件保存在：" + backup.Path();
+    return "旧数据库未能恢复，其备份文件保存在：" + shown_path;
   }
 
   // The application login as the old database knew it: it exists, is a system administrator
@@ -100,7 +101,7 @@ std::string w_main::RestoreOldDatabase() {
     if (!login_ok) AppendLog(sqlca.SQLErrText);
   }
   sqlca.Disconnect();  // nothing more to do on this connection
-  if (!backup.Remove()) AppendLog("旧数据库的备份文件未能删除：" + backup.Path());
+  if (!backup.Remove()) AppendLog("旧数据库的备份文件未能删除：" + shown_path);
   if (!login_ok) {
     LogText("安装失败，旧数据库已恢复，登录 " + is_logid + " 未能恢复。");
     return "旧数据库已恢复，但登录 " + is_logid + " 未能恢复。";
@@ -115,7 +116,7 @@ bool w_main::CheckDataDirectory(bool old_exists) {
   const std::string datadir = sle_sqldbpath.Text();
   // The server runs on this machine, so its data directory is one of ours.
   if (!hostrt::DirectoryExists(datadir)) {
-    const std::string text = "系统数据安装路径不存在：" + datadir;
+    const std::string text = "系统数据安装路径不存在：" + hostrt::NativePath(datadir);
     hostrt::MessageBox(gs_appname, text);
     return FailureExit(text);
   }
@@ -133,10 +134,28 @@ bool w_main::CheckDataDirectory(bool old_exists) {
   const bool old_owns_files = !old_file.empty() && SamePath(old_file, data_file);
   for (const std::string& file : {data_file, log_file}) {
     if (hostrt::FileExists(file) && !old_owns_files) {
-      const std::string text = "数据库文件已存在：" + file;
+      const std::string text = "数据库文件已存在：" + hostrt::NativePath(file);
       hostrt::MessageBox(gs_appname, text);
       return FailureExit(text);
     }
+  }
+  return true;
+}
+
+bool w_main::CheckAdministrator() {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  SetStatus("检测系统用户信息...");
+  // Reading backups, adding logins and granting sysadmin need a system administrator; a login
+  // the server does not list (a Windows group's member, say) is left to the server to judge.
+  long sysadmin = 1;
+  sqlca.SelectInto("select sysadmin from master.dbo.syslogins where name = suser_sname()", {},
+                   {&sysadmin});
+  if (sqlca.SQLCode == -1) return FailureExit();
+  if (sqlca.SQLCode == 0 && sysadmin != 1) {
+    const std::string text =
+        "登录 " + sle_sa.Text() + " 不是系统管理员(sysadmin)，不能安装数据库。";
+    hostrt::MessageBox(gs_appname, text);
+    return FailureExit(text);
   }
   return true;
 }
@@ -149,15 +168,6 @@ bool w_main::CheckLogins(bool old_exists, LoginState& login) {
     return FailureExit(text);
   };
   if (hostrt::Trim(is_logid).empty()) return refuse("应用系统登录名为空，请检查 dbinstall.ini。");
-
-  // Adding logins and granting sysadmin need a system administrator.
-  long sysadmin = 1;
-  sqlca.SelectInto("select sysadmin from master.dbo.syslogins where name = suser_sname()", {},
-                   {&sysadmin});
-  if (sqlca.SQLCode == -1) return FailureExit();
-  if (sqlca.SQLCode == 0 && sysadmin != 1) {
-    return refuse("登录 " + sle_sa.Text() + " 不是系统管理员(sysadmin)，不能安装数据库。");
-  }
 
   std::string found;
   sqlca.SelectInto("select name from master.dbo.syslogins where name =? ", {is_logid}, {&found});
@@ -219,6 +229,8 @@ bool w_main::wf_installdb() {
     hostrt::SetPointer(hostrt::Arrow);
     return false;
   }
+
+  if (!CheckAdministrator()) return false;
 
   // The template is copied to the scratch file the server restores from, and checked there,
   // before anything on the server is removed or created.
@@ -349,7 +361,9 @@ bool w_main::wf_installdb() {
 
   sqlca.Disconnect();  // the work is done; closing the connection cannot undo it
   restore_from_ = nullptr;
-  if (!backup.Remove()) AppendLog("旧数据库的备份文件未能删除：" + backup.Path());
+  if (!backup.Remove()) {
+    AppendLog("旧数据库的备份文件未能删除：" + hostrt::NativePath(backup.Path()));
+  }
   LogText("安装新数据库成功！");
 
   // Client tools find the server through this alias; the database is installed either way.

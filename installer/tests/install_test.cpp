@@ -302,6 +302,23 @@ TEST_F(InstallTest, ALoginThatDoesNotExistYetIsCreatedWhenTheOldDatabaseIsReplac
   EXPECT_EQ(RecordedMode("qdzt"), "3");
 }
 
+TEST_F(InstallTest, AnOlderBackupInTheDataDirectoryIsNeverWrittenOver) {
+  ASSERT_EQ(Run({"--template", template_.string()}).exit_code, 0);
+  // Left by an earlier run whose restore failed: perhaps all that is left of a database.
+  std::ofstream(data_dir_ / "qdzt_old.bak") << "precious\n";
+  const DbsetupRun run = Run({"--template", template_.string(), "--drop-existing"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> backups;
+  for (const auto& entry : fs::directory_iterator(data_dir_)) {
+    if (entry.path().extension() == ".bak") backups.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(backups, std::vector<std::string>{"qdzt_old.bak"});
+  std::ifstream in(data_dir_ / "qdzt_old.bak");
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "precious");
+}
+
 TEST_F(InstallTest, AModeThatCannotBeRecordedFailsAndBringsTheOldDatabaseBack) {
   ASSERT_EQ(Run({"--template", template_.string(), "--mode", "2"}).exit_code, 0);
   const fs::path bare = work_ / "bare.dat";
