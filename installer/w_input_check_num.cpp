@@ -52,8 +52,10 @@ w_input_check_num::w_input_check_num()
   cb_ok.SetTabOrder(20);
   cb_cancel.SetTabOrder(30);
 
-  // Enter confirms as 确定 does and Esc declines as 取消 does (see key()).
+  // Enter confirms as 确定 does and Esc declines as 取消 does; a focused button takes Enter
+  // itself.
   cb_ok.SetDefault(true);
+  cb_cancel.SetCancel(true);
 
   cb_ok.OnClicked([this] { cb_ok_clicked(); });
   cb_cancel.OnClicked([this] { cb_cancel_clicked(); });
@@ -77,17 +79,6 @@ void w_input_check_num::open() {
 int w_input_check_num::closequery() {
   hostrt::message.StringParm = is_ret;
   return 0;
-}
-
-// Keys that no control took: Enter from the entry box or from 取消, and Esc from anywhere.
-// (A focused 确定 takes Enter itself, as the default button.)
-void w_input_check_num::key(hostrt::KeyCode key, unsigned long keyflags) {
-  if (keyflags != 0) return;
-  if (key == hostrt::KeyEnter) {
-    (cb_cancel.HasFocus() ? cb_cancel : cb_ok).TriggerEvent("clicked");
-  } else if (key == hostrt::KeyEscape) {
-    cb_cancel.TriggerEvent("clicked");
-  }
 }
 
 void w_input_check_num::cb_ok_clicked() {

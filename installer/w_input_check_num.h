@@ -20,7 +20,6 @@ class w_input_check_num : public hostrt::Window {
 
   void open() override;
   int closequery() override;
-  void key(hostrt::KeyCode key, unsigned long keyflags) override;
 
   // The answer handed to the opener.
   std::string is_ret = "0";
