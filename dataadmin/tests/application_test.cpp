@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dataadmin/tests/data_admin_server_test.h"
-#include "libfoundation/import_application.h"
+#include "dataadmin/import_application.h"
 #include "libfoundation/nvo_function.h"
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/settings/registry.h"

@@ -1,4 +1,4 @@
-#include "libfoundation/import_application.h"
+#include "dataadmin/import_application.h"
 
 #include <cstdio>
 
