@@ -76,7 +76,7 @@ const std::vector<CatalogueTable>& CatalogueTables() {
 std::vector<hostrt::DataWindowCell> CatalogueCells() {
   using Cell = hostrt::DataWindowCell;
   return {Cell::Computed("行号", "getrow()", 219), Cell::CheckBox("选择", "flag", "1", "0", 219),
-          Cell::Column("名称", "name", 869), Cell::Column("备注", "other", 430)};
+          Cell::Column("名称", "name", 650), Cell::Column("备注", "other", 649)};
 }
 
 hostrt::Font CatalogueFont() {

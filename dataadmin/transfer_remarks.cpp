@@ -43,6 +43,7 @@ void TransferRemarks::Begin(Run run) {
   tables_skipped_ = 0;
   rows_ = 0;
   turns_.clear();
+  work_over_ = false;
   for (long row = 1; row <= grid_.RowCount(); ++row) grid_.SetItem(row, "other", std::nullopt);
   LetWindowAnswer(true);
 }
@@ -95,7 +96,14 @@ void TransferRemarks::TableFinished(long row, const std::string& table,
       break;
   }
   if (next_ != nullptr) next_->TableFinished(row, table, outcome);
+  if (failed_) WorkEnded();
   LetWindowAnswer(true);
+}
+
+void TransferRemarks::WorkEnded() {
+  if (work_over_) return;
+  work_over_ = true;
+  if (work_ended_) work_ended_();
 }
 
 void TransferRemarks::RunFailed() {
@@ -126,6 +134,7 @@ bool TransferRemarks::StopRequested() {
 }
 
 std::string TransferRemarks::RunSummary() {
+  WorkEnded();
   if (run_ == Run::Import) {
     return "共替换 " + std::to_string(tables_done_) + " 张表，" + std::to_string(tables_skipped_) +
            " 张表因无数据文件未改动，导入 " + RowText(rows_) + "。";

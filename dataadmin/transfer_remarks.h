@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -31,6 +32,9 @@ class TransferRemarks : public TransferObserver {
   bool StopPending() const { return stop_requested_; }
   // The observer told after this one (not owned; may be null).
   void SetNext(TransferObserver* next) { next_ = next; }
+  // Called once when the run's work is over, before its closing box shows: after the last table
+  // (when the totals are asked for) or when a table failed or was stopped.
+  void OnWorkEnded(std::function<void()> hook) { work_ended_ = std::move(hook); }
 
   // After a run that failed or was stopped: an import was rolled back, so no table was replaced
   // whatever its remark said; ticked tables that were not reached say so.
@@ -56,6 +60,7 @@ class TransferRemarks : public TransferObserver {
   Turn TurnOf(long row) const;
   void SetRemark(long row, const std::string& text);
   void LetWindowAnswer(bool now);
+  void WorkEnded();
 
   hostrt::DataWindowControl& grid_;
   TransferObserver* next_ = nullptr;
@@ -67,6 +72,8 @@ class TransferRemarks : public TransferObserver {
   int tables_skipped_ = 0;
   long rows_ = 0;
   std::map<long, Turn> turns_;
+  std::function<void()> work_ended_;
+  bool work_over_ = false;
   std::chrono::steady_clock::time_point last_yield_{};
 };
 

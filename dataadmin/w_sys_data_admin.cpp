@@ -1,6 +1,6 @@
 #include "dataadmin/w_sys_data_admin.h"
 
-#include <vector>
+#include <initializer_list>
 
 #include "dataadmin/confirmation_code.h"
 #include "dataadmin/d_sys_db_export.h"
@@ -125,6 +125,8 @@ w_sys_data_admin::w_sys_data_admin()
   cb_stop.SetTabOrder(80);
   cb_stop.SetVisible(false);
   transfer_.SetObserver(&remarks_);
+  // The closing box of a run finds the window at rest.
+  remarks_.OnWorkEnded([this] { ReleaseControls(); });
 
   dw_1.SetTabOrder(60);
   dw_1.SetFont(CatalogueFont());
@@ -171,11 +173,10 @@ bool w_sys_data_admin::RunTransfer(TransferRemarks::Run run) {
   if (running_) return false;
   running_ = true;
   // Everything that would start a second run or change the ticked tables waits for this one.
-  hostrt::Control* const held[] = {&cb_import, &cb_export, &cb_3,  &sle_exportpath,
-                                   &sle_pw,    &dw_1,      &cbx_1, &cbx_2};
-  std::vector<bool> enabled;
-  for (hostrt::Control* control : held) {
-    enabled.push_back(control->Enabled());
+  held_.clear();
+  for (hostrt::Control* control : std::initializer_list<hostrt::Control*>{
+           &cb_import, &cb_export, &cb_3, &sle_exportpath, &sle_pw, &dw_1, &cbx_1, &cbx_2}) {
+    held_.emplace_back(control, control->Enabled());
     control->SetEnabled(false);
   }
   cb_2.SetVisible(false);
@@ -187,12 +188,16 @@ bool w_sys_data_admin::RunTransfer(TransferRemarks::Run run) {
   const bool ok =
       run == TransferRemarks::Run::Import ? transfer_.of_bd_import() : transfer_.of_bd_export();
   if (!ok) remarks_.RunFailed();
-
-  cb_stop.SetVisible(false);
-  cb_2.SetVisible(true);
-  for (size_t i = 0; i < enabled.size(); ++i) held[i]->SetEnabled(enabled[i]);
+  ReleaseControls();
   running_ = false;
   return ok;
+}
+
+void w_sys_data_admin::ReleaseControls() {
+  cb_stop.SetVisible(false);
+  cb_2.SetVisible(true);
+  for (const auto& [control, enabled] : held_) control->SetEnabled(enabled);
+  held_.clear();
 }
 
 void w_sys_data_admin::cb_stop_clicked() {

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "dataadmin/base_data_transfer.h"
 #include "dataadmin/transfer_remarks.h"
@@ -84,10 +86,13 @@ class w_sys_data_admin : public w_parent_reponse {
   void cb_stop_clicked();
   // Runs the export or the import with the window answering and the other controls held.
   bool RunTransfer(TransferRemarks::Run run);
+  // Gives back the controls a run held and the exit button; again is harmless.
+  void ReleaseControls();
 
   base_data_transfer transfer_;
   TransferRemarks remarks_;
   bool running_ = false;
+  std::vector<std::pair<hostrt::Control*, bool>> held_;  // and whether each was enabled
 };
 
 }  // namespace importlib

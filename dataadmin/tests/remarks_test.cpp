@@ -56,6 +56,12 @@ TEST_F(RemarksTest, MixedRunsLeaveEachTablesOutcomeInItsRemarkAndTheTotalsInTheB
   CopySample("cybr_bt_dish_series");
   CopySample("cybr_bt_dish_type");
   TickOnly({"cybr_bt_dish_series", "cybr_bt_dish_type", "cybr_bt_dish_unit"});
+  // Every closing box finds the window at rest: the exit button back, the stop button gone.
+  std::vector<bool> at_rest;
+  operator_->SetObserver([this, &at_rest](const hostrt::ScriptedInteraction::Shown&) {
+    at_rest.push_back(window_->cb_2.Visible() && !window_->cb_stop.Visible() &&
+                      window_->cb_import.Enabled());
+  });
   ClickImport();
   EXPECT_EQ(LastBox(), "数据导入完成!\r\n共替换 2 张表，1 张表因无数据文件未改动，导入 " +
                            std::to_string(series + type) + " 行。");
@@ -101,6 +107,7 @@ TEST_F(RemarksTest, MixedRunsLeaveEachTablesOutcomeInItsRemarkAndTheTotalsInTheB
   EXPECT_EQ(Remark("cybr_bt_dish_series"), "已导出 " + std::to_string(series) + " 行");
   EXPECT_EQ(Remark("cybr_bt_dish_unit"), "无数据，未导出");
   EXPECT_EQ(Remark("cybr_bt_dish"), "<null>");  // remarks are of the last run only
+  EXPECT_EQ(at_rest, std::vector<bool>(3, true));
 }
 
 // Presses the stop button through the event loop when the third table starts, and looks at the
