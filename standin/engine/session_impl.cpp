@@ -1,5 +1,10 @@
 #include "standin/engine/session_impl.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
 #include "standin/engine/bulk_load_impl.h"
 #include "standin/engine/parser.h"
 #include "standin/engine/server_impl.h"
@@ -30,6 +35,49 @@ class DiscardSink : public ResultSink {
 };
 
 struct ReturnSignal {};
+
+// RAISERROR's message: %d %i %u %s %x %X %o with optional flags, width and precision take the
+// arguments in order ("(null)" for NULL); %% is a percent sign.
+std::string formatRaisError(const std::string& format, const std::vector<Value>& args) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') {
+      out += format[i];
+      continue;
+    }
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    std::string spec = "%";
+    while (j < format.size() && std::strchr("-+ 0#", format[j])) spec += format[j++];
+    while (j < format.size() && (std::isdigit((unsigned char)format[j]) || format[j] == '.'))
+      spec += format[j++];
+    if (j + 2 < format.size() && format.compare(j, 3, "I64") == 0) j += 3;
+    if (j < format.size() && (format[j] == 'h' || format[j] == 'l')) ++j;
+    if (j >= format.size() || !std::strchr("diusxXo", format[j])) {
+      out += format[i];
+      continue;
+    }
+    char conv = format[j];
+    i = j;
+    const Value* v = next < args.size() ? &args[next++] : nullptr;
+    char buf[256];
+    if (!v || v->isNull()) {
+      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
+    } else if (conv == 's') {
+      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), valueToText(*v).c_str());
+    } else {
+      long long n = convertValue(*v, SqlType{TypeId::BigInt, 0, 0, 0}, false).i;
+      std::snprintf(buf, sizeof buf, (spec + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), n);
+    }
+    out += buf;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -219,6 +267,9 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       return;
     }
     const Stmt& s = *sp;
+    // @@ERROR in this statement is the outcome of the one before; this one starts clean.
+    previousError_ = lastError_;
+    lastError_ = 0;
     if (!triggerStack_.empty()) {
       // Inside a trigger errors belong to the statement that fired it.
       if (s.kind == StmtKind::Return) {
@@ -252,7 +303,6 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
         runStatements(s.body, sink, returned);
         continue;
       }
-      lastError_ = 0;
       execute(s, sink);
     } catch (const std::exception& ex) {
       // A fault of the engine itself ends the batch, never the server.
@@ -264,11 +314,14 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       sink.done(d);
       batchAborted_ = true;
       return;
-    } catch (const SqlError& e) {
-      if (e.number == 0) {  // the client cancelled: the protocol acknowledges it
+    } catch (const SqlError& caught) {
+      if (caught.number == 0) {  // the client cancelled: the protocol acknowledges it
         batchAborted_ = true;
         return;
       }
+      SqlError e = caught;
+      // "The statement has been terminated." follows failed data changes only, not a query.
+      if (s.kind == StmtKind::Select) e.terminated = false;
       reportError(e, s.line, sink);
       Done d;
       d.error = true;
@@ -400,21 +453,29 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       break;
     }
     case StmtKind::RaisError: {
+      // RAISERROR(text, severity, state, arguments...): the text is a printf-like format.
+      auto intArg = [&](size_t k, int otherwise) {
+        if (k >= s.args.size()) return otherwise;
+        Value v = evalConst(*s.args[k].value);
+        return v.isNull() ? otherwise
+                          : int(convertValue(v, SqlType{TypeId::Int, 0, 0, 0}, false).i);
+      };
       Value text = evalConst(*s.args[0].value);
-      int sev =
-          s.args.size() > 1
-              ? int(convertValue(evalConst(*s.args[1].value), SqlType{TypeId::Int, 0, 0, 0}, false)
-                        .i)
-              : 16;
-      SqlError e = makeError(50000, sev, valueToText(text));
+      int sev = std::clamp(intArg(1, 16), 0, 25);
+      int state = std::clamp(intArg(2, 1), 0, 255);
+      std::vector<Value> values;
+      for (size_t k = 3; k < s.args.size(); ++k) values.push_back(evalConst(*s.args[k].value));
+      SqlError e = makeError(50000, sev, formatRaisError(valueToText(text), values));
+      e.state = state;
       if (sev <= 10) {
         Message m;
         m.number = 50000;
         m.severity = uint8_t(sev);
+        m.state = uint8_t(state);
         m.text = e.text;
         m.line = s.line;
         sink.message(m);
-        return;
+        break;
       }
       throw e;
     }
@@ -683,7 +744,7 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   if (name == "@@trancount") return Value::integer(trancount_);
   if (name == "@@spid") return Value::integer(spid_);
   if (name == "@@rowcount") return Value::integer(rowcount_);
-  if (name == "@@error") return Value::integer(lastError_);
+  if (name == "@@error") return Value::integer(previousError_);
   if (name == "@@identity") {
     *type = SqlType{TypeId::Decimal, 0, 38, 0};
     return hasIdentity_ ? Value::decimal(std::to_string(lastIdentity_)) : Value::null();

@@ -191,7 +191,8 @@ class SessionImpl : public Session, public EvalHost {
   Evaluator eval_;
   std::vector<TriggerFrame> triggerStack_;
   int64_t rowcount_ = 0;
-  int lastError_ = 0;
+  int lastError_ = 0;      // error number of the running statement (0: none yet)
+  int previousError_ = 0;  // what @@ERROR answers: the outcome of the statement before
   int64_t lastIdentity_ = 0;
   int64_t scopeIdentity_ = 0;
   bool hasIdentity_ = false;
