@@ -68,6 +68,8 @@ struct Expr {
 };
 
 struct ObjectName {
+  // A #name is a temporary table of the session; its db is kTempDb whatever was written.
+  static constexpr const char* kTempDb = "#";
   std::string db;      // empty: current database
   std::string schema;  // usually dbo
   std::string name;

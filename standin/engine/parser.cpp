@@ -24,6 +24,7 @@ std::string lowerAscii(std::string_view s) {
 }
 
 std::string ObjectName::display() const {
+  if (db == kTempDb) return name;
   std::string r;
   if (!db.empty())
     r = db + "." + (schema.empty() ? std::string() : schema) + ".";
@@ -184,6 +185,7 @@ class Parser {
     n.name = parts.back();
     if (parts.size() >= 2) n.schema = parts[parts.size() - 2];
     if (parts.size() == 3) n.db = parts[0];
+    if (n.name[0] == '#') n.db = ObjectName::kTempDb;  // tempdb..#t is the same table
     return n;
   }
 

@@ -115,7 +115,8 @@ void SessionImpl::close() {
 
 void SessionImpl::publishState() {
   std::set<std::string> open;
-  for (auto& [k, c] : conns_) open.insert(k);
+  for (auto& [k, c] : conns_)
+    if (k != ObjectName::kTempDb) open.insert(k);
   server_.updateSession(spid_, currentDb_, open);
 }
 
@@ -123,6 +124,16 @@ DatabaseConn& SessionImpl::connFor(const std::string& db) {
   std::string key = lowerAscii(db.empty() ? currentDb_ : db);
   auto it = conns_.find(key);
   if (it != conns_.end()) return *it->second;
+  if (key == ObjectName::kTempDb) {
+    // The session's temporary tables live in a private in-memory database: no other session
+    // sees them, and they are gone when the session ends.
+    std::string err;
+    auto conn = DatabaseConn::open(key, ":memory:", server_.options().lockTimeoutMs, true, &err);
+    if (!conn) raise(1105, 17, "Could not allocate space for a temporary table: " + err);
+    DatabaseConn& ref = *conn;
+    conns_[key] = std::move(conn);
+    return ref;
+  }
   auto info = server_.catalog().findDatabase(key);
   if (!info)
     raise(911, 16,
@@ -150,7 +161,8 @@ DatabaseConn* SessionImpl::openConn(const std::string& db) {
 
 void SessionImpl::closeConnection(const std::string& db) {
   std::string key = lowerAscii(db);
-  if (txConns_.count(key)) return;
+  // The temporary tables' database lives as long as the session.
+  if (txConns_.count(key) || key == ObjectName::kTempDb) return;
   conns_.erase(key);
   publishState();
 }
@@ -248,7 +260,8 @@ void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   // Databases reached by three-part names are not "in use" once the batch is over.
   bool closed = false;
   for (auto it = conns_.begin(); it != conns_.end();) {
-    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first)) {
+    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first) &&
+        it->first != ObjectName::kTempDb) {
       it = conns_.erase(it);
       closed = true;
     } else {
@@ -815,7 +828,8 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
     // Accept "dbo.t", "[dbo].[t]", "db..t".
     std::string last = n.substr(n.rfind('.') == std::string::npos ? 0 : n.rfind('.') + 1);
     if (!last.empty() && last.front() == '[') last = last.substr(1, last.size() - 2);
-    DatabaseConn& c = connFor("");
+    // 'tempdb..#t' and '#t' name the session's temporary table.
+    DatabaseConn& c = connFor(!last.empty() && last[0] == '#' ? ObjectName::kTempDb : "");
     statementBegin(c, false);
     sqlite3_stmt* st = c.prepare("SELECT rowid FROM _si_objects WHERE name=?");
     sqlite3_bind_text(st, 1, last.c_str(), -1, SQLITE_TRANSIENT);
