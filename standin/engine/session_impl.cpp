@@ -434,11 +434,23 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       execCommit(sink);
       break;
     case StmtKind::RollbackTran:
+      if (!s.name.empty() && trancount_ > 0 &&
+          std::find(savepoints_.begin(), savepoints_.end(), lowerAscii(s.name)) !=
+              savepoints_.end()) {
+        rollbackToSavepoint(lowerAscii(s.name));
+        break;
+      }
       execRollback(sink);
       break;
     case StmtKind::SaveTran:
       if (trancount_ == 0)
         raise(628, 16, "Cannot issue SAVE TRANSACTION when there is no active transaction.");
+      for (const std::string& k : txConns_) {
+        auto it = conns_.find(k);
+        if (it != conns_.end() && it->second->inTransaction())
+          it->second->exec("SAVEPOINT " + quoteIdent("tx_" + lowerAscii(s.name)));
+      }
+      savepoints_.push_back(lowerAscii(s.name));
       break;
     case StmtKind::SetOption:
       execSet(s, sink);
@@ -605,6 +617,9 @@ int SessionImpl::statementBegin(DatabaseConn& c, bool write) {
   if (trancount_ > 0) {
     c.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
     txConns_.insert(key);
+    // A database joining the transaction late had no work before the savepoints taken so
+    // far: it takes them too, so that rolling back to one undoes its part as well.
+    for (const std::string& sp : savepoints_) c.exec("SAVEPOINT " + quoteIdent("tx_" + sp));
     c.refreshIfChanged();
     if (!write) return 0;
     c.exec("SAVEPOINT si_stmt");
@@ -643,6 +658,7 @@ void SessionImpl::statementEnd(DatabaseConn& c, int mode, bool ok) {
 }
 
 void SessionImpl::commitAll() {
+  savepoints_.clear();
   for (const std::string& k : txConns_) {
     auto it = conns_.find(k);
     if (it == conns_.end()) continue;
@@ -661,6 +677,7 @@ void SessionImpl::commitAll() {
 }
 
 void SessionImpl::rollbackAll() {
+  savepoints_.clear();
   for (const std::string& k : txConns_) {
     auto it = conns_.find(k);
     if (it == conns_.end()) continue;
@@ -689,6 +706,20 @@ void SessionImpl::execCommit(ResultSink& sink) {
     commitAll();
     sink.transaction(TxEvent::Commit, descriptor_);
   }
+}
+
+void SessionImpl::rollbackToSavepoint(const std::string& name) {
+  // Undoes the work since the savepoint in every database of the transaction; the transaction
+  // and the savepoint stay, later savepoints go.
+  for (const std::string& k : txConns_) {
+    auto it = conns_.find(k);
+    if (it == conns_.end() || !it->second->inTransaction()) continue;
+    sqlite3_exec(it->second->handle(), ("ROLLBACK TO " + quoteIdent("tx_" + name)).c_str(), nullptr,
+                 nullptr, nullptr);
+    it->second->invalidate();
+  }
+  auto last = std::find(savepoints_.rbegin(), savepoints_.rend(), name);
+  savepoints_.erase(last.base(), savepoints_.end());
 }
 
 void SessionImpl::execRollback(ResultSink& sink) {

@@ -102,6 +102,7 @@ class SessionImpl : public Session, public EvalHost {
   void execBegin(ResultSink& sink);
   void execCommit(ResultSink& sink);
   void execRollback(ResultSink& sink);
+  void rollbackToSavepoint(const std::string& name);
   void commitAll();
   void rollbackAll();
   void useDatabase(const std::string& name, ResultSink* sink);
@@ -184,6 +185,7 @@ class SessionImpl : public Session, public EvalHost {
   std::map<std::string, std::unique_ptr<DatabaseConn>> conns_;  // key: lower-case db name
   std::set<std::string> txConns_;  // connections holding part of the open transaction
   int trancount_ = 0;
+  std::vector<std::string> savepoints_;  // SAVE TRANSACTION names in order, lower case
   uint64_t descriptor_ = 0;
   uint64_t nextDescriptor_ = 1;
   std::unordered_map<std::string, Variable> vars_;
