@@ -109,6 +109,9 @@ struct SelectStmt {
   std::vector<OrderItem> orderBy;
   std::vector<std::shared_ptr<SelectStmt>> unions;  // UNION [ALL] branches
   std::vector<bool> unionAll;
+  // How each branch combines with what comes before it (left to right).
+  enum class SetOp : uint8_t { Union, Except, Intersect };
+  std::vector<SetOp> setOps;
   ObjectName into;  // SELECT ... INTO t (not supported: refused)
 };
 
