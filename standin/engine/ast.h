@@ -68,6 +68,8 @@ struct Expr {
 };
 
 struct ObjectName {
+  // A #name is a temporary table of the session; its db is kTempDb whatever was written.
+  static constexpr const char* kTempDb = "#";
   std::string db;      // empty: current database
   std::string schema;  // usually dbo
   std::string name;
@@ -107,6 +109,9 @@ struct SelectStmt {
   std::vector<OrderItem> orderBy;
   std::vector<std::shared_ptr<SelectStmt>> unions;  // UNION [ALL] branches
   std::vector<bool> unionAll;
+  // How each branch combines with what comes before it (left to right).
+  enum class SetOp : uint8_t { Union, Except, Intersect };
+  std::vector<SetOp> setOps;
   ObjectName into;  // SELECT ... INTO t (not supported: refused)
 };
 

@@ -94,6 +94,11 @@ int64_t datePartTicks(const std::string& part, bool* isMonthLike, int* months) {
   raise(155, 15, "'" + part + "' is not a recognized datepart option.", ErrorScope::Batch);
 }
 
+[[noreturn]] void dateOverflow() {
+  raise(517, 16, "Adding a value to a 'datetime' column caused an overflow.", ErrorScope::Statement,
+        true);
+}
+
 Value toDateTime(const Value& v) {
   return convertValue(v, T(TypeId::DateTime), false);
 }
@@ -862,6 +867,7 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
       int ny = int(total / 12);
       unsigned nm = unsigned(total % 12 + 1);
       static const unsigned mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+      if (total < 1753 * 12 || total > 9999 * 12 + 11) dateOverflow();
       unsigned lim = mdays[nm - 1];
       if (nm == 2 && ((ny % 4 == 0 && ny % 100 != 0) || ny % 400 == 0)) lim = 29;
       return Value::datetime(daysFromCivil(ny, nm, std::min(dd, lim)), d.ticks);
@@ -870,6 +876,8 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
     int64_t total = d.i * kTicksPerDay + d.ticks + add;
     int64_t days =
         total >= 0 ? total / kTicksPerDay : -((-total + kTicksPerDay - 1) / kTicksPerDay);
+    // A datetime holds 1753-01-01 through 9999-12-31.
+    if (days < daysFromCivil(1753, 1, 1) || days > daysFromCivil(9999, 12, 31)) dateOverflow();
     return Value::datetime(days, uint32_t(total - days * kTicksPerDay));
   }
   if (fn == "datediff") {

@@ -19,6 +19,7 @@ std::string lowerAscii(std::string_view s) {
 }
 
 std::string ObjectName::display() const {
+  if (db == kTempDb) return name;
   std::string r;
   if (!db.empty())
     r = db + "." + (schema.empty() ? std::string() : schema) + ".";
@@ -31,18 +32,19 @@ namespace {
 
 const std::unordered_set<std::string>& reserved() {
   static const std::unordered_set<std::string> words = {
-      "add",        "all",         "alter",     "and",        "as",      "asc",     "backup",
-      "begin",      "between",     "by",        "case",       "check",   "close",   "commit",
-      "constraint", "create",      "cross",     "database",   "declare", "default", "delete",
-      "desc",       "distinct",    "drop",      "else",       "end",     "exec",    "execute",
-      "exists",     "fetch",       "for",       "foreign",    "from",    "full",    "go",
-      "group",      "having",      "identity",  "if",         "in",      "index",   "inner",
-      "insert",     "into",        "is",        "join",       "key",     "left",    "like",
-      "not",        "null",        "on",        "open",       "or",      "order",   "outer",
-      "primary",    "print",       "raiserror", "references", "restore", "return",  "right",
-      "rollback",   "save",        "select",    "set",        "table",   "then",    "top",
-      "tran",       "transaction", "trigger",   "truncate",   "union",   "unique",  "update",
-      "use",        "values",      "when",      "where",      "while",   "with",    "waitfor"};
+      "add",        "all",       "alter",     "and",         "as",      "asc",      "backup",
+      "begin",      "between",   "by",        "case",        "check",   "close",    "commit",
+      "constraint", "create",    "cross",     "database",    "declare", "default",  "delete",
+      "desc",       "distinct",  "drop",      "else",        "end",     "exec",     "execute",
+      "exists",     "fetch",     "for",       "foreign",     "from",    "full",     "go",
+      "group",      "having",    "identity",  "if",          "in",      "index",    "inner",
+      "insert",     "into",      "is",        "join",        "key",     "left",     "like",
+      "not",        "null",      "on",        "open",        "or",      "order",    "outer",
+      "primary",    "print",     "raiserror", "references",  "restore", "return",   "right",
+      "rollback",   "save",      "select",    "set",         "table",   "then",     "top",
+      "except",     "intersect", "tran",      "transaction", "trigger", "truncate", "union",
+      "unique",     "update",    "use",       "values",      "when",    "where",    "while",
+      "with",       "waitfor"};
   return words;
 }
 
@@ -179,6 +181,7 @@ class Parser {
     n.name = parts.back();
     if (parts.size() >= 2) n.schema = parts[parts.size() - 2];
     if (parts.size() == 3) n.db = parts[0];
+    if (n.name[0] == '#') n.db = ObjectName::kTempDb;  // tempdb..#t is the same table
     return n;
   }
 
@@ -1107,11 +1110,15 @@ class Parser {
 
   std::shared_ptr<SelectStmt> selectStmt() {
     std::shared_ptr<SelectStmt> first = selectCore();
-    while (isKw("union")) {
+    while (isKw("union") || isKw("except") || isKw("intersect")) {
+      SelectStmt::SetOp op = isKw("union")    ? SelectStmt::SetOp::Union
+                             : isKw("except") ? SelectStmt::SetOp::Except
+                                              : SelectStmt::SetOp::Intersect;
       ++p_;
-      bool all = acceptKw("all");
+      bool all = op == SelectStmt::SetOp::Union && acceptKw("all");
       first->unions.push_back(selectCore());
       first->unionAll.push_back(all);
+      first->setOps.push_back(op);
     }
     if (acceptKw("order")) {
       expectKw("by");

@@ -59,6 +59,21 @@ bool ServerImpl::start(std::string* error) {
       return false;
     }
   }
+  if (!catalog_.findDatabase("tempdb")) {
+    // tempdb exists on every server; sessions keep their #temporary tables apart from it.
+    DatabaseInfo t;
+    t.name = "tempdb";
+    t.dataPath = (fs::path(options_.dataDir) / "tempdb.mdf").string();
+    t.logPath = (fs::path(options_.dataDir) / "templog.ldf").string();
+    t.dataLogical = "tempdev";
+    t.logLogical = "templog";
+    std::string err;
+    auto conn = DatabaseConn::open("tempdb", t.dataPath, options_.lockTimeoutMs, true, &err);
+    if (!conn || !catalog_.addDatabase(&t)) {
+      *error = "cannot create the tempdb database: " + err;
+      return false;
+    }
+  }
   if (!catalog_.findLogin("sa") && !catalog_.addLogin("sa", options_.saPassword, "master", true)) {
     *error = "cannot create the login sa";
     return false;

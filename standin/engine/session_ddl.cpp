@@ -56,8 +56,6 @@ std::shared_ptr<TableDef> referencingTable(DatabaseConn& c, const std::string& t
 }  // namespace
 
 void SessionImpl::execCreateTable(const Stmt& s) {
-  if (!s.table.name.empty() && s.table.name[0] == '#')
-    raise(2760, 16, "Temporary tables are not supported by this server.");
   DatabaseConn& c = connFor(s.table.db);
   StatementScope scope(*this, c);
   if (objectExists(c, s.table.name))

@@ -1,5 +1,10 @@
 #include "standin/engine/session_impl.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
 #include "standin/engine/bulk_load_impl.h"
 #include "standin/engine/parser.h"
 #include "standin/engine/server_impl.h"
@@ -30,6 +35,49 @@ class DiscardSink : public ResultSink {
 };
 
 struct ReturnSignal {};
+
+// RAISERROR's message: %d %i %u %s %x %X %o with optional flags, width and precision take the
+// arguments in order ("(null)" for NULL); %% is a percent sign.
+std::string formatRaisError(const std::string& format, const std::vector<Value>& args) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') {
+      out += format[i];
+      continue;
+    }
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    std::string spec = "%";
+    while (j < format.size() && std::strchr("-+ 0#", format[j])) spec += format[j++];
+    while (j < format.size() && (std::isdigit((unsigned char)format[j]) || format[j] == '.'))
+      spec += format[j++];
+    if (j + 2 < format.size() && format.compare(j, 3, "I64") == 0) j += 3;
+    if (j < format.size() && (format[j] == 'h' || format[j] == 'l')) ++j;
+    if (j >= format.size() || !std::strchr("diusxXo", format[j])) {
+      out += format[i];
+      continue;
+    }
+    char conv = format[j];
+    i = j;
+    const Value* v = next < args.size() ? &args[next++] : nullptr;
+    char buf[256];
+    if (!v || v->isNull()) {
+      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
+    } else if (conv == 's') {
+      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), valueToText(*v).c_str());
+    } else {
+      long long n = convertValue(*v, SqlType{TypeId::BigInt, 0, 0, 0}, false).i;
+      std::snprintf(buf, sizeof buf, (spec + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), n);
+    }
+    out += buf;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -67,7 +115,8 @@ void SessionImpl::close() {
 
 void SessionImpl::publishState() {
   std::set<std::string> open;
-  for (auto& [k, c] : conns_) open.insert(k);
+  for (auto& [k, c] : conns_)
+    if (k != ObjectName::kTempDb) open.insert(k);
   server_.updateSession(spid_, currentDb_, open);
 }
 
@@ -75,6 +124,16 @@ DatabaseConn& SessionImpl::connFor(const std::string& db) {
   std::string key = lowerAscii(db.empty() ? currentDb_ : db);
   auto it = conns_.find(key);
   if (it != conns_.end()) return *it->second;
+  if (key == ObjectName::kTempDb) {
+    // The session's temporary tables live in a private in-memory database: no other session
+    // sees them, and they are gone when the session ends.
+    std::string err;
+    auto conn = DatabaseConn::open(key, ":memory:", server_.options().lockTimeoutMs, true, &err);
+    if (!conn) raise(1105, 17, "Could not allocate space for a temporary table: " + err);
+    DatabaseConn& ref = *conn;
+    conns_[key] = std::move(conn);
+    return ref;
+  }
   auto info = server_.catalog().findDatabase(key);
   if (!info)
     raise(911, 16,
@@ -102,7 +161,8 @@ DatabaseConn* SessionImpl::openConn(const std::string& db) {
 
 void SessionImpl::closeConnection(const std::string& db) {
   std::string key = lowerAscii(db);
-  if (txConns_.count(key)) return;
+  // The temporary tables' database lives as long as the session.
+  if (txConns_.count(key) || key == ObjectName::kTempDb) return;
   conns_.erase(key);
   publishState();
 }
@@ -200,7 +260,8 @@ void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   // Databases reached by three-part names are not "in use" once the batch is over.
   bool closed = false;
   for (auto it = conns_.begin(); it != conns_.end();) {
-    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first)) {
+    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first) &&
+        it->first != ObjectName::kTempDb) {
       it = conns_.erase(it);
       closed = true;
     } else {
@@ -219,6 +280,9 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       return;
     }
     const Stmt& s = *sp;
+    // @@ERROR in this statement is the outcome of the one before; this one starts clean.
+    previousError_ = lastError_;
+    lastError_ = 0;
     if (!triggerStack_.empty()) {
       // Inside a trigger errors belong to the statement that fired it.
       if (s.kind == StmtKind::Return) {
@@ -252,7 +316,6 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
         runStatements(s.body, sink, returned);
         continue;
       }
-      lastError_ = 0;
       execute(s, sink);
     } catch (const std::exception& ex) {
       // A fault of the engine itself ends the batch, never the server.
@@ -264,11 +327,14 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       sink.done(d);
       batchAborted_ = true;
       return;
-    } catch (const SqlError& e) {
-      if (e.number == 0) {  // the client cancelled: the protocol acknowledges it
+    } catch (const SqlError& caught) {
+      if (caught.number == 0) {  // the client cancelled: the protocol acknowledges it
         batchAborted_ = true;
         return;
       }
+      SqlError e = caught;
+      // "The statement has been terminated." follows failed data changes only, not a query.
+      if (s.kind == StmtKind::Select) e.terminated = false;
       reportError(e, s.line, sink);
       Done d;
       d.error = true;
@@ -368,11 +434,23 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       execCommit(sink);
       break;
     case StmtKind::RollbackTran:
+      if (!s.name.empty() && trancount_ > 0 &&
+          std::find(savepoints_.begin(), savepoints_.end(), lowerAscii(s.name)) !=
+              savepoints_.end()) {
+        rollbackToSavepoint(lowerAscii(s.name));
+        break;
+      }
       execRollback(sink);
       break;
     case StmtKind::SaveTran:
       if (trancount_ == 0)
         raise(628, 16, "Cannot issue SAVE TRANSACTION when there is no active transaction.");
+      for (const std::string& k : txConns_) {
+        auto it = conns_.find(k);
+        if (it != conns_.end() && it->second->inTransaction())
+          it->second->exec("SAVEPOINT " + quoteIdent("tx_" + lowerAscii(s.name)));
+      }
+      savepoints_.push_back(lowerAscii(s.name));
       break;
     case StmtKind::SetOption:
       execSet(s, sink);
@@ -400,21 +478,29 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       break;
     }
     case StmtKind::RaisError: {
+      // RAISERROR(text, severity, state, arguments...): the text is a printf-like format.
+      auto intArg = [&](size_t k, int otherwise) {
+        if (k >= s.args.size()) return otherwise;
+        Value v = evalConst(*s.args[k].value);
+        return v.isNull() ? otherwise
+                          : int(convertValue(v, SqlType{TypeId::Int, 0, 0, 0}, false).i);
+      };
       Value text = evalConst(*s.args[0].value);
-      int sev =
-          s.args.size() > 1
-              ? int(convertValue(evalConst(*s.args[1].value), SqlType{TypeId::Int, 0, 0, 0}, false)
-                        .i)
-              : 16;
-      SqlError e = makeError(50000, sev, valueToText(text));
+      int sev = std::clamp(intArg(1, 16), 0, 25);
+      int state = std::clamp(intArg(2, 1), 0, 255);
+      std::vector<Value> values;
+      for (size_t k = 3; k < s.args.size(); ++k) values.push_back(evalConst(*s.args[k].value));
+      SqlError e = makeError(50000, sev, formatRaisError(valueToText(text), values));
+      e.state = state;
       if (sev <= 10) {
         Message m;
         m.number = 50000;
         m.severity = uint8_t(sev);
+        m.state = uint8_t(state);
         m.text = e.text;
         m.line = s.line;
         sink.message(m);
-        return;
+        break;
       }
       throw e;
     }
@@ -531,6 +617,9 @@ int SessionImpl::statementBegin(DatabaseConn& c, bool write) {
   if (trancount_ > 0) {
     c.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
     txConns_.insert(key);
+    // A database joining the transaction late had no work before the savepoints taken so
+    // far: it takes them too, so that rolling back to one undoes its part as well.
+    for (const std::string& sp : savepoints_) c.exec("SAVEPOINT " + quoteIdent("tx_" + sp));
     c.refreshIfChanged();
     if (!write) return 0;
     c.exec("SAVEPOINT si_stmt");
@@ -569,6 +658,7 @@ void SessionImpl::statementEnd(DatabaseConn& c, int mode, bool ok) {
 }
 
 void SessionImpl::commitAll() {
+  savepoints_.clear();
   for (const std::string& k : txConns_) {
     auto it = conns_.find(k);
     if (it == conns_.end()) continue;
@@ -587,6 +677,7 @@ void SessionImpl::commitAll() {
 }
 
 void SessionImpl::rollbackAll() {
+  savepoints_.clear();
   for (const std::string& k : txConns_) {
     auto it = conns_.find(k);
     if (it == conns_.end()) continue;
@@ -615,6 +706,20 @@ void SessionImpl::execCommit(ResultSink& sink) {
     commitAll();
     sink.transaction(TxEvent::Commit, descriptor_);
   }
+}
+
+void SessionImpl::rollbackToSavepoint(const std::string& name) {
+  // Undoes the work since the savepoint in every database of the transaction; the transaction
+  // and the savepoint stay, later savepoints go.
+  for (const std::string& k : txConns_) {
+    auto it = conns_.find(k);
+    if (it == conns_.end() || !it->second->inTransaction()) continue;
+    sqlite3_exec(it->second->handle(), ("ROLLBACK TO " + quoteIdent("tx_" + name)).c_str(), nullptr,
+                 nullptr, nullptr);
+    it->second->invalidate();
+  }
+  auto last = std::find(savepoints_.rbegin(), savepoints_.rend(), name);
+  savepoints_.erase(last.base(), savepoints_.end());
 }
 
 void SessionImpl::execRollback(ResultSink& sink) {
@@ -683,7 +788,7 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   if (name == "@@trancount") return Value::integer(trancount_);
   if (name == "@@spid") return Value::integer(spid_);
   if (name == "@@rowcount") return Value::integer(rowcount_);
-  if (name == "@@error") return Value::integer(lastError_);
+  if (name == "@@error") return Value::integer(previousError_);
   if (name == "@@identity") {
     *type = SqlType{TypeId::Decimal, 0, 38, 0};
     return hasIdentity_ ? Value::decimal(std::to_string(lastIdentity_)) : Value::null();
@@ -754,7 +859,8 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
     // Accept "dbo.t", "[dbo].[t]", "db..t".
     std::string last = n.substr(n.rfind('.') == std::string::npos ? 0 : n.rfind('.') + 1);
     if (!last.empty() && last.front() == '[') last = last.substr(1, last.size() - 2);
-    DatabaseConn& c = connFor("");
+    // 'tempdb..#t' and '#t' name the session's temporary table.
+    DatabaseConn& c = connFor(!last.empty() && last[0] == '#' ? ObjectName::kTempDb : "");
     statementBegin(c, false);
     sqlite3_stmt* st = c.prepare("SELECT rowid FROM _si_objects WHERE name=?");
     sqlite3_bind_text(st, 1, last.c_str(), -1, SQLITE_TRANSIENT);

@@ -102,6 +102,7 @@ class SessionImpl : public Session, public EvalHost {
   void execBegin(ResultSink& sink);
   void execCommit(ResultSink& sink);
   void execRollback(ResultSink& sink);
+  void rollbackToSavepoint(const std::string& name);
   void commitAll();
   void rollbackAll();
   void useDatabase(const std::string& name, ResultSink* sink);
@@ -184,6 +185,7 @@ class SessionImpl : public Session, public EvalHost {
   std::map<std::string, std::unique_ptr<DatabaseConn>> conns_;  // key: lower-case db name
   std::set<std::string> txConns_;  // connections holding part of the open transaction
   int trancount_ = 0;
+  std::vector<std::string> savepoints_;  // SAVE TRANSACTION names in order, lower case
   uint64_t descriptor_ = 0;
   uint64_t nextDescriptor_ = 1;
   std::unordered_map<std::string, Variable> vars_;
@@ -191,7 +193,8 @@ class SessionImpl : public Session, public EvalHost {
   Evaluator eval_;
   std::vector<TriggerFrame> triggerStack_;
   int64_t rowcount_ = 0;
-  int lastError_ = 0;
+  int lastError_ = 0;      // error number of the running statement (0: none yet)
+  int previousError_ = 0;  // what @@ERROR answers: the outcome of the statement before
   int64_t lastIdentity_ = 0;
   int64_t scopeIdentity_ = 0;
   bool hasIdentity_ = false;

@@ -634,6 +634,20 @@ void SessionImpl::runQuery(const SelectStmt& q, const Scope* outer, QueryResult*
         c.type.length = r.cols[i].type.length;
       c.nullable = c.nullable || r.cols[i].nullable;
     }
+    SelectStmt::SetOp op = u < q.setOps.size() ? q.setOps[u] : SelectStmt::SetOp::Union;
+    if (op != SelectStmt::SetOp::Union) {
+      // EXCEPT keeps the distinct rows found only on the left, INTERSECT those on both sides.
+      std::vector<std::vector<Value>> kept;
+      for (auto& row : out->rows) {
+        bool inRight = false;
+        for (const auto& other : r.rows) inRight = inRight || sameRow(other, row);
+        bool dup = false;
+        for (const auto& k : kept) dup = dup || sameRow(k, row);
+        if (!dup && inRight == (op == SelectStmt::SetOp::Intersect)) kept.push_back(std::move(row));
+      }
+      out->rows = std::move(kept);
+      continue;
+    }
     for (auto& row : r.rows) out->rows.push_back(std::move(row));
     if (!q.unionAll[u]) {
       std::vector<std::vector<Value>> uniq;

@@ -27,6 +27,8 @@ struct Token {
   uint16_t status = 0;               // DONE tokens
   uint64_t count = 0;                // DONE tokens
   int32_t number = 0;                // ERROR/INFO: message number; RETURNSTATUS: the status
+  uint8_t state = 0;                 // ERROR/INFO
+  std::string text;                  // ERROR/INFO, ASCII only
   std::vector<uint8_t> columnTypes;  // COLMETADATA
 };
 
@@ -55,6 +57,10 @@ class TokenReader {
           size_t len = u16();
           size_t start = at_;
           t.number = static_cast<int32_t>(u32());
+          t.state = u8();
+          skip(1);
+          size_t chars = u16();
+          for (size_t k = 0; k < chars; ++k) t.text += static_cast<char>(u16());
           at_ = start + len;
           break;
         }
@@ -379,6 +385,31 @@ TEST_F(ProtocolTest, FreebcpNativeFormatCopiesATableOutAndIn) {
       "and isnull(s.at, 0) = isnull(d.at, 0)");
   ASSERT_TRUE(r.ok) << r.describe();
   EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "2");
+}
+
+TEST_F(ProtocolTest, ErrorsCarryTheirArgumentsStateAndOnlyTheirOwnMessages) {
+  auto tokens =
+      batch("raiserror('item %s has %d left (%5s|%-3d|%x) 100%%', 16, 3, 'abc', 7, 'x', 2, 255)");
+  auto errors = only(tokens, kTokenError);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].number, 50000);
+  EXPECT_EQ(errors[0].state, 3);
+  EXPECT_EQ(errors[0].text, "item abc has 7 left (    x|2  |ff) 100%");
+  tokens = batch("raiserror('just %s', 10, 2, 'so')");
+  auto infos = only(tokens, kTokenInfo);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].text, "just so");
+  EXPECT_EQ(infos[0].state, 2);
+  // A failed query is not followed by "The statement has been terminated.": only a failed
+  // data change is.
+  batch("create table z (id int primary key)");
+  tokens = batch("select 1 / 0");
+  EXPECT_EQ(only(tokens, kTokenError).size(), 1u);
+  EXPECT_TRUE(only(tokens, kTokenInfo).empty());
+  tokens = batch("insert z values (1) insert z values (1)");
+  infos = only(tokens, kTokenInfo);
+  ASSERT_EQ(infos.size(), 1u);
+  EXPECT_EQ(infos[0].number, 3621);
 }
 
 TEST_F(ProtocolTest, OneServerVersionEverywhereAndItSpeaksTds74) {
