@@ -87,8 +87,26 @@ if [ ! -x "$standin" ]; then
   fi
   build "$native_dir" --target sqlstandin
 fi
+# Wine runs as an unprivileged user: as root a copy over a read-only file succeeds.
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  user=hostrt-wine
+  if ! id "$user" >/dev/null 2>&1; then
+    useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+  fi
+  as_user=(setpriv --reuid="$user" --regid="$user" --init-groups)
+fi
 run_dir="$build_dir/run"
 rm -rf "$run_dir"
+mkdir -p "$run_dir"
+temporary_run_dir=""
+if [ ${#as_user[@]} -gt 0 ] && ! "${as_user[@]}" test -x "$run_dir"; then
+  # The build directory lies where that user cannot go (under /root, say): the run goes to a
+  # temporary directory instead, removed afterwards.
+  run_dir=$(mktemp -d /tmp/hostrt-windows-run.XXXXXX)
+  chmod 755 "$run_dir"
+  temporary_run_dir=$run_dir
+fi
 mkdir -p "$run_dir/standin-data" "$run_dir/odbc"
 sa_password='Standin#2024'
 mkfifo "$run_dir/standin.out"
@@ -101,6 +119,7 @@ cleanup() {
   if [ ${#wineserver_env[@]} -gt 0 ]; then
     "${wineserver_env[@]}" wineserver -k 2>/dev/null || true
   fi
+  [ -z "$temporary_run_dir" ] || rm -rf "$temporary_run_dir"
 }
 trap cleanup EXIT
 exec 3<"$run_dir/standin.out"
@@ -128,7 +147,7 @@ cat >"$run_dir/freetds.conf" <<'EOF'
 	text size = 2147483647
 EOF
 
-# 4. Wine as an unprivileged user, in a fresh prefix inside the build directory, on a Chinese
+# 4. Wine as the unprivileged user, in a fresh prefix inside the build directory, on a Chinese
 # system (code page 936) as the users' are. Wine takes its locale from the C library's, which is
 # built here when the system lacks it.
 locale_dir="$build_dir/locale"
@@ -140,22 +159,15 @@ if [ ! -d "$locale_dir/zh_CN.UTF-8" ]; then
   mv "$locale_dir.new" "$locale_dir"
 fi
 
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-  user=hostrt-wine
-  if ! id "$user" >/dev/null 2>&1; then
-    useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
-  fi
-  as_user=(setpriv --reuid="$user" --regid="$user" --init-groups)
-fi
 mkdir -p "$run_dir/home" "$run_dir/results" "$run_dir/prefix"
 # The programs run from a copy the test user may write beside (a profile test puts a file next
 # to the program).
 cp -r "$build_dir/bin" "$run_dir/bin"
+cp -r "$locale_dir" "$run_dir/locale"
 [ ${#as_user[@]} -eq 0 ] || chown -R "$user:" "$run_dir"
 wine_env=(env -i PATH=/usr/bin:/bin HOME="$run_dir/home" USER="${user:-$(id -un)}"
   WINEPREFIX="$run_dir/prefix" WINEARCH=win64 WINEDEBUG=-all
-  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= LOCPATH="$locale_dir" LANG=zh_CN.UTF-8
+  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= LOCPATH="$run_dir/locale" LANG=zh_CN.UTF-8
   ODBCSYSINI="$run_dir/odbc" ODBCINI="$run_dir/odbc/odbc.ini" FREETDSCONF="$run_dir/freetds.conf"
   HOSTRT_TEST_SERVER="127.0.0.1,$port" HOSTRT_TEST_LOGIN=sa HOSTRT_TEST_PASSWORD="$sa_password")
 wineserver_env=("${as_user[@]}" "${wine_env[@]}")

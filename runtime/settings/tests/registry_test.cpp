@@ -23,12 +23,17 @@ std::string Numbered(std::string prefix, int number) {
   return prefix.append(std::to_string(number));
 }
 
+#ifdef _WIN32
+// A key of the tests' own: the real one may hold an installed server's settings.
+constexpr char kSetup[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\hostrt-test\\MSSQLServer\\Setup";
+#else
 constexpr char kSetup[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Setup";
+#endif
 
 // Points the registry at a fresh file for each test. On Windows the registry is the system's
 // own and the file is not used: there the tests write the keys they name into the real
-// registry, so they belong in a scratch Wine prefix or on a test machine
-// (scripts/check_windows.sh runs them so); the tests of the file itself hold off Windows only.
+// registry and remove them afterwards (scripts/check_windows.sh runs them in a fresh Wine
+// prefix); the tests of the file itself hold off Windows only.
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,6 +43,13 @@ class RegistryTest : public ::testing::Test {
     UseFile(dir_ / "registry.reg");
   }
   void TearDown() override {
+#ifdef _WIN32
+    for (const wchar_t* key :
+         {L"SOFTWARE\\hostrt-test", L"SOFTWARE\\odd]key=x", L"SOFTWARE\\t0", L"SOFTWARE\\t1",
+          L"SOFTWARE\\t2", L"SOFTWARE\\t3", L"SOFTWARE\\t4", L"SOFTWARE\\t5"})
+      RegDeleteTreeW(HKEY_LOCAL_MACHINE, key);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\qdzt\\setup", L"Chain");
+#endif
     if (had_) {
       setenv("HOSTRT_REGISTRY", saved_.c_str(), 1);
     } else {
