@@ -20,6 +20,8 @@ namespace {
 
 // Rows between two progress reports (and stop polls).
 constexpr long kRowsPerChunk = 4096;
+// Rows fetched at a time by the export.
+constexpr size_t kRowsPerBlock = 256;
 // Rows of one bulk-copy batch.
 constexpr long kRowsPerBatch = 10000;
 constexpr const char* kBulkHints = "KEEP_NULLS, CHECK_CONSTRAINTS, FIRE_TRIGGERS";
@@ -499,28 +501,51 @@ TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
     error = trans_.SQLErrText.empty() ? "查询没有返回列" : trans_.SQLErrText;
     return Result::Failed;
   }
+  // Rows come in blocks into bound buffers when every column has a bounded text form (long
+  // text columns are read value by value).
+  std::vector<size_t> chars;
+  for (int c = 1; c <= columns; ++c) {
+    SqlColumn column;
+    if (!select.Describe(c, column)) {
+      error = trans_.SQLErrText;
+      return Result::Failed;
+    }
+    const std::string type = Lower(column.typeName);
+    const bool bounded =
+        column.size > 0 && column.size <= 4000 && type.find("text") == std::string::npos &&
+        type.find("image") == std::string::npos && type.find("binary") == std::string::npos;
+    chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
+  }
+  const bool blocks = std::find(chars.begin(), chars.end(), size_t{0}) == chars.end() &&
+                      select.BindBlock(chars, kRowsPerBlock);
+  if (!blocks) trans_.Reset();  // a refused binding leaves the value-by-value path
   TextRowWriter writer;
   DataRow row(static_cast<size_t>(columns));
   uint64_t reported = 0;
   for (;;) {
-    const int fetched = select.Fetch();
+    const int fetched = blocks ? select.FetchBlock() : select.Fetch();
     if (fetched < 0) {
       error = trans_.SQLErrText;
       return Result::Failed;
     }
     if (fetched == 0) break;
-    for (int c = 1; c <= columns; ++c) {
-      if (!select.GetText(c, row[static_cast<size_t>(c - 1)])) {
-        error = trans_.SQLErrText;
-        return Result::Failed;
+    for (int r = 0; r < (blocks ? fetched : 1); ++r) {
+      for (int c = 1; c <= columns; ++c) {
+        auto& value = row[static_cast<size_t>(c - 1)];
+        if (blocks) {
+          select.BlockText(static_cast<size_t>(r), c, value);
+        } else if (!select.GetText(c, value)) {
+          error = trans_.SQLErrText;
+          return Result::Failed;
+        }
       }
-    }
-    if (rows_ == 0 && !writer.Open(path, error)) return Result::Failed;
-    if (!writer.Write(row, error)) return Result::Failed;
-    ++rows_;
-    if (rows_ % kRowsPerChunk == 0 && onChunk_) {
-      if (!onChunk_(rows_, writer.Bytes() - reported, false)) return Result::Stopped;
-      reported = writer.Bytes();
+      if (rows_ == 0 && !writer.Open(path, error)) return Result::Failed;
+      if (!writer.Write(row, error)) return Result::Failed;
+      ++rows_;
+      if (rows_ % kRowsPerChunk == 0 && onChunk_) {
+        if (!onChunk_(rows_, writer.Bytes() - reported, false)) return Result::Stopped;
+        reported = writer.Bytes();
+      }
     }
   }
   select.Drain();

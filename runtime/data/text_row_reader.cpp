@@ -217,6 +217,7 @@ TextRowReader::Parse TextRowReader::ParseRow(size_t columns, size_t& end) {
   // Every line, the last one too, ends with CRLF (or LF). A file that stops inside a line
   // was cut: its last value may be cut as well, so the line cannot be trusted.
   if (i >= n || (buf_[i] == '\r' && i + 1 >= n)) {
+    if (!eof_) return Parse::NeedMore;  // the line end is in the next chunk
     Failed(rowLine_, static_cast<int>(spans.size()),
            "文件在这一行的中途结束（没有行尾），文件不完整");
     return Parse::Fault;

@@ -68,7 +68,14 @@ String ToOdbc(std::string_view utf8) {
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string FromOdbc(const Char* text, size_t length) {
   std::string out;
-  out.reserve(length);
+  size_t ascii = 0;
+  while (ascii < length && text[ascii] < 0x80) ++ascii;
+  if (ascii == length) {  // the common case of large transfers: no conversion needed
+    out.resize(length);
+    for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
+    return out;
+  }
+  out.reserve(length * 3);
   for (size_t i = 0; i < length; ++i) {
     char32_t code = text[i];
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&

@@ -296,6 +296,69 @@ bool SqlStatement::GetDouble(int column, std::optional<double>& value) {
   return true;
 }
 
+bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows) {
+  if (stmt_ == nullptr || rows == 0) return false;
+  static_assert(sizeof(fetched_) >= sizeof(SQLULEN), "the fetched count is an SQLULEN");
+  block_.assign(chars.size(), BlockColumn());
+  blockRows_ = rows;
+  for (size_t c = 0; c < chars.size(); ++c) {
+    BlockColumn& b = block_[c];
+    b.room = chars[c] + 1;
+    b.text.assign(b.room * rows * sizeof(odbctext::Char), 0);
+    b.indicators.assign(rows * sizeof(SQLLEN), 0);
+    if (!trans_.Check(
+            SQLBindCol(H(stmt_), static_cast<SQLUSMALLINT>(c + 1), odbctext::kCType, b.text.data(),
+                       static_cast<SQLLEN>(b.room * sizeof(odbctext::Char)),
+                       reinterpret_cast<SQLLEN*>(b.indicators.data())),
+            SQL_HANDLE_STMT, stmt_, "bind a result column"))
+      return false;
+  }
+  return trans_.Check(SQLSetStmtAttr(H(stmt_), SQL_ATTR_ROW_BIND_TYPE,
+                                     reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+                      SQL_HANDLE_STMT, stmt_, "bind by column") &&
+         trans_.Check(SQLSetStmtAttr(H(stmt_), SQL_ATTR_ROW_ARRAY_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0),
+                      SQL_HANDLE_STMT, stmt_, "set the row array size") &&
+         trans_.Check(SQLSetStmtAttr(H(stmt_), SQL_ATTR_ROWS_FETCHED_PTR,
+                                     reinterpret_cast<SQLPOINTER>(&fetched_), 0),
+                      SQL_HANDLE_STMT, stmt_, "count fetched rows");
+}
+
+int SqlStatement::FetchBlock() {
+  if (stmt_ == nullptr || block_.empty()) return -1;
+  fetched_ = 0;
+  SQLRETURN rc = SQLFetch(H(stmt_));
+  const auto fetched = static_cast<size_t>(fetched_);
+  if (rc == SQL_NO_DATA) return 0;
+  if (rc == SQL_SUCCESS_WITH_INFO) {
+    // 01004: a value did not fit its room; anything else is only information.
+    for (size_t c = 0; c < block_.size(); ++c)
+      for (size_t r = 0; r < fetched; ++r) {
+        const SQLLEN length = reinterpret_cast<const SQLLEN*>(block_[c].indicators.data())[r];
+        if (length == SQL_NO_TOTAL || (length > 0 && static_cast<size_t>(length) >=
+                                                         block_[c].room * sizeof(odbctext::Char))) {
+          trans_.Fail("A value of column " + std::to_string(c + 1) +
+                      " is longer than the room fetched for it");
+          return -1;
+        }
+      }
+  }
+  if (!trans_.Check(rc, SQL_HANDLE_STMT, stmt_, "fetch")) return -1;
+  return static_cast<int>(fetched);
+}
+
+void SqlStatement::BlockText(size_t row, int column, std::optional<std::string>& value) const {
+  const BlockColumn& b = block_[static_cast<size_t>(column - 1)];
+  const SQLLEN length = reinterpret_cast<const SQLLEN*>(b.indicators.data())[row];
+  if (length == SQL_NULL_DATA) {
+    value.reset();
+    return;
+  }
+  const auto* text = reinterpret_cast<const odbctext::Char*>(b.text.data());
+  value =
+      odbctext::FromOdbc(text + row * b.room, static_cast<size_t>(length) / sizeof(odbctext::Char));
+}
+
 long SqlStatement::RowCount() {
   if (stmt_ == nullptr) return -1;
   SQLLEN count = -1;

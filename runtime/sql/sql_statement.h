@@ -65,6 +65,13 @@ class SqlStatement {
   bool GetText(int column, std::optional<std::string>& value);
   bool GetDouble(int column, std::optional<double>& value);
   bool GetBytes(int column, std::optional<std::string>& value);  // binary columns, raw bytes
+  // Block fetching of the current result, for reading many rows fast: every column is bound
+  // as text of at most `chars[c]` characters, and FetchBlock() fills up to `rows` rows at a
+  // time. A value longer than its room fails the fetch (recorded). Use instead of Fetch().
+  bool BindBlock(const std::vector<size_t>& chars, size_t rows);
+  int FetchBlock();  // rows now in the block; 0 at the end; -1 on error
+  // Column (from 1) of a row of the block (from 0), as GetText gives it; nullopt for NULL.
+  void BlockText(size_t row, int column, std::optional<std::string>& value) const;
   long RowCount();  // rows affected by the current result, -1 when not known
   // Moves to the next result of the batch: 1 there is one, 0 none left, -1 that result is an
   // error (recorded; calling again goes on with the one after).
@@ -86,7 +93,15 @@ class SqlStatement {
   void* stmt_ = nullptr;
   bool executed_ = false;
   bool failedAtStart_ = false;  // the execute itself reported the batch's first error
-  std::vector<std::unique_ptr<Buffer>> buffers_;  // bound input values, kept until next bind
+  std::vector<std::unique_ptr<Buffer>> buffers_;
+  struct BlockColumn {
+    std::vector<unsigned char> text;        // `room` UTF-16 units per row
+    std::vector<unsigned char> indicators;  // one SQLLEN per row
+    size_t room = 0;                        // units per row, the terminator included
+  };
+  std::vector<BlockColumn> block_;
+  size_t blockRows_ = 0;
+  unsigned long long fetched_ = 0;  // SQLULEN  // bound input values, kept until next bind
 };
 
 }  // namespace hostrt

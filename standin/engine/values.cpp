@@ -1318,8 +1318,9 @@ int compareText(std::string_view a, std::string_view b) {
     unsigned char x = (unsigned char)a[i], y = (unsigned char)b[j];
     uint32_t kx, ky;
     if (x < 0x80 && y < 0x80) {
-      kx = (uint32_t)std::tolower(x);
-      ky = (uint32_t)std::tolower(y);
+      // ASCII folds without the C library's locale lookup (bulk loads compare keys a lot).
+      kx = x >= 'A' && x <= 'Z' ? x + 32u : x;
+      ky = y >= 'A' && y <= 'Z' ? y + 32u : y;
       ++i;
       ++j;
     } else {

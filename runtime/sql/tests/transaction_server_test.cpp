@@ -474,6 +474,58 @@ TEST_F(TransactionServerTest, StatementsPrepareDescribeAndFetch) {
   EXPECT_EQ(value, std::optional<std::string>("1"));
 }
 
+// A statement executed many times keeps its bindings while values fit them and binds again
+// when a value's type or size needs it; every row arrives as sent. Block fetching reads the
+// same rows back.
+TEST_F(TransactionServerTest, RepeatedExecutionsRebindOnlyWhenNeededAndBlocksFetchTheRows) {
+  Transaction t;
+  ASSERT_EQ(Open(t, false), 0) << t.SQLErrText;
+  const std::vector<std::vector<SqlValue>> rows = {
+      {1, "a", 1.5},
+      {2, "甲乙丙丁戊己庚辛壬癸甲乙丙丁戊己庚辛壬癸", SqlValue()},  // 40 GBK bytes
+      {3, SqlValue(), 2},                                           // an integer for a float
+      {4, "bb", -0.25},
+      {5, 77, SqlValue()},  // an integer for a varchar
+      {6, "", 3.0},
+      {7, std::string(40, 'x'), 4.5},
+  };
+  {
+    SqlStatement insert(t);
+    ASSERT_TRUE(insert.Prepare("insert into " + table_ + " (id, name, amount) values (?, ?, ?)"))
+        << t.SQLErrText;
+    for (const auto& row : rows) ASSERT_TRUE(insert.Execute(row)) << t.SQLErrText;
+  }
+  const std::vector<std::string> expected = {"1|a|1.5",
+                                             "2|甲乙丙丁戊己庚辛壬癸甲乙丙丁戊己庚辛壬癸|<null>",
+                                             "3|<null>|2",
+                                             "4|bb|-0.25",
+                                             "5|77|<null>",
+                                             "6||3",
+                                             "7|" + std::string(40, 'x') + "|4.5"};
+  SqlStatement select(t);
+  ASSERT_TRUE(select.ExecDirect("select id, name, amount from " + table_ + " order by id"))
+      << t.SQLErrText;
+  ASSERT_TRUE(select.BindBlock({12, 40, 30}, 3)) << t.SQLErrText;
+  std::vector<std::string> got;
+  int fetched = 0;
+  std::vector<int> blocks;
+  while ((fetched = select.FetchBlock()) > 0) {
+    blocks.push_back(fetched);
+    for (int r = 0; r < fetched; ++r) {
+      std::string line;
+      for (int c = 1; c <= 3; ++c) {
+        std::optional<std::string> v;
+        select.BlockText(static_cast<size_t>(r), c, v);
+        line += (c > 1 ? "|" : "") + v.value_or("<null>");
+      }
+      got.push_back(line);
+    }
+  }
+  EXPECT_EQ(fetched, 0) << t.SQLErrText;
+  EXPECT_EQ(blocks, (std::vector<int>{3, 3, 1}));
+  EXPECT_EQ(got, expected);
+}
+
 #ifndef _WIN32
 // The data stores' way to bulk-load: bcp_* on the connection handle.
 TEST_F(TransactionServerTest, BulkCopyRunsOnTheConnectionHandle) {
