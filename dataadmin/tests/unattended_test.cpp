@@ -128,6 +128,14 @@ TEST_F(UnattendedTest, UsageErrorsAndHelpConnectToNothing) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("option --import needs a value"), std::string::npos) << r.err;
 
+  // An argument with blanks reaches the application whole.
+  Registry(kDatabase);
+  const fs::path missing = dir_ / "no such dir";
+  r = Run({"--check", missing.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("存放基础档案数据目录不存在!\r\n" + missing.string()), std::string::npos)
+      << r.err;
+
   r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("--check DIR"), std::string::npos);
