@@ -29,7 +29,7 @@ void import_application::create() {
 void import_application::open(const std::string& commandline) {
   ImportCommand command;
   std::string error;
-  if (!ParseImportCommand(hostrt::SplitCommandLine(commandline), command, error)) {
+  if (!ParseImportCommand(hostrt::ArgumentsOf(commandline), command, error)) {
     std::fprintf(stderr, "import: %s\n\n%s", error.c_str(), ImportUsageText().c_str());
     SetExitCode(2);
     return;
@@ -47,7 +47,9 @@ void import_application::open(const std::string& commandline) {
       previous_interaction_ = hostrt::SetInteraction(echo);
       replaced_interaction_ = true;
     }
-  } else if (!hostrt::DisplayAvailable()) {
+  } else if (!hostrt::DisplayAvailable() &&
+             dynamic_cast<hostrt::ScriptedInteraction*>(&hostrt::CurrentInteraction()) == nullptr) {
+    // Off screen, only a scripted operator could answer the window.
     std::fputs(
         "import: there is no display to open the window on (DISPLAY is not set); run it on a "
         "desktop, or use --export, --import or --check (see --help)\n",

@@ -71,15 +71,18 @@ TEST(ImportCommandTest, NamesWhatIsWrong) {
   EXPECT_NE(UsageError({"--export", "d", "--tables", "CYBR_BT_DISH"}), "");
 }
 
-TEST(ImportCommandTest, TheLauncherLineGivesTheArgumentsBack) {
-  const char* argv[] = {"hostrt-run", "import",     "--import", "/tmp/my data",
-                        "",           "say \"hi\"", "--code=1"};
-  const std::string line = hostrt::JoinCommandLine(7, const_cast<char**>(argv), 2);
-  EXPECT_EQ(line, "--import \"/tmp/my data\" \"\" \"say \"\"hi\"\"\" --code=1");
-  EXPECT_EQ(hostrt::SplitCommandLine(line),
+TEST(ImportCommandTest, ArgumentsComeFromTheLauncherOrFromTheLine) {
+  EXPECT_EQ(hostrt::SplitCommandLine("--import \"/tmp/my data\" \"\" \"say \"\"hi\"\"\" --code=1"),
             (std::vector<std::string>{"--import", "/tmp/my data", "", "say \"hi\"", "--code=1"}));
   EXPECT_EQ(hostrt::SplitCommandLine("  a\t b  "), (std::vector<std::string>{"a", "b"}));
   EXPECT_TRUE(hostrt::SplitCommandLine("").empty());
+
+  // The launcher's arguments keep their blanks, as long as they are the line's.
+  hostrt::SetCommandLineArguments({"--check", "/tmp/my data"});
+  EXPECT_EQ(hostrt::ArgumentsOf("--check /tmp/my data"),
+            (std::vector<std::string>{"--check", "/tmp/my data"}));
+  EXPECT_EQ(hostrt::ArgumentsOf("--check other"), (std::vector<std::string>{"--check", "other"}));
+  hostrt::SetCommandLineArguments({});
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ class UnattendedTest : public DataAdminServerTest {
   }
   testsupport::CommandResult Run(std::vector<std::string> args, std::vector<std::string> env = {}) {
     args.insert(args.begin(), {HOSTRT_RUN, "import"});
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.insert(env.begin(), "QT_QPA_PLATFORM=offscreen");  // the caller's entries come later
     testsupport::CommandResult r = testsupport::runCommand(args, "", env);
     // Neither the login's password nor the special-operation code is ever shown.
     for (const std::string* stream : {&r.out, &r.err}) {
@@ -128,6 +128,14 @@ TEST_F(UnattendedTest, UsageErrorsAndHelpConnectToNothing) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("option --import needs a value"), std::string::npos) << r.err;
 
+  // An argument with blanks reaches the application whole.
+  Registry(kDatabase);
+  const fs::path missing = dir_ / "no such dir";
+  r = Run({"--check", missing.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("存放基础档案数据目录不存在!\r\n" + missing.string()), std::string::npos)
+      << r.err;
+
   r = Run({"--help"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("--check DIR"), std::string::npos);
@@ -144,6 +152,12 @@ TEST_F(UnattendedTest, ARefusedConnectionExitsWithFailureInEveryMode) {
   r = Run({}, {"HOSTRT_INTERACTION=script"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("不能连接到数据库:no_such_database！"), std::string::npos) << r.err;
+  // Without a display and without a scripted operator nobody could use the window.
+  r = Run({}, {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("import: there is no display to open the window on"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("不能连接到数据库"), std::string::npos) << r.err;
 }
 
 TEST_F(UnattendedTest, ExportImportExportGivesTheSameBytes) {

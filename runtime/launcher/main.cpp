@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/launcher/library_loader.h"
 #include "runtime/ui/application.h"
@@ -56,5 +57,7 @@ int main(int argc, char** argv) {
   // Qt sees only the program name; the arguments belong to the application.
   int qt_argc = 1;
   const std::string commandline = hostrt::JoinCommandLine(argc, argv, 2);
+  // The line loses the bounds of arguments that hold blanks; the application may ask for them.
+  hostrt::SetCommandLineArguments(std::vector<std::string>(argv + 2, argv + argc));
   return hostrt::RunApplication(*application, commandline, qt_argc, argv);
 }

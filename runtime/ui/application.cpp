@@ -18,6 +18,7 @@ namespace {
 
 Application* g_application = nullptr;
 bool g_offscreen_for_lack_of_display = false;
+std::vector<std::string> g_arguments;
 
 // Without a display Qt cannot start its usual platform; unattended runs still need widgets,
 // so they are drawn off screen.
@@ -59,19 +60,27 @@ std::string JoinCommandLine(int argc, char** argv, int first) {
   std::string line;
   for (int i = first; i < argc; ++i) {
     if (i > first) line += ' ';
-    const std::string arg = argv[i];
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
-      line += arg;
-      continue;
-    }
-    line += '"';
-    for (char c : arg) {
-      if (c == '"') line += '"';
-      line += c;
-    }
-    line += '"';
+    line += argv[i];
   }
   return line;
+}
+
+void SetCommandLineArguments(std::vector<std::string> arguments) {
+  g_arguments = std::move(arguments);
+}
+
+const std::vector<std::string>& CommandLineArguments() {
+  return g_arguments;
+}
+
+std::vector<std::string> ArgumentsOf(const std::string& commandline) {
+  std::string joined;
+  for (size_t i = 0; i < g_arguments.size(); ++i) {
+    if (i > 0) joined += ' ';
+    joined += g_arguments[i];
+  }
+  if (!g_arguments.empty() && joined == commandline) return g_arguments;
+  return SplitCommandLine(commandline);
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& commandline) {

@@ -48,13 +48,19 @@ long Handle(const Application* application);
 // without running anything. Returns the application's exit code.
 int RunApplication(Application& application, const std::string& commandline, int argc, char** argv);
 
-// The command line for open: the arguments from `first` on, joined by single blanks. An
-// argument that is empty or holds a blank, a tab or a double quote is written in double
-// quotes with its quotes doubled, so that SplitCommandLine gives the arguments back.
+// The command line for open: the arguments from `first` on, joined by single blanks.
 std::string JoinCommandLine(int argc, char** argv, int first);
 // The arguments of a command line: blanks and tabs separate them; "..." quotes (with "" for a
 // quote inside) may join blanks into one argument.
 std::vector<std::string> SplitCommandLine(const std::string& commandline);
+// The arguments the launcher was given for the application (after its name), kept so that an
+// application can tell an argument holding a blank from two arguments; empty when the
+// application was not started by the launcher.
+void SetCommandLineArguments(std::vector<std::string> arguments);
+const std::vector<std::string>& CommandLineArguments();
+// The arguments behind `commandline`: the launcher's own when they join to it, otherwise the
+// line split by SplitCommandLine.
+std::vector<std::string> ArgumentsOf(const std::string& commandline);
 
 // False when RunApplication found no display and drew its windows off screen (POSIX without
 // DISPLAY or WAYLAND_DISPLAY and no QT_QPA_PLATFORM chosen): nobody can see or answer them.
