@@ -14,6 +14,7 @@
 #include "runtime/data/row_expression.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
+#include "runtime/system/output_file.h"
 #include "runtime/system/system.h"
 
 namespace hostrt {
@@ -399,36 +400,9 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
       return d.Fail("Unsupported file type for " + path);
   }
   // Written beside the target and renamed over it, so a failed write never leaves a partial
-  // file under the target's name.
-  std::filesystem::path target = FsPath(path);
-  std::random_device random;
-  std::filesystem::path temp = target;
-  temp += ".tmp" + std::to_string(random() % 1000000);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return d.Fail("Cannot create file " + path);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return d.Fail("Cannot write file " + path);
-    }
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return d.Fail("Cannot write file " + path);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return d.Fail("Cannot write file " + path + ": " + ec.message());
-  }
+  // file under the target's name; a failure names its cause (disk full, permission, ...).
+  OutputFile out;
+  if (!out.Open(path) || !out.Write(bytes) || !out.Commit()) return d.Fail(out.Error());
   return 1;
 }
 
