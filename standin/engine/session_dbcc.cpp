@@ -33,7 +33,9 @@ void SessionImpl::execCheckIdent(const Stmt& s, ResultSink& sink) {
       value = convertValue(evalConst(*s.condition), SqlType{TypeId::BigInt, 0, 0, 0}, false).i;
     }
     // Stored as the last value issued: on an unused table that is one step before the value.
-    const int64_t stored = used ? value : value - col.identityStep;
+    int64_t stored = value;
+    if (!used && __builtin_sub_overflow(value, col.identityStep, &stored))
+      raise(8115, 16, "Arithmetic overflow error converting IDENTITY to data type bigint.");
     c.setIdentityLast(t->name, &stored);
     m.number = 2559;
     m.text = "Checking identity information: current identity value '" + current + "'.";
