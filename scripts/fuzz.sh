@@ -23,7 +23,8 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
   cmake -S . -B build-fuzz -G Ninja -DHOSTRT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
 fi
-cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}" -- --quiet
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}" -- --quiet |
+  { grep -v '^ninja: no work to do\.$' || true; }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
