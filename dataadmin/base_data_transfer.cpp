@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "dataadmin/export_manifest.h"
+#include "dataadmin/redating_check.h"
 #include "dataadmin/table_transfer.h"
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/system/system.h"
@@ -160,6 +162,7 @@ bool base_data_transfer::of_bd_export() {
   std::string ls_err;
   bool failed = false;
   std::optional<TableTurn> turn;
+  ExportManifest manifest;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
     hpb_1_.SetPosition(static_cast<int>(static_cast<double>(i) / catalogue_.RowCount() * 100.0));
     if (ItemText(catalogue_, i, "flag") != "1") continue;
@@ -205,19 +208,31 @@ bool base_data_transfer::of_bd_export() {
       failed = true;
       break;
     }
+    const std::string path = FilePath(directory, ls_table, format.extension);
     if (lds_data.RowCount() != 0) {
-      const std::string path = FilePath(directory, ls_table, format.extension);
       if (lds_data.SaveAs(path, format.type, false) != 1) {
         ls_err = lds_data.LastError();
         if (ls_err.empty()) ls_err = "无法写入文件 " + path;
         failed = true;
         break;
       }
+    } else if (!ExportManifest::WriteEmptyFile(path, ls_err)) {
+      // An empty table leaves an empty file, never an older export's rows.
+      failed = true;
+      break;
+    }
+    if (!manifest.AddExported(ls_table, path, sqlca, ls_err)) {
+      failed = true;
+      break;
+    }
+    if (lds_data.RowCount() != 0) {
       turn->Finish(TableOutcome::Kind::Exported, lds_data.RowCount());
     } else {
       turn->Finish(TableOutcome::Kind::NoRows, 0);
     }
   }
+  // The manifest comes last, when every file it describes is in place.
+  if (!failed && !manifest.Write(directory, ls_err)) failed = true;
 
   if (failed) {
     // The statement's own error text, read before the rollback replaces it.
@@ -250,6 +265,14 @@ bool base_data_transfer::of_bd_import() {
   hostrt::Transaction& sqlca = hostrt::sqlca;
   hostrt::DataStore lds_data;
   const FileFormat format = FormatFromText(ddlb_format_.Text());
+  std::string ls_table;
+  std::string ls_err;
+  // Files that came with a manifest are proved whole before anything changes.
+  ExportManifest manifest;
+  if (!manifest.CheckBeforeImport(catalogue_, directory, format.extension, ls_table, ls_err)) {
+    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + ls_err);
+    return false;
+  }
   wf_disable_trigger();
   hpb_1_.SetPosition(0);
   // Text files stream; the bar then moves by the bytes read out of all the ticked files.
@@ -263,8 +286,6 @@ bool base_data_transfer::of_bd_import() {
   }
   streaming.SetBytesTotal(bytes_total);
 
-  std::string ls_table;
-  std::string ls_err;
   bool failed = false;
   std::optional<TableTurn> turn;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
@@ -330,7 +351,7 @@ bool base_data_transfer::of_bd_import() {
       failed = true;
       break;
     }
-    if (lds_data.RowCount() == 0) {
+    if (lds_data.RowCount() == 0 && !manifest.ListsEmpty(ls_table)) {
       turn->Finish(TableOutcome::Kind::NoFile, 0);
       continue;
     }
@@ -346,6 +367,13 @@ bool base_data_transfer::of_bd_import() {
     turn->Finish(TableOutcome::Kind::Imported, lds_data.RowCount());
   }
 
+  if (!failed && !manifest.RestoreIdentities(sqlca, ls_table, ls_err)) failed = true;
+  // The triggers go back on inside the run's transaction: data and trigger state commit (or
+  // roll back) together, whatever fails or dies when.
+  if (!failed && !wf_enable_trigger()) {
+    ls_table.clear();
+    failed = true;
+  }
   if (!failed) {
     hpb_1_.SetPosition(100);
     if (sqlca.Commit() != 0) {
@@ -361,10 +389,7 @@ bool base_data_transfer::of_bd_import() {
     return false;
   }
 
-  // The switch-on is committed on its own, so that a failed re-dating cannot leave the
-  // triggers off.
-  wf_enable_trigger();
-  sqlca.Commit();
+  if (observer_ != nullptr) observer_->ImportCommitted();
   wf_update_date();
   hostrt::MessageBox(AppTitle(), "数据导入完成!" + SummaryLine(observer_));
   return true;
@@ -376,30 +401,48 @@ void base_data_transfer::wf_disable_trigger() {
   }
 }
 
-void base_data_transfer::wf_enable_trigger() {
+bool base_data_transfer::wf_enable_trigger() {
   for (const char* table : kTriggerTables) {
-    hostrt::sqlca.ExecuteImmediate(std::string("ALTER TABLE ") + table + " enable TRIGGER all");
+    const std::string sql = std::string("ALTER TABLE ") + table + " enable TRIGGER all";
+    if (hostrt::sqlca.ExecuteImmediate(sql) != 0) return false;  // sqlca keeps the reason
   }
+  return true;
 }
 
 int base_data_transfer::wf_update_date() {
   hostrt::Transaction& sqlca = hostrt::sqlca;
   const std::string ls_today = hostrt::String(hostrt::Today(), "yymmdd");
   hostrt::SetPointer(hostrt::HourGlass);
+  // Nothing is re-dated when two open bills would end up with one number.
+  std::vector<BillCollision> collisions;
+  std::string check_error;
+  if (!RedatingCheck::FindCollisions(sqlca, ls_today, collisions, check_error) ||
+      !collisions.empty()) {
+    sqlca.Rollback();
+    hostrt::MessageBox(AppTitle(), collisions.empty()
+                                       ? "检查未结单据号失败！失败原因：" + check_error
+                                       : RedatingCheck::Message(collisions));
+    return 0;
+  }
+  // The nine updates form one transaction: all of them or none.
   for (const DatingStep& step : kDatingSteps) {
     std::vector<hostrt::SqlValue> inputs;
     for (std::string_view rest = step.sql; rest.find('?') != std::string_view::npos;
          rest.remove_prefix(rest.find('?') + 1)) {
       inputs.emplace_back(ls_today);
     }
-    const int rc = sqlca.Execute(step.sql, inputs);
-    const int committed = rc == 0 ? sqlca.Commit() : rc;
-    if (committed != 0) {
+    if (sqlca.Execute(step.sql, inputs) != 0) {
       const std::string reason = sqlca.SQLErrText;
       sqlca.Rollback();
       hostrt::MessageBox(AppTitle(), std::string(step.label) + "失败！失败原因：" + reason);
       return 0;
     }
+  }
+  if (sqlca.Commit() != 0) {
+    const std::string reason = sqlca.SQLErrText;
+    sqlca.Rollback();
+    hostrt::MessageBox(AppTitle(), std::string("提交单据日期更新失败！失败原因：") + reason);
+    return 0;
   }
   return 1;
 }

@@ -7,8 +7,9 @@
 // Export writes, for every ticked table that has rows, DIR\TABLE.txt. Import empties and
 // refills every ticked table whose file has rows, with the triggers of four tables switched
 // off, in one transaction on sqlca that is committed only after the last table; any failure
-// rolls back the whole run. Afterwards the triggers are switched back on and committed, and
-// the open front-desk records are re-dated to today. Every outcome is shown to the operator in
+// rolls back the whole run. The triggers are switched back on inside that transaction, so data
+// and trigger state commit together; afterwards the open front-desk records are re-dated to
+// today in a transaction of their own. Every outcome is shown to the operator in
 // a box titled with gvar's apptitle; nothing throws.
 #pragma once
 
@@ -42,11 +43,13 @@ class base_data_transfer {
   // Replaces the ticked tables from their files; true when the import was committed.
   bool of_bd_import();
   // ALTER TABLE ... disable / enable TRIGGER all for the four tables whose triggers would
-  // react to the refill; outcomes are not examined and nothing is committed.
+  // react to the refill; nothing is committed. The switch-off's outcomes are not examined; the
+  // switch-on stops at the first failure and tells whether all four succeeded.
   void wf_disable_trigger();
-  void wf_enable_trigger();
-  // Re-dates bill numbers and operation times of the open front-desk records; each of the nine
-  // updates is committed on its own. 1 when all were committed, 0 after the first failure.
+  bool wf_enable_trigger();
+  // Re-dates bill numbers and operation times of the open front-desk records: first checks
+  // that no two open bills would get one number (else names them and changes nothing), then
+  // runs the nine updates as one transaction. 1 when committed, 0 otherwise (all rolled back).
   int wf_update_date();
 
   // Tells `observer` (not owned; may be null) about each table of the following runs.

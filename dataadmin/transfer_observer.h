@@ -36,6 +36,9 @@ class TransferObserver {
                         std::uint64_t /*bytes_total*/) {}
   virtual void TableFinished(long /*row*/, const std::string& /*table*/,
                              const TableOutcome& /*outcome*/) {}
+  // The import's transaction (every table and the triggers' state) was committed; the
+  // re-dating of the open records follows.
+  virtual void ImportCommitted() {}
   // Polled between tables and between chunks of a table; true stops the run, and an import
   // that stops is rolled back as a failed one is.
   virtual bool StopRequested() { return false; }

@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev sqlite3 python3
   fonts-wqy-microhei
   g++-mingw-w64-x86-64 wine wine64 locales
+  clang libclang-rt-14-dev
 )
 
 missing=()

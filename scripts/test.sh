@@ -4,6 +4,7 @@
 # Extra checks run after the main suite:
 #   - the runtime built for Windows with MinGW and its tests run under Wine (scripts/check_windows.sh)
 #   - the runtime and stand-in tests again under AddressSanitizer and UBSan (build-asan/)
+#   - each libFuzzer target for about 20 seconds from its corpus (scripts/fuzz.sh, build-fuzz/)
 # Set SKIP_EXTRA_CHECKS=1 to run the main suite only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,6 +32,10 @@ if [ "${SKIP_EXTRA_CHECKS:-0}" != 1 ]; then
   if [ -x scripts/sanitize.sh ]; then
     echo "== sanitizer tests"
     scripts/sanitize.sh || status=1
+  fi
+  if [ -x scripts/fuzz.sh ]; then
+    echo "== fuzzing (20 s per target, sanitizers on)"
+    scripts/fuzz.sh 20 || status=1
   fi
 fi
 

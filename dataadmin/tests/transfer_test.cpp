@@ -10,6 +10,7 @@
 
 #include "dataadmin/confirmation_code.h"
 #include "dataadmin/d_sys_db_export.h"
+#include "dataadmin/export_manifest.h"
 #include "dataadmin/tests/data_admin_server_test.h"
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/text/date.h"
@@ -114,14 +115,14 @@ TEST_F(TransferTest, ExportWritesExactlyTheTickedTablesWithRowsAndImportReadsThe
   const fs::path out = dir_ / "out";
   fs::create_directories(out);
   window_->sle_exportpath.SetText(out.string());
-  // Rows 1 and 3 hold rows; row 4 (dishes) is empty now and writes no file.
+  // Rows 1 and 3 hold rows; row 4 (dishes) is empty now: its older file is emptied.
   TickOnly({"cybr_bt_dish_series", "cybr_bt_dish_unit", "cybr_bt_dish"});
   std::ofstream(out / "cybr_bt_dish.txt") << "older file\r\n";
   EXPECT_TRUE(window_->of_bd_export());
   EXPECT_EQ(FirstLine(LastBox()), "数据导出成功!");
   EXPECT_EQ(FilesIn(out), (std::set<std::string>{"cybr_bt_dish_series.txt", "cybr_bt_dish_unit.txt",
-                                                 "cybr_bt_dish.txt"}));
-  EXPECT_EQ(ReadFile(out / "cybr_bt_dish.txt"), "older file\r\n");  // left untouched
+                                                 "cybr_bt_dish.txt", "export-manifest.txt"}));
+  EXPECT_EQ(ReadFile(out / "cybr_bt_dish.txt"), "");
   EXPECT_EQ(window_->hpb_1.Position(), 100);
   EXPECT_EQ(LineCount(out / "cybr_bt_dish_series.txt"), series.size());
 
@@ -157,17 +158,34 @@ TEST_F(TransferTest, EveryTableComesBackExactlyAsExported) {
   window_->sle_exportpath.SetText(second.string());
   ASSERT_TRUE(window_->of_bd_export()) << LastBox();
 
-  // The re-dated tables carry the time of each run; every other file is the same byte for byte.
-  const std::set<std::string> redated = {
-      "cybr_u_tmp_orderdish.txt",       "cybr_u_tmp_table.txt",
-      "cybr_u_tmp_master.txt",          "cybr_u_tmp_checkout_master.txt",
-      "cybr_u_tmp_checkout_detail.txt", "cybr_u_orderdish_delete.txt",
-      "cybr_u_orderdish_log.txt",       "cybr_u_tmp_togo.txt"};
+  // The re-dated tables carry the time of each run (and so the manifests differ); every other
+  // file is the same byte for byte.
+  const std::set<std::string> redated = {"export-manifest.txt",
+                                         "cybr_u_tmp_orderdish.txt",
+                                         "cybr_u_tmp_table.txt",
+                                         "cybr_u_tmp_master.txt",
+                                         "cybr_u_tmp_checkout_master.txt",
+                                         "cybr_u_tmp_checkout_detail.txt",
+                                         "cybr_u_orderdish_delete.txt",
+                                         "cybr_u_orderdish_log.txt",
+                                         "cybr_u_tmp_togo.txt"};
   EXPECT_EQ(FilesIn(first), FilesIn(second));
   EXPECT_GT(FilesIn(first).size(), 50u);
   for (const std::string& name : FilesIn(first)) {
     if (redated.count(name) != 0) continue;
     EXPECT_EQ(ReadFile(first / name), ReadFile(second / name)) << name;
+  }
+  // Both manifests list every table with the same rows and identity counter.
+  ExportManifest before, after;
+  std::string error;
+  ASSERT_TRUE(before.Parse(ReadFile(first / ExportManifest::kFileName), error)) << error;
+  ASSERT_TRUE(after.Parse(ReadFile(second / ExportManifest::kFileName), error)) << error;
+  ASSERT_EQ(before.Entries().size(), CatalogueTables().size());
+  ASSERT_EQ(after.Entries().size(), before.Entries().size());
+  for (size_t i = 0; i < before.Entries().size(); ++i) {
+    EXPECT_EQ(after.Entries()[i].rows, before.Entries()[i].rows) << before.Entries()[i].table;
+    EXPECT_EQ(after.Entries()[i].identity, before.Entries()[i].identity)
+        << before.Entries()[i].table;
   }
 }
 
@@ -445,7 +463,7 @@ TEST_F(TransferTest, FailedFirstRedatingKeepsTheImportAndSwitchesTriggersOn) {
   EXPECT_EQ(AdminValue("select count(*) from cybr_u_tmp_orderdish_audit"), "2");
 }
 
-TEST_F(TransferTest, FailedLaterRedatingKeepsTheEarlierSteps) {
+TEST_F(TransferTest, FailedLaterRedatingUndoesEveryStep) {
   CopySample("cybr_u_tmp_orderdish");
   ASSERT_EQ(AdminExec("insert into cybr_u_tmp_togo (ch_billno, vch_linkman, vch_tel, "
                       "vch_address, vch_operid) values ('T', '张', '1', '路', '1001')"),
@@ -455,12 +473,82 @@ TEST_F(TransferTest, FailedLaterRedatingKeepsTheEarlierSteps) {
   ASSERT_EQ(Boxes().size(), 2u);
   EXPECT_EQ(Boxes()[0].text.rfind("更新外卖临时记录单号和业务时间失败！失败原因：", 0), 0u)
       << Boxes()[0].text;
-  const std::string today = hostrt::String(hostrt::Today(), "yymmdd");
-  EXPECT_EQ(AdminValue("select count(*) from cybr_u_tmp_orderdish where substring(ch_billno, "
-                       "2, 6) <> '" +
-                       today + "'"),
-            "0");
+  EXPECT_EQ(Boxes()[1].text, "数据导入完成!");
+  // The imported rows stay, with the numbers of the file: the first step was undone as well.
+  const std::string sample = ReadFile(fs::path(DATAADMIN_SAMPLES) / "cybr_u_tmp_orderdish.txt");
+  std::set<std::string> file_bills;
+  for (size_t at = 0; at < sample.size(); at = sample.find('\n', at) + 1) {
+    const size_t first_tab = sample.find('\t', at);
+    file_bills.insert(
+        sample.substr(first_tab + 1, sample.find('\t', first_tab + 1) - first_tab - 1));
+    if (sample.find('\n', at) == std::string::npos) break;
+  }
+  const auto rows = AdminRows("select distinct ch_billno from cybr_u_tmp_orderdish");
+  EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()), file_bills);
   EXPECT_EQ(AdminValue("select ch_billno from cybr_u_tmp_togo"), "T");
+}
+
+TEST_F(TransferTest, RedatingThatWouldMergeBillsChangesNothingAndNamesThem) {
+  // Two open bills of different days that differ only in their date; payments likewise, and two
+  // bills too short to keep anything after the date.
+  ASSERT_EQ(
+      AdminExec(
+          "insert into cybr_u_tmp_master (ch_billno, ch_tableno, ch_bustypeno, vch_operid) values "
+          "('B0612080001', 'A01', '01', '1001')\n"
+          "insert into cybr_u_tmp_master (ch_billno, ch_tableno, ch_bustypeno, vch_operid) values "
+          "('B0612090001', 'A02', '01', '1001')\n"
+          "insert into cybr_u_tmp_orderdish (ch_billno, ch_payno, ch_tableno, ch_dishno, "
+          "vch_operid) values ('B0612080001', 'P0612080007', 'A01', '10001', '1001')\n"
+          "insert into cybr_u_tmp_checkout_detail (ch_payno, ch_paymodeno, vch_operid) values "
+          "('p0612090007 ', '01', '1001')\n"
+          "insert into cybr_u_tmp_togo (ch_billno, vch_linkman, vch_tel, vch_address, vch_operid) "
+          "values ('T01', '张', '1', '路', '1001')\n"
+          "insert into cybr_u_tmp_togo (ch_billno, vch_linkman, vch_tel, vch_address, vch_operid) "
+          "values ('T0101', '李', '2', '路', '1001')\n"
+          "insert into cybr_u_tmp_togo (ch_billno, vch_linkman, vch_tel, vch_address, vch_operid) "
+          "values ('T0612090002', '王', '3', '路', '1001')"),
+      "");
+  auto open_records = [] {
+    std::vector<std::string> rows;
+    for (const char* sql : {"select ch_billno, ch_payno, dt_operdate from cybr_u_tmp_orderdish",
+                            "select ch_billno, dt_operdate from cybr_u_tmp_master",
+                            "select ch_payno, dt_operdate from cybr_u_tmp_checkout_detail",
+                            "select ch_billno, dt_operdate from cybr_u_tmp_togo"}) {
+      for (const std::string& row : AdminRows(sql)) rows.push_back(row);
+    }
+    return rows;
+  };
+  const auto before = open_records();
+  CopySample("cybr_bt_dish_series");
+  TickOnly({"cybr_bt_dish_series"});
+  ClickImport();
+  ASSERT_EQ(Boxes().size(), 2u);
+  const std::string today = hostrt::String(hostrt::Today(), "yymmdd");
+  EXPECT_EQ(Boxes()[0].text,
+            "以下未结单据按今天的日期重新编号后会变成同一个号码，未更新任何单据：\n"
+            "单号 B0612080001、B0612090001 -> B" +
+                today +
+                "0001\n"
+                "单号 T01、T0101 -> T" +
+                today +
+                "\n"
+                "结算单号 P0612080007、p0612090007  -> P" +
+                today + "0007");
+  EXPECT_EQ(Boxes()[1].text, "数据导入完成!");
+  EXPECT_NE(AdminValue("select count(*) from cybr_bt_dish_series"), "0");
+  EXPECT_EQ(open_records(), before);
+
+  // Without the colliding rows the same run re-dates everything.
+  ASSERT_EQ(AdminExec("delete from cybr_u_tmp_master where ch_billno = 'B0612090001'\n"
+                      "delete from cybr_u_tmp_checkout_detail\n"
+                      "delete from cybr_u_tmp_togo where ch_billno = 'T0101'"),
+            "");
+  ClickImport();
+  ASSERT_EQ(Boxes().size(), 3u);
+  EXPECT_EQ(Boxes()[2].text, "数据导入完成!");
+  EXPECT_EQ(AdminValue("select ch_payno from cybr_u_tmp_orderdish"), "P" + today + "0007");
+  EXPECT_EQ(AdminRows("select ch_billno from cybr_u_tmp_togo order by ch_billno"),
+            (std::vector<std::string>{"T" + today, "T" + today + "0002"}));
 }
 
 }  // namespace

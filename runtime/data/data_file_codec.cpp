@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string_view>
 
 #include "runtime/text/ascii.h"
 #include "runtime/text/gbk.h"
@@ -129,11 +130,27 @@ bool DecodeGbk(const std::string& gbk, std::string& utf8) {
   return Utf8ToGbk(utf8) == gbk;
 }
 
-long LineOf(const std::string& text, size_t pos) {
-  long line = 1;
-  for (size_t i = 0; i < pos && i < text.size(); ++i)
-    if (text[i] == '\n') ++line;
-  return line;
+// Line numbers of positions met in increasing order, counted once over the whole text.
+class LineCounter {
+ public:
+  explicit LineCounter(const std::string& text) : text_(text) {}
+  long LineOf(size_t pos) {
+    for (; done_ < pos && done_ < text_.size(); ++done_)
+      if (text_[done_] == '\n') ++line_;
+    return line_;
+  }
+
+ private:
+  const std::string& text_;
+  size_t done_ = 0;
+  long line_ = 1;
+};
+
+// The first `what` in [from, to) of `text`, or npos; never looks past `to`.
+size_t FindIn(const std::string& text, std::string_view what, size_t from, size_t to) {
+  if (from >= to) return std::string::npos;
+  const size_t at = std::string_view(text).substr(0, to).find(what, from);
+  return at;
 }
 
 }  // namespace
@@ -389,22 +406,24 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
     return false;
   }
   size_t pos = 0;
+  LineCounter lines(in);
   for (;;) {
     size_t rowStart = in.find("<Row", pos);
     if (rowStart == std::string::npos) break;
-    long line = LineOf(in, rowStart);
+    long line = lines.LineOf(rowStart);
     size_t rowEnd = in.find("</Row>", rowStart);
     if (rowEnd == std::string::npos) {
       fault = {line, "行没有结束标记"};
       return false;
     }
     DataRow row;
-    size_t at = in.find('>', rowStart) + 1;
+    const size_t tagEnd = FindIn(in, ">", rowStart, rowEnd);
+    size_t at = tagEnd == std::string::npos ? rowEnd : tagEnd + 1;
     while (at < rowEnd) {
-      size_t cell = in.find("<Cell", at);
-      if (cell == std::string::npos || cell >= rowEnd) break;
-      size_t close = in.find('>', cell);
-      if (close == std::string::npos || close > rowEnd) {
+      size_t cell = FindIn(in, "<Cell", at, rowEnd);
+      if (cell == std::string::npos) break;
+      size_t close = FindIn(in, ">", cell, rowEnd);
+      if (close == std::string::npos) {
         fault = {line, "单元格没有结束标记"};
         return false;
       }
@@ -413,17 +432,18 @@ bool DataFileCodec::DecodeXml(const std::string& in, size_t columns, std::vector
         at = close + 1;
         continue;
       }
-      size_t cellEnd = in.find("</Cell>", close);
-      if (cellEnd == std::string::npos || cellEnd > rowEnd) {
+      size_t cellEnd = FindIn(in, "</Cell>", close, rowEnd);
+      if (cellEnd == std::string::npos) {
         fault = {line, "单元格没有结束标记"};
         return false;
       }
-      size_t data = in.find("<Data", close);
+      size_t data = FindIn(in, "<Data", close, cellEnd);
       std::string value;
-      if (data != std::string::npos && data < cellEnd) {
-        size_t dataOpen = in.find('>', data) + 1;
-        size_t dataEnd = in.find("</Data>", dataOpen);
-        if (dataEnd == std::string::npos || dataEnd > cellEnd ||
+      if (data != std::string::npos) {
+        size_t dataOpen = FindIn(in, ">", data, cellEnd) + 1;  // npos + 1 is 0: caught below
+        size_t dataEnd =
+            dataOpen == 0 ? std::string::npos : FindIn(in, "</Data>", dataOpen, cellEnd);
+        if (dataEnd == std::string::npos ||
             !XmlUnescape(in.substr(dataOpen, dataEnd - dataOpen), value)) {
           fault = {line, "单元格中的文字无法读取"};
           return false;

@@ -14,6 +14,7 @@
 #include "runtime/data/row_expression.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
+#include "runtime/system/output_file.h"
 #include "runtime/system/system.h"
 #include "runtime/text/ascii.h"
 
@@ -438,36 +439,9 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
       return d.Fail("不支持的文件类型：" + ShownPath(path));
   }
   // Written beside the target and renamed over it, so a failed write never leaves a partial
-  // file under the target's name.
-  std::filesystem::path target = FsPath(path);
-  std::random_device random;
-  std::filesystem::path temp = target;
-  temp += ".tmp" + std::to_string(random() % 1000000);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return d.Fail("无法创建文件 " + ShownPath(path));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return d.Fail("无法写入文件 " + ShownPath(path));
-    }
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return d.Fail("无法写入文件 " + ShownPath(path));
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return d.Fail("无法写入文件 " + ShownPath(path) + "：" + ec.message());
-  }
+  // file under the target's name; a failure names its cause (disk full, permission, ...).
+  OutputFile out;
+  if (!out.Open(path) || !out.Write(bytes) || !out.Commit()) return d.Fail(out.Error());
   return 1;
 }
 

@@ -177,6 +177,7 @@ enum class StmtKind : uint8_t {
   Return,
   RaisError,
   InsertBulk,
+  DbccCheckIdent,  // DBCC CHECKIDENT (table [, RESEED [, value] | NORESEED])
   Empty,
 };
 

@@ -1083,7 +1083,9 @@ SqlType Evaluator::typeOf(const Expr& e, const Scope& s) {
         return t;
       }
       if (fn == "sqrt" || fn == "exp" || fn == "log" || fn == "log10") return T(TypeId::Float);
-      if (fn == "scope_identity" || fn == "ident_current") return T(TypeId::Decimal, 0, 38, 0);
+      if (fn == "scope_identity" || fn == "ident_current" || fn == "ident_incr" ||
+          fn == "ident_seed")
+        return T(TypeId::Decimal, 0, 38, 0);
       if (fn == "db_name" || fn == "suser_sname" || fn == "user_name" || fn == "host_name" ||
           fn == "app_name" || fn == "object_name" || fn == "suser_name" || fn == "serverproperty")
         return T(TypeId::NVarChar, 128);

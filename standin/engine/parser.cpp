@@ -72,7 +72,6 @@ class Parser {
   std::string_view sql_;
   std::vector<Token> t_;
   size_t p_ = 0;
-  bool inTriggerBody_ = false;
   int depth_ = 0;
 
   // Bounds the recursion so that a hostile batch cannot exhaust the stack.
@@ -185,6 +184,49 @@ class Parser {
     return n;
   }
 
+  // DBCC CHECKIDENT ('table' | table [, RESEED [, value] | , NORESEED]) [WITH NO_INFOMSGS];
+  // the only DBCC command the stand-in knows.
+  void dbccStmt(Stmt& s) {
+    ++p_;
+    if (!isKw("checkident")) syntaxError();
+    ++p_;
+    s.kind = StmtKind::DbccCheckIdent;
+    expectOp("(");
+    if (cur().kind == TokKind::String || cur().kind == TokKind::NString) {
+      // 'db.schema.table', parts possibly in brackets.
+      std::vector<std::string> parts(1);
+      for (char c : cur().text) {
+        if (c == '.')
+          parts.emplace_back();
+        else if (c != '[' && c != ']')
+          parts.back() += c;
+      }
+      ++p_;
+      if (parts.size() > 3 || parts.back().empty()) syntaxError();
+      s.table.name = parts.back();
+      if (parts.size() >= 2) s.table.schema = parts[parts.size() - 2];
+      if (parts.size() == 3) s.table.db = parts[0];
+    } else {
+      s.table = objectName();
+    }
+    if (acceptOp(",")) {
+      if (acceptKw("noreseed")) {
+        s.name = "noreseed";
+      } else {
+        if (!isKw("reseed")) syntaxError();
+        ++p_;
+        s.name = "reseed";
+        if (acceptOp(",")) s.condition = expression();
+      }
+    }
+    expectOp(")");
+    if (acceptKw("with")) {
+      if (!isKw("no_infomsgs")) syntaxError();
+      ++p_;
+      s.on = true;
+    }
+  }
+
   int64_t integerLit() {
     bool neg = acceptOp("-");
     if (cur().kind != TokKind::Integer) syntaxError();
@@ -270,6 +312,8 @@ class Parser {
       s->name = identifier();
     } else if (isKw("set")) {
       setStmt(*s);
+    } else if (isKw("dbcc")) {
+      dbccStmt(*s);
     } else if (isKw("declare")) {
       declareStmt(*s);
     } else if (isKw("if")) {

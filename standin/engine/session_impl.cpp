@@ -406,6 +406,9 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
     case StmtKind::Truncate:
       execTruncate(s);
       break;
+    case StmtKind::DbccCheckIdent:
+      execCheckIdent(s, sink);
+      break;
     case StmtKind::Use:
       useDatabase(s.name, &sink);
       break;
@@ -837,6 +840,18 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
   }
   if (fn == "scope_identity") {
     *out = hasIdentity_ ? Value::decimal(std::to_string(scopeIdentity_)) : Value::null();
+    return true;
+  }
+  if (fn == "ident_incr" || fn == "ident_seed") {
+    *out = Value::null();
+    if (a.empty() || a[0].isNull()) return true;
+    DatabaseConn& c = connFor("");
+    auto t = c.table(valueToText(a[0]));
+    if (t && t->identityCol >= 0) {
+      const ColumnInfo& col = t->cols[size_t(t->identityCol)];
+      *out =
+          Value::decimal(std::to_string(fn == "ident_incr" ? col.identityStep : col.identityStart));
+    }
     return true;
   }
   if (fn == "ident_current") {

@@ -162,6 +162,7 @@ class SessionImpl : public Session, public EvalHost {
   void execDropTrigger(const Stmt& s);
   void execAlterTrigger(const Stmt& s);
   void execTruncate(const Stmt& s);
+  void execCheckIdent(const Stmt& s, ResultSink& sink);  // session_dbcc.cpp
   void execInsertBulk(const Stmt& s);
 
   // Server-level statements (session_admin.cpp).

@@ -119,5 +119,31 @@ TEST(DataFileCodecTest, XmlSpreadsheetRoundTripsAndChecksRows) {
   EXPECT_FALSE(DataFileCodec::DecodeXml(bytes.substr(0, bytes.size() / 2), 3, back, fault));
 }
 
+TEST(DataFileCodecTest, XmlFaultsNameTheLineOfTheirRowAndCellsStayInTheirRow) {
+  // The rows start on lines 6, 7 and 8 of the written file; the third has a field too few.
+  std::vector<DataRow> rows = {{V("1"), V("a")}, {V("2"), std::nullopt}, {V("3"), V("c")}};
+  std::string bytes = DataFileCodec::EncodeXml({"a", "b"}, rows, false);
+  const size_t third = bytes.find("<Row><Cell><Data ss:Type=\"String\">3");
+  ASSERT_NE(third, std::string::npos);
+  bytes.erase(bytes.find("<Cell>", third + 6),
+              bytes.find("</Row>", third) - bytes.find("<Cell>", third + 6));
+  std::vector<DataRow> back;
+  DataFileFault fault;
+  EXPECT_FALSE(DataFileCodec::DecodeXml(bytes, 2, back, fault));
+  EXPECT_EQ(fault.line, 8) << fault.message;
+  EXPECT_NE(fault.message.find("1 values, expected 2"), std::string::npos) << fault.message;
+  // A row whose cells are empty or missing does not borrow the next row's data.
+  const std::string sheet =
+      "<Workbook>\r\n<Table>\r\n<Row><Cell></Cell><Cell/></Row>\r\n"
+      "<Row><Cell><Data>x</Data></Cell><Cell><Data>y</Data></Cell></Row>\r\n</Table></Workbook>";
+  ASSERT_TRUE(DataFileCodec::DecodeXml(sheet, 2, back, fault)) << fault.message;
+  EXPECT_EQ(back, (std::vector<DataRow>{{std::nullopt, std::nullopt}, {V("x"), V("y")}}));
+  // A data element left open inside its cell is refused on its own line.
+  const std::string open_data =
+      "<Workbook>\r\n<Row><Cell><Data>x</Data></Cell></Row>\r\n\r\n<Row><Cell><Data>y</Cell></Row>";
+  EXPECT_FALSE(DataFileCodec::DecodeXml(open_data, 1, back, fault));
+  EXPECT_EQ(fault.line, 4);
+}
+
 }  // namespace
 }  // namespace hostrt
