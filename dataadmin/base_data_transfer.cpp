@@ -310,7 +310,16 @@ bool base_data_transfer::of_bd_import() {
           streaming.Import(i, ls_table, ItemText(catalogue_, i, "name"),
                            FilePath(directory, ls_table, format.extension), ls_err, rows);
       if (result == table_transfer::Result::NoFile) {
-        turn->Finish(TableOutcome::Kind::NoFile, 0);
+        if (!manifest.ListsEmpty(ls_table)) {
+          turn->Finish(TableOutcome::Kind::NoFile, 0);
+          continue;
+        }
+        // Exported empty: the table is emptied to match its export.
+        if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
+          failed = true;
+          break;
+        }
+        turn->Finish(TableOutcome::Kind::Imported, 0);
         continue;
       }
       if (result == table_transfer::Result::Stopped) {
