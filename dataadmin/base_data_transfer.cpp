@@ -189,6 +189,16 @@ bool base_data_transfer::of_bd_export() {
         failed = true;
         break;
       }
+      const std::string path = FilePath(directory, ls_table, format.extension);
+      // An empty table leaves an empty file, never an older export's rows.
+      if (rows == 0 && !ExportManifest::WriteEmptyFile(path, ls_err)) {
+        failed = true;
+        break;
+      }
+      if (!manifest.AddExported(ls_table, path, sqlca, ls_err)) {
+        failed = true;
+        break;
+      }
       turn->Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
       continue;
     }
