@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the runtime for Windows with the MinGW-w64 cross compiler and runs its tests under Wine:
 #  1. hostrt.dll with every service that needs no Qt (text, settings, system, sql, data stores),
-#     the tests of those services as .exe files (GoogleTest built by MinGW from
-#     /usr/src/googletest), and the launcher and the Qt-free ui sources (compiled only: no Qt
+#     the tests of those services and of the installer's statement texts and command line as
+#     .exe files (GoogleTest built by MinGW from /usr/src/googletest), and the launcher and the Qt-free ui sources (compiled only: no Qt
 #     for Windows here);
 #  2. checks that the DLL and the programs need no DLL beyond the system's and hostrt.dll;
 #  3. starts a stand-in (the Linux build's sqlstandin) for the server tests, which reach it
@@ -14,7 +14,8 @@
 #   HOSTRT_WIN_BUILD_DIR     build directory (build-win/); everything the step makes stays there
 #   HOSTRT_NATIVE_BUILD_DIR  the Linux build whose sqlstandin serves the tests (build/)
 #   HOSTRT_WIN_TESTS         only these programs (names separated by spaces)
-#   HOSTRT_WIN_GTEST_FILTER  a --gtest_filter for every program (after the exclusions below)
+#   HOSTRT_WIN_GTEST_FILTER  a --gtest_filter for every program (patterns to run only; the
+#                            exclusions below are added to it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
