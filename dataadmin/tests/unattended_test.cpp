@@ -240,6 +240,26 @@ TEST_F(UnattendedTest, AWrongCodeOrAFailingTableLeavesEveryTableAsBefore) {
   EXPECT_EQ(Snapshot(), before);
 }
 
+TEST_F(UnattendedTest, OnlyTheTablesNamedAreReplaced) {
+  LoadSamples();
+  const std::string units_before = AdminValue("select count(*) from cybr_bt_dish_unit");
+  // Files of one row for two tables, of which only the first is named.
+  const fs::path d = Dir("some");
+  for (const char* table : {"cybr_bt_dish_series", "cybr_bt_dish_unit"}) {
+    const std::string sample =
+        ReadFile(fs::path(DATAADMIN_SAMPLES) / (std::string(table) + ".txt"));
+    WriteFile(d / (std::string(table) + ".txt"), sample.substr(0, sample.find('\n') + 1));
+  }
+  const auto r = Run({"--import", d.string(), "--code", Code(), "--tables", "cybr_bt_dish_series"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "1");
+  EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_unit"), units_before);
+  EXPECT_NE(units_before, "1");
+  EXPECT_EQ(LinesStarting(r.out, "cybr_bt_dish_unit ").size(), 0u) << r.out;
+  EXPECT_EQ(LinesStarting(r.out, "导入完成：写入 1 张表，0 张表无文件未改动，共 1 行").size(), 1u)
+      << r.out;
+}
+
 TEST_F(UnattendedTest, TheCheckFindsEveryFaultAndChangesNothing) {
   LoadSamples();
   const std::vector<std::string> before = Snapshot();
