@@ -225,6 +225,12 @@ int unattended_run::RunCheck() {
   for (const CatalogueTable& entry : CatalogueTables()) {
     const std::string table = entry.table;
     if (!Selected(command_, table)) continue;
+    if (hostrt::InterruptRequested()) {
+      hostrt::sqlca.Rollback();
+      std::fputs(("检查已停止（用时 " + Seconds(Elapsed()) + " 秒）\n").c_str(), out_);
+      std::fflush(out_);
+      return 1;
+    }
     const std::string path = hostrt::NativePath(command_.directory + "\\" + table + extension);
     std::string bytes;
     if (!hostrt::FileExists(path)) {
