@@ -80,6 +80,7 @@ unattended_run::unattended_run(const ImportCommand& command, std::FILE* out, std
 
 int unattended_run::Run() {
   live_ = err_ == stderr && hostrt::StandardErrorIsTerminal();
+  hostrt::CatchInterrupts();
   start_ = std::chrono::steady_clock::now();
   return command_.mode == ImportCommand::Mode::Check ? RunCheck() : RunTransfer();
 }
@@ -101,6 +102,10 @@ void unattended_run::PrintTableLine(const std::string& table, const std::string&
       PadToWidth(table, kTableWidth) + PadToWidth(CatalogueLabel(table), kLabelWidth) + text + "\n";
   std::fputs(line.c_str(), out_);
   std::fflush(out_);
+}
+
+bool unattended_run::StopRequested() {
+  return hostrt::InterruptRequested();
 }
 
 void unattended_run::TableStarted(long /*row*/, const std::string& table) {
@@ -153,6 +158,7 @@ void unattended_run::TableFinished(long /*row*/, const std::string& table,
     case TableOutcome::Kind::Stopped:
       text = "    已停止";
       ++tables_failed_;
+      stopped_ = true;
       break;
   }
   PrintTableLine(table, text);
@@ -195,10 +201,11 @@ int unattended_run::RunTransfer() {
               GroupedNumber(rows_) + " 行，用时 " + Seconds(seconds) + " 秒（每秒 " +
               GroupedNumber(per_second) + " 行）";
   } else if (exporting) {
-    summary =
-        "导出失败（用时 " + Seconds(seconds) + " 秒）；已写出的文件留在 " + command_.directory;
+    summary = std::string(stopped_ ? "导出已停止" : "导出失败") + "（用时 " + Seconds(seconds) +
+              " 秒）；已写出的文件留在 " + command_.directory;
   } else {
-    summary = "导入失败：所有表保持原样（用时 " + Seconds(seconds) + " 秒）";
+    summary = std::string(stopped_ ? "导入已停止" : "导入失败") + "：所有表保持原样（用时 " +
+              Seconds(seconds) + " 秒）";
   }
   std::fputs((summary + "\n").c_str(), out_);
   std::fflush(out_);
@@ -218,6 +225,12 @@ int unattended_run::RunCheck() {
   for (const CatalogueTable& entry : CatalogueTables()) {
     const std::string table = entry.table;
     if (!Selected(command_, table)) continue;
+    if (hostrt::InterruptRequested()) {
+      hostrt::sqlca.Rollback();
+      std::fputs(("检查已停止（用时 " + Seconds(Elapsed()) + " 秒）\n").c_str(), out_);
+      std::fflush(out_);
+      return 1;
+    }
     const std::string path = hostrt::NativePath(command_.directory + "\\" + table + extension);
     std::string bytes;
     if (!hostrt::FileExists(path)) {

@@ -6,9 +6,11 @@
 // base_data_check over the selected files.
 //
 // One line per table goes to `out` and a summary line at the end; while a table is under way
-// and `err` is a terminal, a live progress line is drawn there. The window's message boxes go
-// wherever the current interaction service sends them (standard error for unattended runs).
-// The password is never printed. Needs the connected sqlca and gvar/gfunc of the start-up.
+// and `err` is a terminal, a live progress line is drawn there. Ctrl-C stops the run before the
+// next table (an import is then rolled back); a second Ctrl-C ends the process. The window's
+// message boxes go wherever the current interaction service sends them (standard error for
+// unattended runs). The password is never printed. Needs the connected sqlca and gvar/gfunc of the
+// start-up.
 #pragma once
 
 #include <chrono>
@@ -33,6 +35,7 @@ class unattended_run : public TransferObserver {
   void Progress(long row, long rows_so_far, std::uint64_t bytes_done,
                 std::uint64_t bytes_total) override;
   void TableFinished(long row, const std::string& table, const TableOutcome& outcome) override;
+  bool StopRequested() override;
 
  private:
   int RunTransfer();
@@ -51,6 +54,7 @@ class unattended_run : public TransferObserver {
   long tables_done_ = 0;
   long tables_skipped_ = 0;
   long tables_failed_ = 0;
+  bool stopped_ = false;
   long rows_ = 0;
 };
 

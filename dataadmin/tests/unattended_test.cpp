@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +15,7 @@
 #include "dataadmin/confirmation_code.h"
 #include "dataadmin/d_sys_db_export.h"
 #include "dataadmin/tests/data_admin_server_test.h"
+#include "dataadmin/unattended_run.h"
 #include "runtime/text/date.h"
 #include "runtime/text/format.h"
 #include "tests/support/command.h"
@@ -238,6 +241,77 @@ TEST_F(UnattendedTest, AWrongCodeOrAFailingTableLeavesEveryTableAsBefore) {
   EXPECT_NE(failed[0].find("失败"), std::string::npos);
   EXPECT_EQ(LinesStarting(r.out, "导入失败：所有表保持原样").size(), 1u) << r.out;
   EXPECT_EQ(Snapshot(), before);
+}
+
+// A run that gets a Ctrl-C when its second table is done, as if the operator pressed it then.
+class InterruptedRun : public unattended_run {
+ public:
+  using unattended_run::unattended_run;
+  void TableFinished(long row, const std::string& table, const TableOutcome& outcome) override {
+    unattended_run::TableFinished(row, table, outcome);
+    if (table == "cybr_bt_dish_type") std::raise(SIGINT);
+  }
+};
+
+std::string Contents(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+TEST_F(UnattendedTest, CtrlCStopsTheImportBeforeTheNextTableAndChangesNothing) {
+  LoadSamples();
+  const std::vector<std::string> before = Snapshot();
+  const fs::path d = Dir("changed");
+  CopySamplesTo(d);
+  for (const char* table : {"cybr_bt_dish_series", "cybr_bt_dish_type"}) {
+    const std::string file = ReadFile(d / (std::string(table) + ".txt"));
+    WriteFile(d / (std::string(table) + ".txt"), file.substr(0, file.find('\n') + 1));
+  }
+  ImportCommand command;
+  command.mode = ImportCommand::Mode::Import;
+  command.directory = d.string();
+  command.code = Code();
+  command.code_given = true;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_TRUE(out != nullptr && err != nullptr);
+  InterruptedRun run(command, out, err);
+  EXPECT_EQ(run.Run(), 1);
+  const std::string text = Contents(out);
+  std::fclose(out);
+  std::fclose(err);
+
+  const auto stopped = LinesStarting(text, "cybr_bt_dish_unit ");
+  ASSERT_EQ(stopped.size(), 1u) << text;
+  EXPECT_NE(stopped[0].find("已停止"), std::string::npos) << text;
+  EXPECT_TRUE(LinesStarting(text, "cybr_bt_dish ").empty()) << text;
+  EXPECT_EQ(LinesStarting(text, "导入已停止：所有表保持原样").size(), 1u) << text;
+  ASSERT_FALSE(Boxes().empty());
+  EXPECT_NE(Boxes().back().text.find("操作员已停止导入"), std::string::npos);
+  EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(UnattendedTest, OnlyTheTablesNamedAreReplaced) {
+  LoadSamples();
+  const std::string units_before = AdminValue("select count(*) from cybr_bt_dish_unit");
+  // Files of one row for two tables, of which only the first is named.
+  const fs::path d = Dir("some");
+  for (const char* table : {"cybr_bt_dish_series", "cybr_bt_dish_unit"}) {
+    const std::string sample =
+        ReadFile(fs::path(DATAADMIN_SAMPLES) / (std::string(table) + ".txt"));
+    WriteFile(d / (std::string(table) + ".txt"), sample.substr(0, sample.find('\n') + 1));
+  }
+  const auto r = Run({"--import", d.string(), "--code", Code(), "--tables", "cybr_bt_dish_series"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_series"), "1");
+  EXPECT_EQ(AdminValue("select count(*) from cybr_bt_dish_unit"), units_before);
+  EXPECT_NE(units_before, "1");
+  EXPECT_EQ(LinesStarting(r.out, "cybr_bt_dish_unit ").size(), 0u) << r.out;
+  EXPECT_EQ(LinesStarting(r.out, "导入完成：写入 1 张表，0 张表无文件未改动，共 1 行").size(), 1u)
+      << r.out;
 }
 
 TEST_F(UnattendedTest, TheCheckFindsEveryFaultAndChangesNothing) {

@@ -70,4 +70,10 @@ bool CreateTempFile(std::string_view prefix, std::string& path);
 // drawing there), false for a file or a pipe.
 bool StandardErrorIsTerminal();
 
+// From now on the first interrupt (Ctrl-C: SIGINT or SIGTERM; on Windows the console's Ctrl-C,
+// Ctrl-Break or close) only raises a flag that InterruptRequested reports, so that a long run
+// can stop cleanly; the next one ends the process as usual. Clears the flag.
+void CatchInterrupts();
+bool InterruptRequested();
+
 }  // namespace hostrt

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <link.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -226,6 +227,30 @@ bool CreateTempFile(std::string_view prefix, std::string& path) {
 
 bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
+}
+
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+extern "C" void NoteInterrupt(int) {
+  g_interrupted = 1;
+}
+
+}  // namespace
+
+void CatchInterrupts() {
+  g_interrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // the second interrupt is handled as usual
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool InterruptRequested() {
+  return g_interrupted != 0;
 }
 
 }  // namespace hostrt

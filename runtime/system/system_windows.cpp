@@ -118,4 +118,24 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+namespace {
+
+volatile LONG g_interrupted = 0;
+
+BOOL WINAPI NoteInterrupt(DWORD /*event*/) {
+  // The first one is noted; the next one goes to the default handler, which ends the process.
+  return InterlockedExchange(&g_interrupted, 1) == 0 ? TRUE : FALSE;
+}
+
+}  // namespace
+
+void CatchInterrupts() {
+  InterlockedExchange(&g_interrupted, 0);
+  SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+bool InterruptRequested() {
+  return InterlockedCompareExchange(&g_interrupted, 0, 0) != 0;
+}
+
 }  // namespace hostrt
