@@ -659,14 +659,14 @@ def build_shop(g, scale):
                 else:
                     d = g.pick(non_suit)
                     dishno, suitno, price, flag = d[0], None, d[3], "N"
-                spec = g.pick(spec_of[dishno]) if dishno in spec_of and flag == "N" else None
-                if spec == "02":
+                specno = g.pick(spec_of[dishno]) if dishno in spec_of and flag == "N" else None
+                if specno == "02":
                     price = q2(Decimal(price) + 3)
                 num = g.between(1, 3)
                 cost += Decimal(price) * num
                 order_lines.append((flow, billno, dishno, price))
                 yield {"ch_billno": billno, "ch_payno": bill_pay.get(billno),
-                       "ch_tableno": bill_tables[billno], "ch_dishno": dishno, "ch_specno": spec,
+                       "ch_tableno": bill_tables[billno], "ch_dishno": dishno, "ch_specno": specno,
                        "num_num": f"{num}.000", "num_num_back": "0.000", "num_price": price,
                        "int_discount": g.pick([100, 100, 100, 90, 88]), "ch_suitflag": flag,
                        "ch_suitno": suitno, "ch_presentflag": "Y" if g.chance(0.02) else "N",
