@@ -5,11 +5,13 @@
 //
 // It connects as the application does (alias "qdzt" of HOSTRT_REGISTRY, database
 // dataadmin_db, login qdzt), ticks exactly the named tables and runs the procedure. PAUSE is
-// "start:TABLE", "finish:TABLE" or "committed": there it prints "PAUSED <point>" and waits for a
-// line (or the end) on standard input before going on. Every message box is printed as
+// "start:TABLE", "progress:TABLE" (the first report of rows loaded), "finish:TABLE" or
+// "committed": there it prints "PAUSED <point>" and waits for a line (or the end) on standard
+// input before going on. Every message box is printed as
 // "BOX <text>" (line breaks as "\n"); the last line is "RESULT 1" or "RESULT 0".
 #include <QApplication>
 #include <QByteArray>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -30,20 +32,28 @@ namespace {
 class PausingObserver : public importlib::TransferObserver {
  public:
   explicit PausingObserver(std::string point) : point_(std::move(point)) {}
-  void TableStarted(long, const std::string& table) override { Maybe("start:" + table); }
+  void TableStarted(long, const std::string& table) override {
+    table_ = table;
+    Maybe("start:" + table);
+  }
   void TableFinished(long, const std::string& table, const importlib::TableOutcome&) override {
     Maybe("finish:" + table);
+  }
+  void Progress(long, long rows_so_far, std::uint64_t, std::uint64_t) override {
+    if (rows_so_far > 0) Maybe("progress:" + table_);
   }
   void ImportCommitted() override { Maybe("committed"); }
 
  private:
   void Maybe(const std::string& point) {
     if (point != point_) return;
+    point_.clear();  // once
     std::cout << "PAUSED " << point << std::endl;
     std::string line;
     std::getline(std::cin, line);
   }
   std::string point_;
+  std::string table_;
 };
 
 std::string OneLine(std::string text) {
