@@ -1,8 +1,7 @@
 #include "dataadmin/base_data_transfer.h"
 
-#include <cstdint>
-
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string_view>

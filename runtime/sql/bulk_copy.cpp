@@ -13,16 +13,6 @@
 
 namespace hostrt {
 
-namespace {
-
-constexpr int32_t kNullLength = -1;  // SQL_NULL_DATA in a length prefix
-
-void PutLength(std::string& buffer, int32_t length) {
-  std::memcpy(buffer.data(), &length, sizeof length);
-}
-
-}  // namespace
-
 BulkCopy::BulkCopy(Transaction& trans) : trans_(trans) {}
 
 BulkCopy::~BulkCopy() {
@@ -60,6 +50,16 @@ bool BulkCopy::Rebind(size_t) {
   return false;
 }
 #else
+
+namespace {
+
+constexpr int32_t kNullLength = -1;  // SQL_NULL_DATA in a length prefix
+
+void PutLength(std::string& buffer, int32_t length) {
+  std::memcpy(buffer.data(), &length, sizeof length);
+}
+
+}  // namespace
 
 bool BulkCopy::Available(const Transaction& trans) {
   return trans.IsConnected() && trans.BulkCopyEnabled();
