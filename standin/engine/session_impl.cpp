@@ -168,11 +168,13 @@ void SessionImpl::closeConnection(const std::string& db) {
 }
 
 std::shared_ptr<Batch> SessionImpl::parseCached(std::string_view sql, SqlError* err) {
-  std::string key(sql);
+  // The same text reads differently under SET QUOTED_IDENTIFIER OFF.
+  std::string key(quotedIdentifier_ ? "1" : "0");
+  key += sql;
   auto it = parseCache_.find(key);
   if (it != parseCache_.end()) return it->second;
   auto b = std::make_shared<Batch>();
-  if (!parseBatch(sql, b.get(), err)) return nullptr;
+  if (!parseBatch(sql, b.get(), err, quotedIdentifier_)) return nullptr;
   if (parseCache_.size() > 2000) parseCache_.clear();
   parseCache_[key] = b;
   return b;
@@ -250,6 +252,7 @@ void SessionImpl::executeWithParams(std::string_view sql, const std::vector<Para
 
 void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   sink_ = &sink;
+  setDateOrder(dateOrder_);  // the thread may have served another session last
   batchAborted_ = false;
   bool returned = false;
   // Variables live for one batch; parameters are set by the caller around it.
@@ -549,7 +552,20 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
     xactAbort_ = s.on;
   else if (n == "fmtonly")
     fmtOnly_ = s.on;
-  else if (n == "textsize")
+  else if (n == "quoted_identifier" || s.optionValue.find("quoted_identifier") != std::string::npos)
+    quotedIdentifier_ = s.on;
+  else if (n == "datefirst") {
+    int v = std::atoi(s.optionValue.c_str());
+    if (v < 1 || v > 7) raise(1005, 15, "Line 1: Invalid parameter 1 specified for datefirst.");
+    dateFirst_ = v;
+  } else if (n == "dateformat") {
+    std::string order = lowerAscii(s.optionValue);
+    if (order.size() != 3 || order.find('d') == std::string::npos ||
+        order.find('m') == std::string::npos || order.find('y') == std::string::npos)
+      raise(2741, 16, "SET DATEFORMAT date order '" + s.optionValue + "' is invalid.");
+    dateOrder_ = order;
+    setDateOrder(dateOrder_);
+  } else if (n == "textsize")
     textSize_ = std::atoi(s.optionValue.c_str());
   else if (n == "transaction isolation level")
     isolation_ = s.optionValue;
@@ -809,7 +825,7 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   if (name == "@@max_precision") return Value::integer(38);
   if (name == "@@microsoftversion") return Value::integer(134219767);
   if (name == "@@options") return Value::integer(5496);
-  if (name == "@@datefirst") return Value::integer(7);
+  if (name == "@@datefirst") return Value::integer(dateFirst_);
   if (name == "@@langid") return Value::integer(0);
   if (name == "@@nestlevel") return Value::integer(int64_t(triggerStack_.size()));
   if (name == "@@lock_timeout")

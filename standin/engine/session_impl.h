@@ -200,6 +200,9 @@ class SessionImpl : public Session, public EvalHost {
   bool hasIdentity_ = false;
   bool nocount_ = false;
   bool fmtOnly_ = false;
+  bool quotedIdentifier_ = true;
+  int dateFirst_ = 7;
+  std::string dateOrder_ = "mdy";
   bool xactAbort_ = false;
   int textSize_ = 4096;
   int lockTimeoutMs_ = -1;  // SET LOCK_TIMEOUT; -1: the server's

@@ -488,7 +488,20 @@ bool parseTime(std::string_view s, size_t* i, uint32_t* ticks) {
 
 }  // namespace
 
+namespace {
+thread_local char g_dateOrder[4] = "mdy";
+}
+
+void setDateOrder(std::string_view order) {
+  static const char* kOrders[] = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+  for (const char* o : kOrders)
+    if (order.size() == 3 && strncasecmp(order.data(), o, 3) == 0) std::memcpy(g_dateOrder, o, 4);
+}
+
 bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
+  // Where the day comes before the month in SET DATEFORMAT.
+  const char* order = g_dateOrder;
+  bool dayFirst = std::strchr(order, 'd') < std::strchr(order, 'm');
   std::string_view s = trimBoth(text);
   size_t i = 0;
   int y = 1900, mo = 1, d = 1;
@@ -511,13 +524,15 @@ bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
       if (!readNum(s, &i, 1, 2, &mo) || i >= s.size() || s[i] != sep) return false;
       ++i;
       if (!readNum(s, &i, 1, 2, &d)) return false;
+      if (dayFirst) std::swap(mo, d);  // yyyy-dd-mm under DATEFORMAT dmy and ydm
       haveDate = true;
     } else if ((j == 1 || j == 2) && j < s.size() && (s[j] == '/' || s[j] == '-' || s[j] == '.')) {
-      // mm/dd/yyyy (us_english date format mdy)
+      // mm/dd/yyyy (DATEFORMAT mdy, us_english) or dd/mm/yyyy (dmy)
       char sep = s[j];
       mo = first;
       i = j + 1;
       if (!readNum(s, &i, 1, 2, &d) || i >= s.size() || s[i] != sep) return false;
+      if (dayFirst) std::swap(mo, d);
       ++i;
       size_t ys = i;
       if (!readNum(s, &i, 2, 4, &y)) return false;
