@@ -3,6 +3,8 @@
 // answer to an attention during a lock wait, per-call outcomes of a multi-call RPC request and
 // the description-only batches that freebcp's native mode relies on.
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
 
 #include <filesystem>
 #include <memory>
@@ -410,6 +412,25 @@ TEST_F(ProtocolTest, ErrorsCarryTheirArgumentsStateAndOnlyTheirOwnMessages) {
   infos = only(tokens, kTokenInfo);
   ASSERT_EQ(infos.size(), 1u);
   EXPECT_EQ(infos[0].number, 3621);
+}
+
+TEST_F(ProtocolTest, UnicodeParametersStoredAsCharDataKeepOnlyWhatTheCodePageHas) {
+  // A text parameter sent as nvarchar into a varchar column: what code page 936 lacks becomes
+  // '?', and the column's length counts the code page's bytes.
+  OdbcClient odbc;
+  ASSERT_TRUE(odbc.connect(server_.odbcConnectionString()));
+  ASSERT_TRUE(odbc.exec("create table p (id int, v varchar(4))").ok);
+  auto r = odbc.exec("insert p values (?, ?)",
+                     {Bind{SQL_INTEGER, "1"}, Bind{SQL_WVARCHAR, "한국中", 10}});
+  ASSERT_TRUE(r.ok) << r.describe();
+  r = odbc.exec("insert p values (?, ?)",
+                {Bind{SQL_INTEGER, "2"}, Bind{SQL_WVARCHAR, "中文字", 10}});
+  EXPECT_TRUE(r.hasError(8152)) << r.describe();
+  r = odbc.exec("select v, datalength(v) from p");
+  ASSERT_TRUE(r.ok) << r.describe();
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u);
+  EXPECT_EQ(r.sets[0].rows[0][0], "??中");
+  EXPECT_EQ(r.sets[0].rows[0][1], "4");
 }
 
 TEST_F(ProtocolTest, OneServerVersionEverywhereAndItSpeaksTds74) {
