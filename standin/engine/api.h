@@ -80,6 +80,9 @@ struct Value {
   Kind kind = Kind::Null;
   int64_t i = 0;       // Int; DateTime: days since 1900-01-01 (may be negative)
   uint32_t ticks = 0;  // DateTime: 1/300-second ticks since midnight
+  // DateTime of a datetime2: 100-ns units the time is off the nearest tick (ticks*100000/3
+  // rounded); 0 for everything else.
+  int32_t subTick = 0;
   double f = 0;
   std::string s;
 
