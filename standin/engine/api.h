@@ -74,7 +74,8 @@ struct Column {
 
 // One value. Integers, bit and the days/ticks of datetimes use `i`/`ticks`; float/real use
 // `f`; decimal and money carry their exact decimal text ("-12.3400") in `s`; char data carries
-// UTF-8 text in `s`; binary data carries raw bytes in `s`.
+// UTF-8 text in `s` (char/varchar values only what code page 936 can represent); binary data
+// carries raw bytes in `s`; uniqueidentifier its upper-case text.
 struct Value {
   enum class Kind : uint8_t { Null, Int, Float, Decimal, Text, Binary, DateTime };
   Kind kind = Kind::Null;
