@@ -565,9 +565,12 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
       raise(2741, 16, "SET DATEFORMAT date order '" + s.optionValue + "' is invalid.");
     dateOrder_ = order;
     setDateOrder(dateOrder_);
-  } else if (n == "textsize")
-    textSize_ = std::atoi(s.optionValue.c_str());
-  else if (n == "transaction isolation level")
+  } else if (n == "textsize") {
+    // 0 restores the default of 4096 bytes; a negative size means no limit.
+    long v = std::atol(s.optionValue.c_str());
+    textSize_ = v == 0 ? 4096 : v < 0 ? INT32_MAX : int(std::min<long>(v, INT32_MAX));
+    textSizeSet_ = true;
+  } else if (n == "transaction isolation level")
     isolation_ = s.optionValue;
   else if (n == "lock_timeout") {
     int ms = std::atoi(s.optionValue.c_str());
