@@ -74,12 +74,16 @@ struct Column {
 
 // One value. Integers, bit and the days/ticks of datetimes use `i`/`ticks`; float/real use
 // `f`; decimal and money carry their exact decimal text ("-12.3400") in `s`; char data carries
-// UTF-8 text in `s`; binary data carries raw bytes in `s`.
+// UTF-8 text in `s` (char/varchar values only what code page 936 can represent); binary data
+// carries raw bytes in `s`; uniqueidentifier its upper-case text.
 struct Value {
   enum class Kind : uint8_t { Null, Int, Float, Decimal, Text, Binary, DateTime };
   Kind kind = Kind::Null;
   int64_t i = 0;       // Int; DateTime: days since 1900-01-01 (may be negative)
   uint32_t ticks = 0;  // DateTime: 1/300-second ticks since midnight
+  // DateTime of a datetime2: 100-ns units the time is off the nearest tick (ticks*100000/3
+  // rounded); 0 for everything else.
+  int32_t subTick = 0;
   double f = 0;
   std::string s;
 

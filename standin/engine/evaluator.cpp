@@ -835,9 +835,14 @@ Value Evaluator::function(const Expr& e, const Scope& s) {
       r = dd;
     else if (part == "dayofyear" || part == "dy" || part == "y")
       r = d.i - daysFromCivil(y, 1, 1) + 1;
-    else if (part == "weekday" || part == "dw")
-      r = ((d.i % 7) + 7 + 1) % 7 + 1;  // Sunday = 1
-    else if (part == "hour" || part == "hh")
+    else if (part == "weekday" || part == "dw") {
+      // Counted from the first day of the week of SET DATEFIRST (7, Sunday, by default);
+      // 1900-01-01 was a Monday.
+      SqlType t;
+      int64_t first = host_.global("@@datefirst", &t).i;
+      int64_t iso = ((d.i % 7) + 7) % 7 + 1;
+      r = (iso - first + 7) % 7 + 1;
+    } else if (part == "hour" || part == "hh")
       r = ms / 3600000;
     else if (part == "minute" || part == "mi" || part == "n")
       r = ms / 60000 % 60;

@@ -32,6 +32,13 @@ size_t units(std::string_view s, size_t limit, size_t* prefixBytes) {
 
 constexpr size_t kMaxIdentifier = 128;
 
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
+  return true;
+}
+
 // A name longer than SQL Server allows is refused (Msg 103), never cut.
 bool identifierFits(std::string_view name, std::string* error) {
   size_t prefix = 0;
@@ -43,7 +50,8 @@ bool identifierFits(std::string_view name, std::string* error) {
 
 }  // namespace
 
-bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
+bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error,
+              bool quotedIdentifier) {
   out->clear();
   int line = 1;
   size_t i = 0;
@@ -120,6 +128,32 @@ bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
       push(nstring ? TokKind::NString : TokKind::String, std::move(text), start, startLine);
       continue;
     }
+    if (c == '"' && !quotedIdentifier) {
+      // SET QUOTED_IDENTIFIER OFF: "text" is a string, "" inside stands for one quote.
+      ++i;
+      std::string text;
+      bool closed = false;
+      while (i < s.size()) {
+        if (s[i] == '"') {
+          if (i + 1 < s.size() && s[i + 1] == '"') {
+            text.push_back('"');
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        if (s[i] == '\n') ++line;
+        text.push_back(s[i++]);
+      }
+      if (!closed) {
+        *error = "Unclosed quotation mark after the character string '" + text + "'.";
+        return false;
+      }
+      push(TokKind::String, std::move(text), start, startLine);
+      continue;
+    }
     if (c == '[' || c == '"') {
       char close = c == '[' ? ']' : '"';
       ++i;
@@ -190,6 +224,13 @@ bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error) {
       while (i < s.size() && identPart((unsigned char)s[i])) ++i;
       if (!identifierFits(s.substr(start, i - start), error)) return false;
       push(TokKind::Ident, std::string(s.substr(start, i - start)), start, startLine);
+      size_t n = out->size();
+      if (n >= 3 && (*out)[n - 3].kind == TokKind::Ident && (*out)[n - 2].kind == TokKind::Ident &&
+          equalsIgnoreCase((*out)[n - 3].text, "set") &&
+          equalsIgnoreCase((*out)[n - 2].text, "quoted_identifier")) {
+        if (equalsIgnoreCase((*out)[n - 1].text, "on")) quotedIdentifier = true;
+        if (equalsIgnoreCase((*out)[n - 1].text, "off")) quotedIdentifier = false;
+      }
       continue;
     }
     static const char* two[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/="};

@@ -30,6 +30,10 @@ struct Token {
   size_t offset = 0;  // byte offset of the token in the batch text
 };
 
-bool tokenize(std::string_view sql, std::vector<Token>* out, std::string* error);
+// quotedIdentifier: whether "x" is a name (SET QUOTED_IDENTIFIER ON) or a string literal (OFF);
+// a SET QUOTED_IDENTIFIER statement in the text changes it for the text after it, since the
+// setting takes effect when the batch is read.
+bool tokenize(std::string_view sql, std::vector<Token>* out, std::string* error,
+              bool quotedIdentifier = true);
 
 }  // namespace standin

@@ -1709,10 +1709,10 @@ class Parser {
 
 }  // namespace
 
-bool parseBatch(std::string_view sql, Batch* out, SqlError* error) {
+bool parseBatch(std::string_view sql, Batch* out, SqlError* error, bool quotedIdentifier) {
   std::vector<Token> toks;
   std::string lexError;
-  if (!tokenize(sql, &toks, &lexError)) {
+  if (!tokenize(sql, &toks, &lexError, quotedIdentifier)) {
     int number = lexError.rfind("Missing", 0) == 0               ? 113
                  : lexError.rfind("The identifier that", 0) == 0 ? 103
                                                                  : 105;

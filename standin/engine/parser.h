@@ -10,7 +10,7 @@
 
 namespace standin {
 
-bool parseBatch(std::string_view sql, Batch* out, SqlError* error);
+bool parseBatch(std::string_view sql, Batch* out, SqlError* error, bool quotedIdentifier = true);
 // A lone data type as written in declarations ("varchar(20)", "decimal(18,4)").
 bool parseTypeText(std::string_view text, SqlType* out);
 // Case-insensitive ASCII comparison used for keywords and names.

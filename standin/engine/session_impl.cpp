@@ -168,11 +168,13 @@ void SessionImpl::closeConnection(const std::string& db) {
 }
 
 std::shared_ptr<Batch> SessionImpl::parseCached(std::string_view sql, SqlError* err) {
-  std::string key(sql);
+  // The same text reads differently under SET QUOTED_IDENTIFIER OFF.
+  std::string key(quotedIdentifier_ ? "1" : "0");
+  key += sql;
   auto it = parseCache_.find(key);
   if (it != parseCache_.end()) return it->second;
   auto b = std::make_shared<Batch>();
-  if (!parseBatch(sql, b.get(), err)) return nullptr;
+  if (!parseBatch(sql, b.get(), err, quotedIdentifier_)) return nullptr;
   if (parseCache_.size() > 2000) parseCache_.clear();
   parseCache_[key] = b;
   return b;
@@ -250,6 +252,7 @@ void SessionImpl::executeWithParams(std::string_view sql, const std::vector<Para
 
 void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   sink_ = &sink;
+  setDateOrder(dateOrder_);  // the thread may have served another session last
   batchAborted_ = false;
   bool returned = false;
   // Variables live for one batch; parameters are set by the caller around it.
@@ -552,9 +555,25 @@ void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
     xactAbort_ = s.on;
   else if (n == "fmtonly")
     fmtOnly_ = s.on;
-  else if (n == "textsize")
-    textSize_ = std::atoi(s.optionValue.c_str());
-  else if (n == "transaction isolation level")
+  else if (n == "quoted_identifier" || s.optionValue.find("quoted_identifier") != std::string::npos)
+    quotedIdentifier_ = s.on;
+  else if (n == "datefirst") {
+    int v = std::atoi(s.optionValue.c_str());
+    if (v < 1 || v > 7) raise(1005, 15, "Line 1: Invalid parameter 1 specified for datefirst.");
+    dateFirst_ = v;
+  } else if (n == "dateformat") {
+    std::string order = lowerAscii(s.optionValue);
+    if (order.size() != 3 || order.find('d') == std::string::npos ||
+        order.find('m') == std::string::npos || order.find('y') == std::string::npos)
+      raise(2741, 16, "SET DATEFORMAT date order '" + s.optionValue + "' is invalid.");
+    dateOrder_ = order;
+    setDateOrder(dateOrder_);
+  } else if (n == "textsize") {
+    // 0 restores the default of 4096 bytes; a negative size means no limit.
+    long v = std::atol(s.optionValue.c_str());
+    textSize_ = v == 0 ? 4096 : v < 0 ? INT32_MAX : int(std::min<long>(v, INT32_MAX));
+    textSizeSet_ = true;
+  } else if (n == "transaction isolation level")
     isolation_ = s.optionValue;
   else if (n == "lock_timeout") {
     int ms = std::atoi(s.optionValue.c_str());
@@ -812,7 +831,7 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   if (name == "@@max_precision") return Value::integer(38);
   if (name == "@@microsoftversion") return Value::integer(134219767);
   if (name == "@@options") return Value::integer(5496);
-  if (name == "@@datefirst") return Value::integer(7);
+  if (name == "@@datefirst") return Value::integer(dateFirst_);
   if (name == "@@langid") return Value::integer(0);
   if (name == "@@nestlevel") return Value::integer(int64_t(triggerStack_.size()));
   if (name == "@@lock_timeout")

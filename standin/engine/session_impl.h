@@ -201,9 +201,13 @@ class SessionImpl : public Session, public EvalHost {
   bool hasIdentity_ = false;
   bool nocount_ = false;
   bool fmtOnly_ = false;
+  bool quotedIdentifier_ = true;
+  int dateFirst_ = 7;
+  std::string dateOrder_ = "mdy";
   bool xactAbort_ = false;
   int textSize_ = 4096;
-  int lockTimeoutMs_ = -1;  // SET LOCK_TIMEOUT; -1: the server's
+  bool textSizeSet_ = false;  // long values are limited only once the client sets TEXTSIZE
+  int lockTimeoutMs_ = -1;    // SET LOCK_TIMEOUT; -1: the server's
   std::string isolation_ = "read committed";
   std::string identityInsert_;  // "db.table" in lower case, or empty
   std::unique_ptr<BulkLoadImpl> pendingBulk_;

@@ -118,6 +118,41 @@ struct RowLess {
   }
 };
 
+// SET TEXTSIZE: the columns whose values it limits (text, ntext, image and the (max) types).
+std::vector<size_t> longColumns(const std::vector<Column>& cols) {
+  std::vector<size_t> out;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    TypeId id = cols[i].type.id;
+    if (id == TypeId::Text || id == TypeId::NText || id == TypeId::Image ||
+        ((id == TypeId::VarChar || id == TypeId::NVarChar || id == TypeId::VarBinary) &&
+         cols[i].type.length < 0))
+      out.push_back(i);
+  }
+  return out;
+}
+
+// Cuts a long value to `limit` bytes as the client receives it (code page bytes for char
+// data, UTF-16 for nchar data), between characters.
+void limitLongValue(Value& v, const SqlType& t, size_t limit) {
+  if (v.isNull()) return;
+  if (v.kind == Value::Kind::Binary) {
+    if (v.s.size() > limit) v.s.resize(limit);
+    return;
+  }
+  if (v.kind != Value::Kind::Text) return;
+  bool unicode = isUnicodeType(t.id);
+  size_t used = 0, i = 0;
+  while (i < v.s.size()) {
+    unsigned char c = (unsigned char)v.s[i];
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+    size_t w = unicode ? (len == 4 ? 4 : 2) : gbkLength(v.s.substr(i, len));
+    if (used + w > limit) break;
+    used += w;
+    i += len;
+  }
+  v.s.resize(std::min(i, v.s.size()));
+}
+
 bool sameRow(const std::vector<Value>& a, const std::vector<Value>& b) {
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].isNull() != b[i].isNull()) return false;
@@ -987,7 +1022,9 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   DatabaseConn* c = nullptr;
   auto def = requireTable(n, &c);
   statementBegin(*c, false);
-  sink.columns(def->metadata());
+  std::vector<Column> meta = def->metadata();
+  sink.columns(meta);
+  std::vector<size_t> limited = textSizeSet_ ? longColumns(meta) : std::vector<size_t>();
   std::string sql = "SELECT ";
   for (size_t i = 0; i < def->cols.size(); ++i)
     sql += (i ? ", " : "") + quoteIdent(def->cols[i].name);
@@ -999,6 +1036,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   size_t ncols = def->cols.size();
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     for (size_t i = 0; i < ncols; ++i) row[i] = readValue(st, int(i), def->cols[i].type);
+    for (size_t i : limited) limitLongValue(row[i], meta[i].type, size_t(textSize_));
     sink.row(row);
     ++count;
     if ((count & 0x3FF) == 0 && sink.cancelled()) break;
@@ -1054,8 +1092,11 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
   QueryResult r;
   runQuery(q, nullptr, &r, 0, false);
   sink.columns(r.cols);
+  std::vector<size_t> limited = textSizeSet_ ? longColumns(r.cols) : std::vector<size_t>();
   uint64_t n = 0;
-  for (const auto& row : r.rows) {
+  for (auto& row : r.rows) {
+    for (size_t i : limited)
+      if (i < row.size()) limitLongValue(row[i], r.cols[i].type, size_t(textSize_));
     sink.row(row);
     ++n;
     if ((n & 0x3FF) == 0 && sink.cancelled()) break;

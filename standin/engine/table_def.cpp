@@ -241,10 +241,16 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
     case TypeId::Real:
       sqlite3_bind_double(st, index, v.f);
       break;
+    case TypeId::DateTime2: {
+      // 100-ns units since 1900-01-01: datetime2 keeps seven digits of a second.
+      int64_t days, hns;
+      timeOfDay100ns(v, &days, &hns);
+      sqlite3_bind_int64(st, index, days * kHnsPerDay + hns);
+      break;
+    }
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date:
-    case TypeId::DateTime2:
       sqlite3_bind_int64(st, index, v.i * kTicksPerDay + int64_t(v.ticks));
       break;
     case TypeId::Decimal:
@@ -276,10 +282,18 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
     case TypeId::Float:
     case TypeId::Real:
       return Value::real(sqlite3_column_double(st, index));
+    case TypeId::DateTime2: {
+      int64_t raw = sqlite3_column_int64(st, index);
+      int64_t days = raw / kHnsPerDay, hns = raw % kHnsPerDay;
+      if (hns < 0) {
+        hns += kHnsPerDay;
+        --days;
+      }
+      return datetime2Value(days, hns);
+    }
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
-    case TypeId::Date:
-    case TypeId::DateTime2: {
+    case TypeId::Date: {
       int64_t raw = sqlite3_column_int64(st, index);
       int64_t days = raw / kTicksPerDay, ticks = raw % kTicksPerDay;
       if (ticks < 0) {

@@ -438,13 +438,14 @@ bool readNum(std::string_view s, size_t* i, size_t minDigits, size_t maxDigits, 
   return true;
 }
 
-bool parseTime(std::string_view s, size_t* i, uint32_t* ticks) {
+bool parseTime(std::string_view s, size_t* i, uint32_t* ticks, int64_t* hns) {
   int h = 0, mi = 0, sec = 0;
   if (!readNum(s, i, 1, 2, &h)) return false;
   if (*i >= s.size() || s[*i] != ':') return false;
   ++*i;
   if (!readNum(s, i, 1, 2, &mi)) return false;
   int64_t ms = 0;
+  int64_t frac100ns = 0;
   if (*i < s.size() && s[*i] == ':') {
     ++*i;
     if (!readNum(s, i, 1, 2, &sec)) return false;
@@ -454,6 +455,10 @@ bool parseTime(std::string_view s, size_t* i, uint32_t* ticks) {
       int frac = 0;
       if (!readNum(s, i, 1, 9, &frac)) return false;
       size_t n = *i - start;
+      int64_t f7 = frac;  // 100-ns units, for datetime2
+      for (size_t k = n; k < 7; ++k) f7 *= 10;
+      for (size_t k = n; k > 7; --k) f7 /= 10;
+      frac100ns = f7;
       // Keep milliseconds with a rounding digit: frac scaled to 1/10000 s.
       int64_t f = frac;
       while (n < 4) {
@@ -483,12 +488,27 @@ bool parseTime(std::string_view s, size_t* i, uint32_t* ticks) {
   // ticks = round(seconds * 300); 1/10000 s units -> ticks: *3/100.
   int64_t t = (int64_t(h) * 3600 + mi * 60 + sec) * 300 + (ms * 3 + 50) / 100;
   *ticks = uint32_t(t);
+  *hns = (int64_t(h) * 3600 + mi * 60 + sec) * 10000000 + frac100ns;
   return true;
 }
 
 }  // namespace
 
-bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
+namespace {
+thread_local char g_dateOrder[4] = "mdy";
+}
+
+void setDateOrder(std::string_view order) {
+  static const char* kOrders[] = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+  for (const char* o : kOrders)
+    if (order.size() == 3 && strncasecmp(order.data(), o, 3) == 0) std::memcpy(g_dateOrder, o, 4);
+}
+
+bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks, int64_t* hnsOut) {
+  int64_t hns = 0;
+  // Where the day comes before the month in SET DATEFORMAT.
+  const char* order = g_dateOrder;
+  bool dayFirst = std::strchr(order, 'd') < std::strchr(order, 'm');
   std::string_view s = trimBoth(text);
   size_t i = 0;
   int y = 1900, mo = 1, d = 1;
@@ -511,13 +531,15 @@ bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
       if (!readNum(s, &i, 1, 2, &mo) || i >= s.size() || s[i] != sep) return false;
       ++i;
       if (!readNum(s, &i, 1, 2, &d)) return false;
+      if (dayFirst) std::swap(mo, d);  // yyyy-dd-mm under DATEFORMAT dmy and ydm
       haveDate = true;
     } else if ((j == 1 || j == 2) && j < s.size() && (s[j] == '/' || s[j] == '-' || s[j] == '.')) {
-      // mm/dd/yyyy (us_english date format mdy)
+      // mm/dd/yyyy (DATEFORMAT mdy, us_english) or dd/mm/yyyy (dmy)
       char sep = s[j];
       mo = first;
       i = j + 1;
       if (!readNum(s, &i, 1, 2, &d) || i >= s.size() || s[i] != sep) return false;
+      if (dayFirst) std::swap(mo, d);
       ++i;
       size_t ys = i;
       if (!readNum(s, &i, 2, 4, &y)) return false;
@@ -544,18 +566,46 @@ bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks) {
   if (haveDate && !validDate(y, unsigned(mo), unsigned(d))) return false;
   while (i < s.size() && (s[i] == ' ' || s[i] == 'T')) ++i;
   if (i < s.size()) {
-    if (!parseTime(s, &i, ticks)) return false;
+    if (!parseTime(s, &i, ticks, &hns)) return false;
     while (i < s.size() && s[i] == ' ') ++i;
     if (i != s.size()) return false;
   } else if (!haveDate) {
     return false;
   }
   *days = daysFromCivil(y, unsigned(mo), unsigned(d));
+  if (hnsOut) {
+    *hnsOut = hns;  // the caller keeps the exact time; the ticks are not carried over
+    return true;
+  }
   if (*ticks >= kTicksPerDay) {
     *ticks -= uint32_t(kTicksPerDay);
     ++*days;
   }
   return true;
+}
+
+int64_t tickBase100ns(uint32_t ticks) {
+  return (int64_t(ticks) * 200000 + 3) / 6;  // ticks * 100000 / 3, rounded
+}
+
+void timeOfDay100ns(const Value& v, int64_t* days, int64_t* hns) {
+  *days = v.i;
+  *hns = tickBase100ns(v.ticks) + v.subTick;
+  if (*hns < 0) {
+    *hns += kHnsPerDay;
+    --*days;
+  } else if (*hns >= kHnsPerDay) {
+    *hns -= kHnsPerDay;
+    ++*days;
+  }
+}
+
+Value datetime2Value(int64_t days, int64_t hns) {
+  int64_t ticks = (hns * 3 + 50000) / 100000;
+  if (ticks >= kTicksPerDay) ticks = kTicksPerDay - 1;
+  Value v = Value::datetime(days, uint32_t(ticks));
+  v.subTick = int32_t(hns - tickBase100ns(uint32_t(ticks)));
+  return v;
 }
 
 std::string formatDateTime(int64_t days, uint32_t ticks, int style) {
@@ -1063,11 +1113,16 @@ std::string valueToText(const Value& v, const SqlType* from, int style) {
         return formatDateTime(v.i, 0, 23);
       if (from && from->id == TypeId::DateTime2 && (style == 0 || style == 121 || style == 21)) {
         // yyyy-mm-dd hh:mm:ss[.fraction] with the type's digits.
-        std::string t = formatDateTime(v.i, v.ticks, 121);
-        int digits = from->scale;
-        if (digits == 0) return t.substr(0, 19);
-        std::string frac = t.substr(20) + "0000";
-        return t.substr(0, 20) + frac.substr(0, size_t(digits));
+        int64_t days, hns;
+        timeOfDay100ns(v, &days, &hns);
+        std::string t = formatDateTime(days, 0, 23);
+        char buf[32];
+        int64_t secs = hns / 10000000;
+        std::snprintf(buf, sizeof buf, " %02d:%02d:%02d.%07lld", int(secs / 3600),
+                      int(secs / 60 % 60), int(secs % 60), (long long)(hns % 10000000));
+        std::string time = buf;
+        int digits = from->scale > 7 ? 7 : from->scale;
+        return t + time.substr(0, digits == 0 ? 9 : size_t(10 + digits));
       }
       return formatDateTime(v.i, v.ticks, style);
     }
@@ -1186,6 +1241,23 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
     case TypeId::DateTime2: {
       int64_t days = 0;
       uint32_t ticks = 0;
+      if (to.id == TypeId::DateTime2 &&
+          (v.kind == Value::Kind::DateTime || v.kind == Value::Kind::Text)) {
+        // datetime2 keeps 100-ns units, rounded to its digits.
+        int64_t hns = 0;
+        if (v.kind == Value::Kind::DateTime)
+          timeOfDay100ns(v, &days, &hns);
+        else if (!parseDateTime(v.s, &days, &ticks, &hns))
+          conversionFailed(v, to);
+        int64_t unit = 1;
+        for (int k = to.scale; k < 7; ++k) unit *= 10;
+        hns = (hns + unit / 2) / unit * unit;
+        if (hns >= kHnsPerDay) {
+          hns -= kHnsPerDay;
+          ++days;
+        }
+        return datetime2Value(days, hns);
+      }
       if (v.kind == Value::Kind::DateTime) {
         days = v.i;
         ticks = v.ticks;
@@ -1343,6 +1415,28 @@ int compareValues(const Value& a, const Value& b) {
   if (a.kind == K::Binary || b.kind == K::Binary) {
     int c = a.s.compare(b.s);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  if ((a.kind == K::DateTime) != (b.kind == K::DateTime) &&
+      (a.kind == K::Text || b.kind == K::Text)) {
+    // Text against a date: read as a date of the widest range and precision (datetime2).
+    // Only where datetime cannot take one side: a datetime2 value off datetime's ticks, or a
+    // text before 1753. Otherwise the text is rounded as datetime rounds it.
+    const Value& text = a.kind == K::Text ? a : b;
+    const Value& date = a.kind == K::Text ? b : a;
+    int64_t days, hns;
+    uint32_t ticks;
+    if (parseDateTime(text.s, &days, &ticks, &hns) &&
+        (date.subTick != 0 || days < daysFromCivil(1753, 1, 1) ||
+         date.i < daysFromCivil(1753, 1, 1))) {
+      Value d = datetime2Value(days, hns);
+      return a.kind == K::Text ? compareValues(d, b) : compareValues(a, d);
+    }
+  }
+  if (a.kind == K::DateTime && b.kind == K::DateTime) {
+    int64_t da, ha, db, hb;
+    timeOfDay100ns(a, &da, &ha);
+    timeOfDay100ns(b, &db, &hb);
+    return da != db ? cmp(da, db) : cmp(ha, hb);
   }
   if (a.kind == K::DateTime || b.kind == K::DateTime) {
     SqlType dt{TypeId::DateTime, 0, 0, 0};

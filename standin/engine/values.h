@@ -32,8 +32,15 @@ constexpr int64_t kTicksPerDay = 300LL * 86400;
 // Calendar helpers for datetimes counted from 1900-01-01.
 int64_t daysFromCivil(int y, unsigned m, unsigned d);
 void civilFromDays(int64_t days, int* y, unsigned* m, unsigned* d);
-// Parses the datetime literals SQL Server accepts in the common formats.
-bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks);
+// Parses the datetime literals SQL Server accepts in the common formats, numeric dates in the
+// order set for this thread by setDateOrder (SET DATEFORMAT: "mdy", "dmy", "ymd" ...).
+// hns: when given, the time of day in 100-ns units (datetime2's precision).
+bool parseDateTime(std::string_view text, int64_t* days, uint32_t* ticks, int64_t* hns = nullptr);
+// datetime2 values: the time of day in 100-ns units, and a value from it.
+constexpr int64_t kHnsPerDay = 864000000000LL;
+void timeOfDay100ns(const Value& v, int64_t* days, int64_t* hns);
+Value datetime2Value(int64_t days, int64_t hns);
+void setDateOrder(std::string_view order);
 // Formats a datetime with a CONVERT style (0, 20/120, 21/121, 23, 112, 102, 111, 108, 12 ...).
 std::string formatDateTime(int64_t days, uint32_t ticks, int style);
 Value nowDateTime();

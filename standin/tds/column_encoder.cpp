@@ -569,7 +569,11 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
         // Time of day in units of 10^-scale seconds.
         uint64_t perSecond = 1;
         for (uint8_t k = 0; k < p.scale; ++k) perSecond *= 10;
-        uint64_t units = (static_cast<uint64_t>(v.ticks) * perSecond + 150) / 300;
+        // The exact time of a datetime2 (its tick, rounded, and the 100-ns units off it).
+        int64_t hns = (static_cast<int64_t>(v.ticks) * 200000 + 3) / 6 + v.subTick;
+        if (hns < 0) hns = 0;
+        uint64_t per100ns = 10000000 / perSecond;
+        uint64_t units = (static_cast<uint64_t>(hns) + per100ns / 2) / per100ns;
         if (units >= 86400 * perSecond) units = 86400 * perSecond - 1;
         out.append(&units, p.size - 3u);  // little-endian host
       }

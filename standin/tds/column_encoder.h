@@ -1,9 +1,10 @@
 // Writes result sets on the wire: the COLMETADATA token for a list of columns and ROW tokens
 // for their values (NBCROW when a null bitmap makes the row shorter), straight into the output
-// buffer without per-value allocations. Values are converted to the column's wire type (char
-// data to code page 936, nchar data to UTF-16, decimals and money from their exact decimal
-// text). A value that does not fit its column's type is sent as NULL rather than as bytes the
-// client would misread.
+// buffer without per-value allocations. NOT NULL columns of fixed-size types get the
+// fixed-length type codes (INT4, FLT8, DATETIME ...), the others the nullable ones. Values are
+// converted to the column's wire type (char data to code page 936, nchar data to UTF-16, decimals
+// and money from their exact decimal text). A value that does not fit its column's type is sent as
+// NULL rather than as bytes the client would misread.
 #pragma once
 
 #include <cstdint>

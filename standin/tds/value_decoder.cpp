@@ -154,6 +154,7 @@ bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
 }
 
 bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx, Value& v) {
+  v.subTick = 0;  // v may hold the previous value
   // Raw bytes of the value; null is reported through v directly.
   std::string_view raw;
   switch (t.len) {
@@ -326,8 +327,15 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
       if (t.code == kDateTime2N) days = static_cast<int64_t>(le(tb + 3) >> (8 * tb)) - kDaysTo1900;
       uint64_t units = le(tb);
       v.kind = Value::Kind::DateTime;
+      int64_t before = days;
       timeToTicks(units, t.scale, days, v.ticks);
       v.i = days;
+      // datetime2 keeps 100-ns units: the difference from the (rounded) tick.
+      uint64_t toHns = 1;
+      for (int k = t.scale; k < 7; ++k) toHns *= 10;
+      int64_t hns = static_cast<int64_t>(units * toHns);
+      if (days != before) hns -= 864000000000LL;
+      v.subTick = static_cast<int32_t>(hns - (static_cast<int64_t>(v.ticks) * 200000 + 3) / 6);
       return true;
     }
     case kDecimalN:

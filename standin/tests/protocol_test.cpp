@@ -3,6 +3,8 @@
 // answer to an attention during a lock wait, per-call outcomes of a multi-call RPC request and
 // the description-only batches that freebcp's native mode relies on.
 #include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
 
 #include <filesystem>
 #include <memory>
@@ -410,6 +412,56 @@ TEST_F(ProtocolTest, ErrorsCarryTheirArgumentsStateAndOnlyTheirOwnMessages) {
   infos = only(tokens, kTokenInfo);
   ASSERT_EQ(infos.size(), 1u);
   EXPECT_EQ(infos[0].number, 3621);
+}
+
+TEST_F(ProtocolTest, FreebcpCharacterFormatCarriesDatesGuidsAndCodePageText) {
+  OdbcClient odbc;
+  ASSERT_TRUE(odbc.connect(server_.odbcConnectionString()));
+  const char* columns =
+      "(id int not null, d date null, t datetime2(3) null, g uniqueidentifier null, "
+      "v varchar(10) null)";
+  ASSERT_TRUE(odbc.exec(std::string("create table s2 ") + columns + "\ncreate table d2 " + columns +
+                        "\ninsert s2 values (1, '2024-02-29', '2024-02-29 10:20:30.123', "
+                        "'6F9619FF-8B86-D011-B42D-00C04FC964FF', N'中文')\n"
+                        "insert s2 values (2, '1999-12-31', null, null, 'x')")
+                  .ok);
+  std::filesystem::path file = server_.workDir() / "s2.txt";
+  auto tool = [&](const char* table, const char* dir) {
+    return runCommand(
+        {"freebcp", table, dir, file.string(), "-c", "-S",
+         "127.0.0.1:" + std::to_string(server_.port()), "-U", "sa", "-P", server_.saPassword()},
+        "", server_.clientEnv(), 120);
+  };
+  auto out = tool("s2", "out");
+  ASSERT_EQ(out.exitCode, 0) << out.out << out.err;
+  auto in = tool("d2", "in");
+  ASSERT_EQ(in.exitCode, 0) << in.out << in.err;
+  EXPECT_NE(in.out.find("2 rows copied"), std::string::npos) << in.out;
+  auto r = odbc.exec(
+      "select count(*) from s2 join d2 on s2.id = d2.id and s2.d = d2.d and "
+      "(s2.t = d2.t or (s2.t is null and d2.t is null)) and "
+      "(s2.g = d2.g or (s2.g is null and d2.g is null)) and s2.v = d2.v");
+  ASSERT_TRUE(r.ok) << r.describe();
+  EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "2");
+}
+
+TEST_F(ProtocolTest, UnicodeParametersStoredAsCharDataKeepOnlyWhatTheCodePageHas) {
+  // A text parameter sent as nvarchar into a varchar column: what code page 936 lacks becomes
+  // '?', and the column's length counts the code page's bytes.
+  OdbcClient odbc;
+  ASSERT_TRUE(odbc.connect(server_.odbcConnectionString()));
+  ASSERT_TRUE(odbc.exec("create table p (id int, v varchar(4))").ok);
+  auto r = odbc.exec("insert p values (?, ?)",
+                     {Bind{SQL_INTEGER, "1"}, Bind{SQL_WVARCHAR, "한국中", 10}});
+  ASSERT_TRUE(r.ok) << r.describe();
+  r = odbc.exec("insert p values (?, ?)",
+                {Bind{SQL_INTEGER, "2"}, Bind{SQL_WVARCHAR, "中文字", 10}});
+  EXPECT_TRUE(r.hasError(8152)) << r.describe();
+  r = odbc.exec("select v, datalength(v) from p");
+  ASSERT_TRUE(r.ok) << r.describe();
+  ASSERT_EQ(r.sets.at(0).rows.size(), 1u);
+  EXPECT_EQ(r.sets[0].rows[0][0], "??中");
+  EXPECT_EQ(r.sets[0].rows[0][1], "4");
 }
 
 TEST_F(ProtocolTest, OneServerVersionEverywhereAndItSpeaksTds74) {
