@@ -19,7 +19,7 @@ bool OldDatabaseBackup::Take(hostrt::Transaction& trans, const std::string& dbna
     if (!hostrt::FileExists(candidate)) path_ = candidate;
   }
   if (path_.empty()) {
-    trans.Fail("no free name for the backup of the old database in " + datadir);
+    trans.Fail("在 " + datadir + " 中找不到可用的旧数据库备份文件名");
     return false;
   }
   trans.ExecuteImmediate(BackupDatabaseStatement(dbname, path_));
@@ -31,7 +31,7 @@ bool OldDatabaseBackup::Take(hostrt::Transaction& trans, const std::string& dbna
 
 bool OldDatabaseBackup::Restore(hostrt::Transaction& trans) {
   if (!taken_) {
-    trans.Fail("the old database was not backed up");
+    trans.Fail("旧数据库没有备份");
     return false;
   }
   // The database installed in its place may use other files than the old one did; dropping it

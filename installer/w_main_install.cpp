@@ -202,9 +202,9 @@ bool w_main::RecordMode() {
   sqlca.SelectInto("select sys_var_value from t_sys_system where sys_var_id ='Is_Distributed' ", {},
                    {&recorded});
   if (sqlca.SQLCode == 0 && recorded != is_distributed) {
-    sqlca.Fail("t_sys_system holds the installation mode '" + recorded + "'");
+    sqlca.Fail("t_sys_system 中记录的安装方式是“" + recorded + "”");
   } else if (sqlca.SQLCode == 100) {
-    sqlca.Fail("t_sys_system holds no installation mode");
+    sqlca.Fail("t_sys_system 中没有记录安装方式");
   }
   return sqlca.SQLCode == 0;
 }

@@ -1,8 +1,8 @@
 // Start-up and shut-down of the application object against the stand-in.
 #include <gtest/gtest.h>
 
-#include "dataadmin/tests/data_admin_server_test.h"
 #include "dataadmin/import_application.h"
+#include "dataadmin/tests/data_admin_server_test.h"
 #include "libfoundation/nvo_function.h"
 #include "libfoundation/nvo_gvar.h"
 #include "runtime/settings/registry.h"

@@ -43,6 +43,10 @@ class DataAdminServerTest : public ::testing::Test {
   // Ticks exactly the catalogue rows of these tables.
   void TickOnly(const std::vector<std::string>& tables);
   std::vector<hostrt::ScriptedInteraction::Shown> Boxes() const;
+  // The first line of a box's text (the completion boxes add the run's totals below it).
+  static std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find("\r\n"));
+  }
 
   static std::unique_ptr<testsupport::AppDatabase> db_;
   // The stand-in behind db_ (not owned); null when the tests run against a real server.

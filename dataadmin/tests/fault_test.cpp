@@ -240,7 +240,7 @@ TEST_F(FaultTest, ExportThatRunsOutOfFileSpaceSaysWhyAndItsFilesProveNothing) {
   const std::string box = helper.WaitFor("BOX");
   EXPECT_EQ(helper.WaitFor("RESULT"), "RESULT 0") << helper.Output();
   EXPECT_NE(box.find("cybr_bt_dish_suit.txt"), std::string::npos) << box;
-  EXPECT_NE(box.find("the file is larger than this system allows"), std::string::npos) << box;
+  EXPECT_NE(box.find("文件超过了系统允许的大小"), std::string::npos) << box;
   // The first table's file is the new one; the older manifest was not replaced, so an import
   // refuses the directory instead of mixing two exports.
   EXPECT_NE(ReadFile(dir_ / "cybr_bt_dish_series.txt"), first_series);

@@ -32,7 +32,7 @@ bool BulkCopy::Fail(std::string_view what) {
   return false;
 }
 bool BulkCopy::Begin(const std::string&, const std::vector<ColumnType>&, const std::string&, bool) {
-  return Fail("bulk copy is not available");
+  return Fail("这个数据库驱动不支持批量复制");
 }
 void BulkCopy::SetNull(size_t) {}
 void BulkCopy::SetText(size_t, std::string_view) {}
@@ -74,18 +74,18 @@ bool BulkCopy::Fail(std::string_view what) {
 bool BulkCopy::Begin(const std::string& table, const std::vector<ColumnType>& types,
                      const std::string& hints, bool keepIdentity) {
   if (!Available(trans_)) {
-    trans_.Fail("Bulk copy is not enabled on this connection");
+    trans_.Fail("这个连接没有启用批量复制");
     return false;
   }
   dbc_ = trans_.OdbcHandle();
   auto dbc = static_cast<HDBC>(dbc_);
   if (bcp_initA(dbc, table.c_str(), nullptr, nullptr, BCP_DIRECTION_IN) != SUCCEED)
-    return Fail("start a bulk copy");
+    return Fail("开始批量复制");
   active_ = true;
   if (!hints.empty() && bcp_control(dbc, BCPHINTS, const_cast<char*>(hints.c_str())) != SUCCEED)
-    return Fail("set the bulk copy hints");
+    return Fail("设置批量复制的选项");
   if (keepIdentity && bcp_control(dbc, BCPKEEPIDENTITY, reinterpret_cast<void*>(1)) != SUCCEED)
-    return Fail("keep identity values");
+    return Fail("保留标识列的值");
   types_ = types;
   buffers_.assign(types.size(), std::string());
   for (size_t c = 0; c < types.size(); ++c) {
@@ -95,7 +95,7 @@ bool BulkCopy::Begin(const std::string& table, const std::vector<ColumnType>& ty
     const int type = types[c] == ColumnType::DateTime ? BCP_TYPE_SQLDATETIME : BCP_TYPE_SQLCHAR;
     if (bcp_bind(dbc, reinterpret_cast<const unsigned char*>(b.data()), 4, SQL_VARLEN_DATA, nullptr,
                  0, type, static_cast<int>(c + 1)) != SUCCEED)
-      return Fail("bind a bulk copy column");
+      return Fail("绑定批量复制的列");
   }
   return true;
 }
@@ -136,7 +136,7 @@ bool BulkCopy::SendRow() {
 long BulkCopy::Batch() {
   if (!active_) return -1;
   const int rows = bcp_batch(static_cast<HDBC>(dbc_));
-  if (rows < 0) Fail("end a bulk copy batch");
+  if (rows < 0) Fail("结束一批批量复制");
   return rows;
 }
 
@@ -144,7 +144,7 @@ long BulkCopy::Done() {
   if (!active_) return -1;
   active_ = false;
   const int rows = bcp_done(static_cast<HDBC>(dbc_));
-  if (rows < 0) Fail("end a bulk copy");
+  if (rows < 0) Fail("结束批量复制");
   return rows;
 }
 #endif

@@ -337,8 +337,7 @@ int SqlStatement::FetchBlock() {
         const SQLLEN length = reinterpret_cast<const SQLLEN*>(block_[c].indicators.data())[r];
         if (length == SQL_NO_TOTAL || (length > 0 && static_cast<size_t>(length) >=
                                                          block_[c].room * sizeof(odbctext::Char))) {
-          trans_.Fail("A value of column " + std::to_string(c + 1) +
-                      " is longer than the room fetched for it");
+          trans_.Fail("第 " + std::to_string(c + 1) + " 列的值比为它留出的空间长");
           return -1;
         }
       }

@@ -19,31 +19,31 @@ namespace {
 std::string CauseOf(int code) {
   switch (code) {
     case ENOSPC:
-      return "the disk is full";
+      return "磁盘已满";
 #ifdef EDQUOT
     case EDQUOT:
-      return "the disk quota is used up";
+      return "磁盘配额已用完";
 #endif
     case EFBIG:
-      return "the file is larger than this system allows";
+      return "文件超过了系统允许的大小";
     case EACCES:
     case EPERM:
-      return "permission denied";
+      return "没有权限";
     case EROFS:
-      return "the file system is read-only";
+      return "文件系统是只读的";
     case ENOENT:
-      return "the directory does not exist";
+      return "目录不存在";
     case ENOTDIR:
-      return "a part of the path is not a directory";
+      return "路径中有一部分不是目录";
     case EISDIR:
-      return "a directory of that name is in the way";
+      return "已有同名的目录";
     case EIO:
-      return "an input/output error of the device";
+      return "设备输入输出错误";
     default:
       break;
   }
   const char* text = ::strerror(code);
-  return text != nullptr ? text : "error " + std::to_string(code);
+  return text != nullptr ? text : "错误 " + std::to_string(code);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ struct OutputFile::Impl {
   std::string error;
 
   bool Fail(const std::string& what, int code) {
-    error = what + " " + target + ": " + CauseOf(code);
+    error = what + " " + target + "：" + CauseOf(code);
     return false;
   }
   void Drop() {
@@ -85,15 +85,15 @@ bool OutputFile::Open(std::string_view path) {
   d.native = NativePath(path);
   struct stat info {};
   if (::stat(d.native.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return d.Fail("Cannot write file", EISDIR);
+    if (S_ISDIR(info.st_mode)) return d.Fail("无法写入文件", EISDIR);
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-      d.error = "Cannot write file " + d.target + ": the file is read-only";
+      d.error = "无法写入文件 " + d.target + "：文件是只读的";
       return false;
     }
   }
   std::string pattern = d.native + ".tmpXXXXXX";
   const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return d.Fail("Cannot create file", errno);
+  if (fd < 0) return d.Fail("无法创建文件", errno);
   d.fd = fd;
   d.temp = pattern;
   // mkstemp makes the file private; give it the permissions a new file would get.
@@ -106,7 +106,7 @@ bool OutputFile::Open(std::string_view path) {
 bool OutputFile::Write(const void* data, std::size_t size) {
   Impl& d = *d_;
   if (d.fd < 0) {
-    if (d.error.empty()) d.error = "Cannot write file " + d.target + ": the file is not open";
+    if (d.error.empty()) d.error = "无法写入文件 " + d.target + "：文件没有打开";
     return false;
   }
   const char* bytes = static_cast<const char*>(data);
@@ -116,7 +116,7 @@ bool OutputFile::Write(const void* data, std::size_t size) {
       if (errno == EINTR) continue;
       const int code = errno;
       d.Drop();
-      return d.Fail("Cannot write file", code);
+      return d.Fail("无法写入文件", code);
     }
     bytes += n;
     size -= static_cast<std::size_t>(n);
@@ -127,26 +127,26 @@ bool OutputFile::Write(const void* data, std::size_t size) {
 bool OutputFile::Commit() {
   Impl& d = *d_;
   if (d.fd < 0) {
-    if (d.error.empty()) d.error = "Cannot write file " + d.target + ": the file is not open";
+    if (d.error.empty()) d.error = "无法写入文件 " + d.target + "：文件没有打开";
     return false;
   }
   // A full disk often shows only when the data reach it.
   if (::fsync(d.fd) != 0 && errno != EINVAL) {
     const int code = errno;
     d.Drop();
-    return d.Fail("Cannot write file", code);
+    return d.Fail("无法写入文件", code);
   }
   if (::close(d.fd) != 0) {
     const int code = errno;
     d.fd = -1;
     d.Drop();
-    return d.Fail("Cannot write file", code);
+    return d.Fail("无法写入文件", code);
   }
   d.fd = -1;
   if (::rename(d.temp.c_str(), d.native.c_str()) != 0) {
     const int code = errno;
     d.Drop();
-    return d.Fail("Cannot replace file", code);
+    return d.Fail("无法替换文件", code);
   }
   d.temp.clear();
   return true;

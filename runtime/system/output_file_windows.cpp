@@ -15,19 +15,19 @@ std::string CauseOf(DWORD code) {
   switch (code) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return "the disk is full";
+      return "磁盘已满";
     case ERROR_ACCESS_DENIED:
-      return "permission denied";
+      return "没有权限";
     case ERROR_WRITE_PROTECT:
-      return "the disk is write-protected";
+      return "磁盘有写保护";
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      return "another program has the file open";
+      return "另一个程序正在使用这个文件";
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
-      return "the directory does not exist";
+      return "目录不存在";
     case ERROR_FILE_TOO_LARGE:
-      return "the file is larger than this system allows";
+      return "文件超过了系统允许的大小";
     default:
       break;
   }
@@ -40,7 +40,7 @@ std::string CauseOf(DWORD code) {
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) {
     out.pop_back();
   }
-  return out.empty() ? "error " + std::to_string(code) : out;
+  return out.empty() ? "错误 " + std::to_string(code) : out;
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ struct OutputFile::Impl {
   std::string error;
 
   bool Fail(const std::string& what, DWORD code) {
-    error = what + " " + target + ": " + CauseOf(code);
+    error = what + " " + target + "：" + CauseOf(code);
     return false;
   }
   void Drop() {
@@ -83,11 +83,11 @@ bool OutputFile::Open(std::string_view path) {
   const DWORD attributes = GetFileAttributesW(d.native.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      d.error = "Cannot write file " + d.target + ": a directory of that name is in the way";
+      d.error = "无法写入文件 " + d.target + "：已有同名的目录";
       return false;
     }
     if (attributes & FILE_ATTRIBUTE_READONLY) {
-      d.error = "Cannot write file " + d.target + ": the file is read-only";
+      d.error = "无法写入文件 " + d.target + "：文件是只读的";
       return false;
     }
   }
@@ -102,13 +102,13 @@ bool OutputFile::Open(std::string_view path) {
     }
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  return d.Fail("Cannot create file", GetLastError());
+  return d.Fail("无法创建文件", GetLastError());
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
   Impl& d = *d_;
   if (d.handle == INVALID_HANDLE_VALUE) {
-    if (d.error.empty()) d.error = "Cannot write file " + d.target + ": the file is not open";
+    if (d.error.empty()) d.error = "无法写入文件 " + d.target + "：文件没有打开";
     return false;
   }
   const char* bytes = static_cast<const char*>(data);
@@ -118,7 +118,7 @@ bool OutputFile::Write(const void* data, std::size_t size) {
     if (!WriteFile(d.handle, bytes, chunk, &written, nullptr)) {
       const DWORD code = GetLastError();
       d.Drop();
-      return d.Fail("Cannot write file", code);
+      return d.Fail("无法写入文件", code);
     }
     bytes += written;
     size -= written;
@@ -129,13 +129,13 @@ bool OutputFile::Write(const void* data, std::size_t size) {
 bool OutputFile::Commit() {
   Impl& d = *d_;
   if (d.handle == INVALID_HANDLE_VALUE) {
-    if (d.error.empty()) d.error = "Cannot write file " + d.target + ": the file is not open";
+    if (d.error.empty()) d.error = "无法写入文件 " + d.target + "：文件没有打开";
     return false;
   }
   if (!FlushFileBuffers(d.handle)) {
     const DWORD code = GetLastError();
     d.Drop();
-    return d.Fail("Cannot write file", code);
+    return d.Fail("无法写入文件", code);
   }
   CloseHandle(d.handle);
   d.handle = INVALID_HANDLE_VALUE;
@@ -143,7 +143,7 @@ bool OutputFile::Commit() {
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD code = GetLastError();
     d.Drop();
-    return d.Fail("Cannot replace file", code);
+    return d.Fail("无法替换文件", code);
   }
   d.temp.clear();
   return true;

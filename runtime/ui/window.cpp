@@ -414,9 +414,18 @@ void Window::HandleKey(int qt_key, unsigned long flags) {
   ScriptGuard guard;
   const KeyCode code = KeyFromQt(qt_key);
   key(code, flags);
-  // Enter presses the default button and Esc the cancel button, when the key event left the
-  // window open and the window has such a button.
+  // Enter presses the focused button, else the default button, and Esc the cancel button,
+  // when the key event left the window open and the window has such a button.
   if (!open_ || (code != KeyCode::Enter && code != KeyCode::Escape)) return;
+  if (code == KeyCode::Enter) {
+    for (Control* control : controls_) {
+      auto* button = dynamic_cast<CommandButton*>(control);
+      if (button != nullptr && button->Enabled() && button->HasFocus()) {
+        button->Press();
+        return;
+      }
+    }
+  }
   if (CommandButton* button = DialogButton(code == KeyCode::Enter)) button->Press();
 }
 

@@ -65,16 +65,14 @@ TEST(OutputFileTest, RefusalsNameTheFileAndTheCause) {
   struct Case {
     std::string path, cause;
   };
-  for (const Case& c : {Case{dir / "busy.txt", "a directory of that name is in the way"},
-                        Case{dir / "locked.txt", "the file is read-only"},
-                        Case{dir / "absent/x.txt", "the directory does not exist"}}) {
+  for (const Case& c :
+       {Case{dir / "busy.txt", "已有同名的目录"}, Case{dir / "locked.txt", "文件是只读的"},
+        Case{dir / "absent/x.txt", "目录不存在"}}) {
     hostrt::OutputFile out;
     EXPECT_FALSE(out.Open(c.path) && out.Commit()) << c.path;
-    EXPECT_EQ(
-        out.Error(),
-        "Cannot " +
-            std::string(c.cause.find("directory does") != std::string::npos ? "create" : "write") +
-            " file " + c.path + ": " + c.cause);
+    EXPECT_EQ(out.Error(),
+              std::string(c.cause == "目录不存在" ? "无法创建文件 " : "无法写入文件 ") + c.path +
+                  "：" + c.cause);
   }
   EXPECT_EQ(ScratchDir::Read(dir / "locked.txt"), "keep");
   EXPECT_EQ(FileCount(dir.path()), 2);
@@ -108,8 +106,7 @@ TEST(OutputFileTest, AFileSizeLimitFailsTheWriteWithItsCauseAndLeavesNothing) {
   ::close(pipe_fds[0]);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(reported,
-            "Cannot write file " + target + ": the file is larger than this system allows");
+  EXPECT_EQ(reported, "无法写入文件 " + target + "：文件超过了系统允许的大小");
   EXPECT_EQ(FileCount(dir.path()), 0);
 }
 
