@@ -100,6 +100,10 @@ void TransferRemarks::TableFinished(long row, const std::string& table,
   LetWindowAnswer(true);
 }
 
+void TransferRemarks::ImportCommitted() {
+  if (next_ != nullptr) next_->ImportCommitted();
+}
+
 void TransferRemarks::WorkEnded() {
   if (work_over_) return;
   work_over_ = true;

@@ -48,6 +48,7 @@ class TransferRemarks : public TransferObserver {
   void Progress(long row, long rows_so_far, std::uint64_t bytes_done,
                 std::uint64_t bytes_total) override;
   void TableFinished(long row, const std::string& table, const TableOutcome& outcome) override;
+  void ImportCommitted() override;  // passed on to the next observer
   bool StopRequested() override;
   std::string RunSummary() override;
 

@@ -2,6 +2,7 @@
 // server killed at chosen points of an import, and an export that runs out of file space.
 // Afterwards every ticked table holds either all of its old rows or all of its new ones, and
 // the four tables' triggers are on.
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -16,6 +17,7 @@
 
 #include "dataadmin/export_manifest.h"
 #include "dataadmin/tests/data_admin_server_test.h"
+#include "runtime/system/output_file.h"
 
 namespace importlib::testing {
 namespace {

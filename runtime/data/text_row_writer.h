@@ -1,16 +1,16 @@
 // hostrt::TextRowWriter: writes a data file of the text layout (see data_store.h) row by row,
 // with the bytes DataStore::SaveAs writes for the same rows. The rows go to a file beside the
-// target, flushed in bounded chunks, and Commit() renames it over the target, so a failed or
-// abandoned write never leaves a partial file under the target's name. Failures return false
-// with a Chinese reason that names the cause (disk full, permission, ...). Never throws.
+// target through hostrt::OutputFile, flushed in bounded chunks, and Commit() renames it over the
+// target, so a failed or abandoned write never leaves a partial file under the target's name.
+// Failures return false with OutputFile's text, which names the file and the cause (disk full,
+// permission, file too large, ...), as DataStore::SaveAs reports them. Never throws.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "runtime/data/data_file_codec.h"
+#include "runtime/system/output_file.h"
 
 namespace hostrt {
 
@@ -31,12 +31,9 @@ class TextRowWriter {
 
  private:
   bool Flush(std::string& error);
-  std::string Cause(int err) const;
 
   size_t chunk_;
-  std::filesystem::path target_;
-  std::filesystem::path temp_;
-  std::ofstream out_;
+  OutputFile out_;
   std::string pending_;
   long rows_ = 0;
   uint64_t bytes_ = 0;

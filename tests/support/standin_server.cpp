@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -73,9 +75,6 @@ bool StandinServer::start() {
     error_ = "pipe failed";
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   std::string program = programPath();
   // The password goes in a file of the private work directory (or in the environment), never
   // on the command line, where every user of the machine could read it.
@@ -94,13 +93,34 @@ bool StandinServer::start() {
   args.push_back(nullptr);
   for (std::string& e : envStrings) envp.push_back(e.data());
   envp.push_back(nullptr);
-  int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  if (::access(program.c_str(), X_OK) != 0) {
+    error_ = "cannot start " + program + ": " + std::strerror(errno);
+    ::close(out[0]);
+    ::close(out[1]);
+    return false;
+  }
+  const pid_t parent = ::getpid();
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    // Only async-signal-safe calls between fork and exec.
+#ifdef __linux__
+    // The stand-in ends with the process that started it, even when that one crashes: an
+    // orphan would keep the test's output pipes open and the test runner waiting on them.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+#else
+    (void)parent;
+#endif
+    ::dup2(out[1], 1);
+    ::execve(program.c_str(), args.data(), envp.data());
+    ::_exit(127);
+  }
+  const int forkError = errno;
   ::close(out[1]);
-  if (rc != 0) {
+  if (pid_ < 0) {
     ::close(out[0]);
     pid_ = -1;
-    error_ = "cannot start " + program + ": " + std::strerror(rc);
+    error_ = "cannot start " + program + ": " + std::strerror(forkError);
     return false;
   }
 

@@ -131,7 +131,7 @@ TEST(DataFileCodecTest, XmlFaultsNameTheLineOfTheirRowAndCellsStayInTheirRow) {
   DataFileFault fault;
   EXPECT_FALSE(DataFileCodec::DecodeXml(bytes, 2, back, fault));
   EXPECT_EQ(fault.line, 8) << fault.message;
-  EXPECT_NE(fault.message.find("1 values, expected 2"), std::string::npos) << fault.message;
+  EXPECT_NE(fault.message.find("该行有 1 个值，应为 2"), std::string::npos) << fault.message;
   // A row whose cells are empty or missing does not borrow the next row's data.
   const std::string sheet =
       "<Workbook>\r\n<Table>\r\n<Row><Cell></Cell><Cell/></Row>\r\n"
