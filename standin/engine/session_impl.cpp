@@ -52,10 +52,10 @@ std::string formatRaisError(const std::string& format, const std::vector<Value>&
       continue;
     }
     size_t j = i + 1;
-    std::string spec = "%";
-    while (j < format.size() && std::strchr("-+ 0#", format[j])) spec += format[j++];
+    std::string directive = "%";
+    while (j < format.size() && std::strchr("-+ 0#", format[j])) directive += format[j++];
     while (j < format.size() && (std::isdigit((unsigned char)format[j]) || format[j] == '.'))
-      spec += format[j++];
+      directive += format[j++];
     if (j + 2 < format.size() && format.compare(j, 3, "I64") == 0) j += 3;
     if (j < format.size() && (format[j] == 'h' || format[j] == 'l')) ++j;
     if (j >= format.size() || !std::strchr("diusxXo", format[j])) {
@@ -67,12 +67,12 @@ std::string formatRaisError(const std::string& format, const std::vector<Value>&
     const Value* v = next < args.size() ? &args[next++] : nullptr;
     char buf[256];
     if (!v || v->isNull()) {
-      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
+      std::snprintf(buf, sizeof buf, (directive + "s").c_str(), "(null)");
     } else if (conv == 's') {
-      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), valueToText(*v).c_str());
+      std::snprintf(buf, sizeof buf, (directive + "s").c_str(), valueToText(*v).c_str());
     } else {
       long long n = convertValue(*v, SqlType{TypeId::BigInt, 0, 0, 0}, false).i;
-      std::snprintf(buf, sizeof buf, (spec + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), n);
+      std::snprintf(buf, sizeof buf, (directive + "ll" + (conv == 'i' ? 'd' : conv)).c_str(), n);
     }
     out += buf;
   }
