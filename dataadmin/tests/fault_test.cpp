@@ -171,7 +171,8 @@ class FaultTest : public DataAdminServerTest {
 constexpr const char* kReset =
     "delete from cybr_bt_dish_series\ndelete from t_m_member\ndelete from cybr_u_tmp_orderdish\n"
     "delete from t_st_material_price";
-const char* const kPoints[] = {"start:cybr_bt_dish_series", "finish:t_m_member", "committed"};
+const char* const kPoints[] = {"start:cybr_bt_dish_series", "progress:t_m_member",
+                               "finish:t_m_member", "committed"};
 
 TEST_F(FaultTest, ClientKilledAtAnyPointOfAnImportLeavesAllOrNothing) {
   for (const char* point : kPoints) {
