@@ -176,7 +176,8 @@ wineserver_env=("${as_user[@]}" "${wine_env[@]}")
 "${as_user[@]}" "${wine_env[@]}" wineboot --init >/dev/null 2>&1
 
 programs=(runtime_text_tests runtime_settings_tests runtime_system_tests hostrt_sql_tests
-  hostrt_sql_server_tests hostrt_data_tests hostrt_data_server_tests dbsetup_unit_tests)
+  hostrt_sql_server_tests hostrt_data_tests hostrt_data_server_tests dbsetup_unit_tests
+  import_unit_tests)
 [ -z "${HOSTRT_WIN_TESTS:-}" ] || read -r -a programs <<<"$HOSTRT_WIN_TESTS"
 status=0
 for program in "${programs[@]}"; do

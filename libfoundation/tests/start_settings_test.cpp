@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -223,6 +224,18 @@ TEST_F(StartSettingsTest, FolderBrowserReturnsTheChosenFolderOrEmptyText) {
   const auto dialogs = operator_->ShownOfKind(ScriptedInteraction::Kind::Folder);
   ASSERT_EQ(dialogs.size(), 2u);
   EXPECT_EQ(dialogs[0].title, "选择目录");
+}
+
+TEST(StringScramblerTest, UtilityObjectTurnsNullIntoEmptyText) {
+  nvo_function f;
+  EXPECT_EQ(f.of_str_encrypt(std::nullopt), "");
+  EXPECT_EQ(f.of_str_decrypt(std::nullopt), "");
+  // "abc" scrambles to the bytes 99, 96, 93 ("c`]").
+  EXPECT_EQ(f.of_str_encrypt(std::string("abc")), "c`]");
+  EXPECT_EQ(f.of_str_decrypt(std::string("c`]")), "abc");
+
+  EXPECT_EQ(f.pub_f_str2str(std::nullopt), "");
+  EXPECT_EQ(f.pub_f_str2str(std::string(" 菜 ")), " 菜 ");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The string scrambler on GBK bytes, directly and through gfunc's null-aware functions.
+// The string scrambler on GBK bytes (the utility object's null-aware wrappers are tested with
+// its start-up).
 #include "libfoundation/string_scrambler.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "libfoundation/nvo_function.h"
 #include "runtime/text/gbk.h"
 
 namespace importlib {
@@ -97,17 +97,6 @@ TEST(StringScramblerTest, PrintableTextUpTo66BytesStaysPrintableAndComesBack) {
     }
     EXPECT_EQ(ScrambleDecrypt(scrambled), text);
   }
-}
-
-TEST(StringScramblerTest, UtilityObjectTurnsNullIntoEmptyText) {
-  nvo_function f;
-  EXPECT_EQ(f.of_str_encrypt(std::nullopt), "");
-  EXPECT_EQ(f.of_str_decrypt(std::nullopt), "");
-  EXPECT_EQ(Codes(f.of_str_encrypt(std::string("abc"))), (std::vector<int>{99, 96, 93}));
-  EXPECT_EQ(f.of_str_decrypt(Bytes({99, 96, 93})), "abc");
-
-  EXPECT_EQ(f.pub_f_str2str(std::nullopt), "");
-  EXPECT_EQ(f.pub_f_str2str(std::string(" 菜 ")), " 菜 ");
 }
 
 }  // namespace
