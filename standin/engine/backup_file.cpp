@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "standin/engine/sha256.h"
+#include "runtime/text/sha256.h"
 
 namespace standin {
 
@@ -78,9 +78,9 @@ bool BackupFile::write(const std::string& path, const BackupHeader& h, const std
   out += header;
   putU64(&out, image.size());
   out += image;
-  Sha256 sum;
-  sum.update(out);
-  auto d = sum.finish();
+  hostrt::Sha256 sum;
+  sum.Update(out);
+  const auto d = sum.Digest();
   out.append(reinterpret_cast<const char*>(d.data()), d.size());
   return writeAtomically(path, out, error);
 }
@@ -92,9 +92,9 @@ BackupReadResult BackupFile::read(const std::string& path, BackupHeader* h, std:
     return BackupReadResult::Foreign;
   if (getLE(data, 16, 4) != kVersion) return BackupReadResult::Foreign;
   if (data.size() < 24 + 32) return BackupReadResult::Damaged;
-  Sha256 sum;
-  sum.update(data.data(), data.size() - 32);
-  auto d = sum.finish();
+  hostrt::Sha256 sum;
+  sum.Update(data.data(), data.size() - 32);
+  const auto d = sum.Digest();
   if (std::memcmp(d.data(), data.data() + data.size() - 32, 32) != 0)
     return BackupReadResult::Damaged;
   uint64_t hlen = getLE(data, 20, 4);

@@ -2,8 +2,8 @@
 
 #include <random>
 
+#include "runtime/text/sha256.h"
 #include "standin/engine/database_conn.h"
-#include "standin/engine/sha256.h"
 #include "standin/engine/values.h"
 
 namespace standin {
@@ -12,8 +12,8 @@ namespace {
 
 // Iterated, salted SHA-256 so that a copied catalogue does not give passwords away cheaply.
 std::string passwordHash(const std::string& salt, const std::string& password) {
-  std::string h = Sha256::hex(salt + ":" + password);
-  for (int i = 0; i < 2000; ++i) h = Sha256::hex(salt + h);
+  std::string h = hostrt::Sha256::Hex(salt + ":" + password);
+  for (int i = 0; i < 2000; ++i) h = hostrt::Sha256::Hex(salt + h);
   return h;
 }
 
@@ -21,7 +21,7 @@ std::string newSalt() {
   std::random_device rd;
   std::string raw;
   for (int i = 0; i < 16; ++i) raw.push_back(char(rd() & 0xFF));
-  return Sha256::hex(raw).substr(0, 32);
+  return hostrt::Sha256::Hex(raw).substr(0, 32);
 }
 
 std::string col(sqlite3_stmt* st, int i) {

@@ -11,7 +11,6 @@
 #include "standin/engine/catalog.h"
 #include "standin/engine/database_conn.h"
 #include "standin/engine/parser.h"
-#include "standin/engine/sha256.h"
 #include "standin/engine/table_def.h"
 #include "standin/engine/values.h"
 
@@ -32,22 +31,6 @@ class TempDir : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
   fs::path dir;
 };
-
-TEST(Sha256Test, KnownDigests) {
-  EXPECT_EQ(Sha256::hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(Sha256::hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(Sha256::hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  // Fed in uneven pieces, the digest is the same as in one piece.
-  std::string big(100000, 'x');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = char('a' + i % 26);
-  Sha256 pieces;
-  for (size_t at = 0; at < big.size(); at += 777) pieces.update(big.substr(at, 777));
-  auto d = pieces.finish();
-  Sha256 whole;
-  whole.update(big);
-  EXPECT_EQ(d, whole.finish());
-}
 
 using CatalogTest = TempDir;
 
