@@ -91,9 +91,7 @@ int Run(bool import, const std::vector<std::string>& args) {
     }
     if (import) {
       window.sle_pw.SetText(importlib::ExpectedConfirmationCode(hostrt::Today()));
-      window.cb_import.TriggerEvent("clicked");
-      const auto boxes = script->ShownOfKind(hostrt::ScriptedInteraction::Kind::MessageBox);
-      ok = !boxes.empty() && boxes.back().text == "数据导入完成!";
+      ok = window.cb_import_clicked();
     } else {
       ok = window.of_bd_export();
     }
