@@ -102,56 +102,36 @@ bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error,
     size_t start = i;
     int startLine = line;
     bool nstring = (c == 'N' || c == 'n') && i + 1 < s.size() && s[i + 1] == '\'';
-    if (c == '\'' || nstring) {
-      if (nstring) ++i;
+    // A string literal from its opening `quote` (at i) to the closing one; a doubled quote
+    // inside stands for one. False, with SQL Server's message, when it is never closed.
+    auto quoted = [&](char quote, TokKind kind) {
       ++i;
       std::string text;
-      bool closed = false;
       while (i < s.size()) {
-        if (s[i] == '\'') {
-          if (i + 1 < s.size() && s[i + 1] == '\'') {
-            text.push_back('\'');
+        if (s[i] == quote) {
+          if (i + 1 < s.size() && s[i + 1] == quote) {
+            text.push_back(quote);
             i += 2;
             continue;
           }
           ++i;
-          closed = true;
-          break;
+          push(kind, std::move(text), start, startLine);
+          return true;
         }
         if (s[i] == '\n') ++line;
         text.push_back(s[i++]);
       }
-      if (!closed) {
-        *error = "Unclosed quotation mark after the character string '" + text + "'.";
-        return false;
-      }
-      push(nstring ? TokKind::NString : TokKind::String, std::move(text), start, startLine);
+      *error = "Unclosed quotation mark after the character string '" + text + "'.";
+      return false;
+    };
+    if (c == '\'' || nstring) {
+      if (nstring) ++i;
+      if (!quoted('\'', nstring ? TokKind::NString : TokKind::String)) return false;
       continue;
     }
     if (c == '"' && !quotedIdentifier) {
       // SET QUOTED_IDENTIFIER OFF: "text" is a string, "" inside stands for one quote.
-      ++i;
-      std::string text;
-      bool closed = false;
-      while (i < s.size()) {
-        if (s[i] == '"') {
-          if (i + 1 < s.size() && s[i + 1] == '"') {
-            text.push_back('"');
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        if (s[i] == '\n') ++line;
-        text.push_back(s[i++]);
-      }
-      if (!closed) {
-        *error = "Unclosed quotation mark after the character string '" + text + "'.";
-        return false;
-      }
-      push(TokKind::String, std::move(text), start, startLine);
+      if (!quoted('"', TokKind::String)) return false;
       continue;
     }
     if (c == '[' || c == '"') {
