@@ -9,31 +9,9 @@ cd "$(dirname "$0")/.."
 
 rows=${1:-1000000}
 insert_rows=${2:-20000}
-build=${BUILD_DIR:-build-bench}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target sqlstandin standin_bench_insert >/dev/null
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/standin-bench-XXXXXX")
-server_pid=""
-cleanup() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-password='Bench#2024'
-mkfifo "$work/ready"
-SQLSTANDIN_SA_PASSWORD=$password "$build/bin/sqlstandin" --port 0 --data-dir "$work/data" \
-  >"$work/ready" &
-server_pid=$!
-read -r line <"$work/ready"
-port=${line##*:}
-echo "sqlstandin listening on port $port"
+# shellcheck source=scripts/bench_lib.sh
+source scripts/bench_lib.sh
+bench_start standin standin_bench_insert
 
 export FREETDSCONF="$work/freetds.conf"
 printf '[global]\n\ttds version = 7.4\n\tencryption = off\n\tclient charset = UTF-8\n' \

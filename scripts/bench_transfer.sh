@@ -12,31 +12,9 @@ cd "$(dirname "$0")/.."
 
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(100000 1000000)
-build=${BUILD_DIR:-build-bench}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" --target sqlstandin import_bench_transfer >/dev/null
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/transfer-bench-XXXXXX")
-server_pid=""
-cleanup() {
-  if [ -n "$server_pid" ]; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-password='Bench#2024'
-mkfifo "$work/ready"
-"$build/bin/sqlstandin" --port 0 --data-dir "$work/data" --sa-password "$password" \
-  >"$work/ready" &
-server_pid=$!
-read -r line <"$work/ready"
-port=${line##*:}
-echo "sqlstandin listening on port $port"
+# shellcheck source=scripts/bench_lib.sh
+source scripts/bench_lib.sh
+bench_start transfer import_bench_transfer
 server="127.0.0.1,$port"
 db=benchdb
 table=t_st_material_io_flow
