@@ -34,7 +34,7 @@ bool ParseYesNo(std::string_view value, bool& out) {
 
 }  // namespace
 
-bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
+Status DbParm::Parse(std::string_view text, DbParm& out) {
   DbParm result;
   size_t pos = 0;
   const size_t n = text.size();
@@ -46,9 +46,8 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
     while (pos < n && text[pos] != '=' && text[pos] != ',') ++pos;
     std::string_view key = Trim(text.substr(keyStart, pos - keyStart));
     if (pos >= n || text[pos] != '=') {
-      error = "DBParm：" + std::string(key) + " 没有值（应为 Key=Value）";
       out = DbParm();
-      return false;
+      return Status::BadValue("DBParm：" + std::string(key) + " 没有值（应为 Key=Value）");
     }
     ++pos;  // '='
     while (pos < n && IsBlank(text[pos])) ++pos;
@@ -71,15 +70,13 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
         value += text[pos++];
       }
       if (!closed) {
-        error = "DBParm：" + std::string(key) + " 的值缺少结束引号";
         out = DbParm();
-        return false;
+        return Status::BadValue("DBParm：" + std::string(key) + " 的值缺少结束引号");
       }
       while (pos < n && IsBlank(text[pos])) ++pos;
       if (pos < n && text[pos] != ',') {
-        error = "DBParm：" + std::string(key) + " 的值之后有多余的文字";
         out = DbParm();
-        return false;
+        return Status::BadValue("DBParm：" + std::string(key) + " 的值之后有多余的文字");
       }
     } else {
       size_t valueStart = pos;
@@ -89,9 +86,8 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
 
     if (EqualsIgnoreAsciiCase(key, "CommitOnDisconnect")) {
       if (!ParseYesNo(Trim(value), result.commitOnDisconnect)) {
-        error = "DBParm：CommitOnDisconnect 应为 Yes 或 No，而不是 " + value;
         out = DbParm();
-        return false;
+        return Status::BadValue("DBParm：CommitOnDisconnect 应为 Yes 或 No，而不是 " + value);
       }
     } else if (EqualsIgnoreAsciiCase(key, "PacketSize")) {
       std::string_view digits = Trim(value);
@@ -99,9 +95,8 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
       auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
       if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() ||
           size < 512 || size > 32767) {
-        error = "DBParm：PacketSize 应为 512 到 32767 之间的数，而不是 " + value;
         out = DbParm();
-        return false;
+        return Status::BadValue("DBParm：PacketSize 应为 512 到 32767 之间的数，而不是 " + value);
       }
       result.packetSize = size;
     } else if (EqualsIgnoreAsciiCase(key, "AppName")) {
@@ -112,7 +107,7 @@ bool DbParm::Parse(std::string_view text, DbParm& out, std::string& error) {
     // other keys belong to other interfaces or options we do not use: ignored
   }
   out = result;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace hostrt

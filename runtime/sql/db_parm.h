@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 
 class DbParm {
@@ -17,9 +19,9 @@ class DbParm {
   std::string appName;  // empty: the driver's default
   std::string host;     // empty: the driver's default (the computer name)
 
-  // Parses `text` into `out` (starting from the defaults). On failure returns false, leaves
-  // `out` at the defaults and puts a message naming the problem into `error`.
-  static bool Parse(std::string_view text, DbParm& out, std::string& error);
+  // Parses `text` into `out` (starting from the defaults). On failure leaves `out` at the
+  // defaults and returns BadValue with a message naming the problem.
+  static Status Parse(std::string_view text, DbParm& out);
 };
 
 }  // namespace hostrt

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace hostrt {
@@ -60,44 +61,41 @@ std::string FindFreeTdsLibrary() {
 
 // A value in braces reaches the driver unchanged up to a "}" that is followed by ";" or
 // ends the string, so such a value cannot be written.
-bool Braced(std::string_view key, const std::string& value, std::string& out, std::string& error) {
+Status Braced(std::string_view key, const std::string& value, std::string& out) {
   if (value.find('\0') != std::string::npos || value.find("};") != std::string::npos ||
       (!value.empty() && value.back() == '}')) {
-    error = std::string(key) + " 的值无法传给 ODBC 驱动程序";
-    return false;
+    return Status::BadValue(std::string(key) + " 的值无法传给 ODBC 驱动程序");
   }
   out += std::string(key) + "={" + value + "};";
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool OdbcConnection::FindDriver(std::string& driver, std::string& error) {
+Status OdbcConnection::FindDriver(std::string& driver) {
   if (const char* chosen = std::getenv("HOSTRT_ODBC_DRIVER"); chosen && *chosen) {
     driver = chosen;
-    return true;
+    return Status::Ok();
   }
 #ifdef _WIN32
   driver = "SQL Server";
-  if (DriverRegistered(driver.c_str())) return true;
-  error = "没有安装 ODBC 驱动程序“SQL Server”";
-  return false;
+  if (DriverRegistered(driver.c_str())) return Status::Ok();
+  return Status::NotFound("没有安装 ODBC 驱动程序“SQL Server”");
 #else
   driver = FindFreeTdsLibrary();
-  if (!driver.empty()) return true;
+  if (!driver.empty()) return Status::Ok();
   if (DriverRegistered("FreeTDS")) {
     driver = "FreeTDS";
-    return true;
+    return Status::Ok();
   }
-  error = "找不到 FreeTDS ODBC 驱动程序（libtdsodbc.so），请安装 tdsodbc 软件包";
-  return false;
+  return Status::NotFound("找不到 FreeTDS ODBC 驱动程序（libtdsodbc.so），请安装 tdsodbc 软件包");
 #endif
 }
 
-bool OdbcConnection::ConnectionString(const std::string& driver, const Login& login,
-                                      std::string& out, std::string& error) {
+Status OdbcConnection::ConnectionString(const std::string& driver, const Login& login,
+                                        std::string& out) {
   std::string s;
-  if (!Braced("DRIVER", driver, s, error)) return false;
+  if (Status put = Braced("DRIVER", driver, s); !put.ok()) return put;
   const ServerAddress& a = login.address;
 #ifdef _WIN32
   std::string server = a.host;
@@ -105,27 +103,31 @@ bool OdbcConnection::ConnectionString(const std::string& driver, const Login& lo
     server += "\\" + a.instance;
   else
     server += "," + std::to_string(a.port);
-  if (!Braced("SERVER", server, s, error)) return false;
+  if (Status put = Braced("SERVER", server, s); !put.ok()) return put;
   s += "Network=DBMSSOCN;";
 #else
   if (!a.instance.empty()) {
-    if (!Braced("SERVER", a.host + "\\" + a.instance, s, error)) return false;
+    if (Status put = Braced("SERVER", a.host + "\\" + a.instance, s); !put.ok()) return put;
   } else {
-    if (!Braced("SERVER", a.host, s, error)) return false;
+    if (Status put = Braced("SERVER", a.host, s); !put.ok()) return put;
     s += "PORT=" + std::to_string(a.port) + ";";
   }
 #endif
-  if (!Braced("UID", login.user, s, error)) return false;
-  if (!Braced("PWD", login.password, s, error)) return false;
-  if (!login.database.empty() && !Braced("DATABASE", login.database, s, error)) return false;
-  if (!login.parm.appName.empty() && !Braced("APP", login.parm.appName, s, error)) return false;
-  if (!login.parm.host.empty() && !Braced("WSID", login.parm.host, s, error)) return false;
+  if (Status put = Braced("UID", login.user, s); !put.ok()) return put;
+  if (Status put = Braced("PWD", login.password, s); !put.ok()) return put;
+  // The optional values are written only when given.
+  const std::pair<const char*, const std::string*> optional[] = {
+      {"DATABASE", &login.database}, {"APP", &login.parm.appName}, {"WSID", &login.parm.host}};
+  for (const auto& [key, value] : optional) {
+    if (value->empty()) continue;
+    if (Status put = Braced(key, *value, s); !put.ok()) return put;
+  }
 #ifndef _WIN32
   if (login.parm.packetSize > 0) s += "PacketSize=" + std::to_string(login.parm.packetSize) + ";";
   s += "TDS_Version=7.4;ClientCharset=UTF-8;Encryption=off;";
 #endif
   out = s;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace hostrt

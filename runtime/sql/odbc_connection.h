@@ -9,6 +9,7 @@
 #include "runtime/sql/db_parm.h"
 #include "runtime/sql/odbc.h"
 #include "runtime/sql/server_address.h"
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -37,13 +38,12 @@ class OdbcConnection {
 
   // The driver to name in DRIVER=: $HOSTRT_ODBC_DRIVER when set, else the FreeTDS driver's
   // library found in the usual directories, else the registered driver name "FreeTDS"
-  // (Windows: "SQL Server"). False with a message when none is there.
-  static bool FindDriver(std::string& driver, std::string& error);
+  // (Windows: "SQL Server"). NotFound with a message when none is there.
+  static Status FindDriver(std::string& driver);
 
-  // The connection string for `driver` and `login`. False with a message when a value cannot
-  // be written into a connection string (it contains "};" or a NUL byte).
-  static bool ConnectionString(const std::string& driver, const Login& login, std::string& out,
-                               std::string& error);
+  // The connection string for `driver` and `login`. BadValue with a message when a value
+  // cannot be written into a connection string (it contains "};" or a NUL byte).
+  static Status ConnectionString(const std::string& driver, const Login& login, std::string& out);
 };
 
 }  // namespace hostrt

@@ -35,8 +35,8 @@ bool IsThisMachine(std::string_view host, std::string_view computerName) {
 }
 
 // "host", "host,port" or "host\instance" (also with a "tcp:" prefix).
-bool ParseHostPort(std::string_view text, std::string_view computerName, ServerAddress& out,
-                   std::string& error, std::string_view origin) {
+Status ParseHostPort(std::string_view text, std::string_view computerName, ServerAddress& out,
+                     std::string_view origin) {
   text = Trim(text);
   if (text.size() > 4 && EqualsIgnoreAsciiCase(text.substr(0, 4), "tcp:"))
     text = Trim(text.substr(4));
@@ -46,8 +46,8 @@ bool ParseHostPort(std::string_view text, std::string_view computerName, ServerA
   if (comma != std::string_view::npos) {
     host = Trim(text.substr(0, comma));
     if (!ParsePort(text.substr(comma + 1), result.port)) {
-      error = std::string(origin) + "：“" + std::string(text.substr(comma + 1)) + "” 不是端口号";
-      return false;
+      return Status::BadValue(std::string(origin) + "：“" + std::string(text.substr(comma + 1)) +
+                              "” 不是端口号");
     }
   }
   const size_t backslash = host.find('\\');
@@ -56,22 +56,20 @@ bool ParseHostPort(std::string_view text, std::string_view computerName, ServerA
     host = Trim(host.substr(0, backslash));
   }
   if (host.empty()) {
-    error = std::string(origin) + "：缺少服务器名";
-    return false;
+    return Status::BadValue(std::string(origin) + "：缺少服务器名");
   }
   result.host = IsThisMachine(host, computerName) ? "127.0.0.1" : std::string(host);
   out = result;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alias,
-                            std::string_view computerName, ServerAddress& out, std::string& error) {
+Status ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alias,
+                              std::string_view computerName, ServerAddress& out) {
   const std::string_view name = Trim(serverName);
   if (name.empty()) {
-    error = "服务器名（ServerName）为空，没有可连接的服务器";
-    return false;
+    return Status::BadValue("服务器名（ServerName）为空，没有可连接的服务器");
   }
   std::string value;
   if (alias && alias(name, value)) {
@@ -81,27 +79,25 @@ bool ServerAddress::Resolve(std::string_view serverName, const AliasLookup& alia
     const std::string_view library = Trim(data.substr(0, comma));
     const std::string origin = "客户端别名 " + std::string(name);
     if (!EqualsIgnoreAsciiCase(library, "DBMSSOCN")) {
-      error = origin + " 使用网络库 " + std::string(library) + "，只支持 TCP/IP（DBMSSOCN）";
-      return false;
+      return Status::BadValue(origin + " 使用网络库 " + std::string(library) +
+                              "，只支持 TCP/IP（DBMSSOCN）");
     }
     if (comma == std::string_view::npos) {
-      error = origin + " 没有指明服务器";
-      return false;
+      return Status::BadValue(origin + " 没有指明服务器");
     }
-    return ParseHostPort(data.substr(comma + 1), computerName, out, error, origin);
+    return ParseHostPort(data.substr(comma + 1), computerName, out, origin);
   }
-  return ParseHostPort(name, computerName, out, error, "服务器名 " + std::string(name));
+  return ParseHostPort(name, computerName, out, "服务器名 " + std::string(name));
 }
 
-bool ServerAddress::ResolveHere(std::string_view serverName, ServerAddress& out,
-                                std::string& error) {
+Status ServerAddress::ResolveHere(std::string_view serverName, ServerAddress& out) {
   auto lookup = [](std::string_view name, std::string& value) {
     std::string read;
     if (RegistryGet(kAliasKey, name, read) != 1) return false;
     value = read;
     return true;
   };
-  return Resolve(serverName, lookup, ComputerName(), out, error);
+  return Resolve(serverName, lookup, ComputerName(), out);
 }
 
 }  // namespace hostrt

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 
 struct ServerAddress {
@@ -20,12 +22,12 @@ struct ServerAddress {
   // Looks up an alias: returns true and sets `value` when `name` has one.
   using AliasLookup = std::function<bool(std::string_view name, std::string& value)>;
 
-  // False with a message in `error` for an empty or malformed name or alias.
-  static bool Resolve(std::string_view serverName, const AliasLookup& alias,
-                      std::string_view computerName, ServerAddress& out, std::string& error);
+  // BadValue with a message for an empty or malformed name or alias (`out` unchanged).
+  static Status Resolve(std::string_view serverName, const AliasLookup& alias,
+                        std::string_view computerName, ServerAddress& out);
 
   // Resolve() with the aliases of the registry (hostrt::RegistryGet) and this computer's name.
-  static bool ResolveHere(std::string_view serverName, ServerAddress& out, std::string& error);
+  static Status ResolveHere(std::string_view serverName, ServerAddress& out);
 
   static constexpr std::string_view kAliasKey =
       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo";

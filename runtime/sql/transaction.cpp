@@ -140,20 +140,17 @@ int Transaction::Connect() {
     return SQLCode;
   }
   OdbcConnection::Login login;
-  std::string error;
-  std::string driver;
-  std::string connectionString;
-  if (!DbParm::Parse(DBParm, login.parm, error) ||
-      !ServerAddress::ResolveHere(ServerName, login.address, error) ||
-      !OdbcConnection::FindDriver(driver, error)) {
-    Fail(error);
-    return SQLCode;
-  }
   login.database = Database;
   login.user = LogId;
   login.password = LogPass;
-  if (!OdbcConnection::ConnectionString(driver, login, connectionString, error)) {
-    Fail(error);
+  std::string driver;
+  std::string connectionString;
+  Status prepared = DbParm::Parse(DBParm, login.parm);
+  if (prepared.ok()) prepared = ServerAddress::ResolveHere(ServerName, login.address);
+  if (prepared.ok()) prepared = OdbcConnection::FindDriver(driver);
+  if (prepared.ok()) prepared = OdbcConnection::ConnectionString(driver, login, connectionString);
+  if (!prepared.ok()) {
+    Fail(prepared.message());
     return SQLCode;
   }
 

@@ -9,10 +9,9 @@ namespace {
 
 TEST(DbParmTest, ReadsTheLibrarysConnectionParameters) {
   DbParm p;
-  std::string error;
-  ASSERT_TRUE(DbParm::Parse("CommitOnDisconnect='No',PacketSize = 2048,AppName = 'qdzt',Host='PC1'",
-                            p, error))
-      << error;
+  ASSERT_TRUE(
+      DbParm::Parse("CommitOnDisconnect='No',PacketSize = 2048,AppName = 'qdzt',Host='PC1'", p)
+          .ok());
   EXPECT_FALSE(p.commitOnDisconnect);
   EXPECT_EQ(p.packetSize, 2048);
   EXPECT_EQ(p.appName, "qdzt");
@@ -21,10 +20,9 @@ TEST(DbParmTest, ReadsTheLibrarysConnectionParameters) {
 
 TEST(DbParmTest, KeysIgnoreCaseQuotesAndBlanksAndUnknownKeysAreSkipped) {
   DbParm p;
-  std::string error;
   ASSERT_TRUE(DbParm::Parse(
-      "  appname=\"收银 1\" , COMMITONDISCONNECT = yes, StaticBind=0, host = PC2 ,,", p, error))
-      << error;
+                  "  appname=\"收银 1\" , COMMITONDISCONNECT = yes, StaticBind=0, host = PC2 ,,", p)
+                  .ok());
   EXPECT_EQ(p.appName, "收银 1");
   EXPECT_TRUE(p.commitOnDisconnect);
   EXPECT_EQ(p.host, "PC2");
@@ -33,8 +31,7 @@ TEST(DbParmTest, KeysIgnoreCaseQuotesAndBlanksAndUnknownKeysAreSkipped) {
 
 TEST(DbParmTest, QuotedValuesKeepCommasAndDoubledQuotes) {
   DbParm p;
-  std::string error;
-  ASSERT_TRUE(DbParm::Parse("AppName='a,b=c',Host='O''Brien'", p, error)) << error;
+  ASSERT_TRUE(DbParm::Parse("AppName='a,b=c',Host='O''Brien'", p).ok());
   EXPECT_EQ(p.appName, "a,b=c");
   EXPECT_EQ(p.host, "O'Brien");
 }
@@ -42,8 +39,7 @@ TEST(DbParmTest, QuotedValuesKeepCommasAndDoubledQuotes) {
 TEST(DbParmTest, EmptyTextGivesDefaults) {
   DbParm p;
   p.commitOnDisconnect = false;
-  std::string error;
-  ASSERT_TRUE(DbParm::Parse("", p, error));
+  ASSERT_TRUE(DbParm::Parse("", p).ok());
   EXPECT_TRUE(p.commitOnDisconnect);
   EXPECT_TRUE(p.appName.empty());
 }
@@ -52,9 +48,9 @@ TEST(DbParmTest, MalformedTextIsRejectedWithAMessage) {
   for (const char* bad : {"AppName='unterminated", "CommitOnDisconnect='Maybe'", "PacketSize=big",
                           "PacketSize=10", "Host", "AppName='x' y"}) {
     DbParm p;
-    std::string error;
-    EXPECT_FALSE(DbParm::Parse(bad, p, error)) << bad;
-    EXPECT_NE(error.find("DBParm"), std::string::npos) << bad;
+    const Status parsed = DbParm::Parse(bad, p);
+    EXPECT_EQ(parsed.code(), StatusCode::BadValue) << bad;
+    EXPECT_NE(parsed.message().find("DBParm"), std::string::npos) << bad;
     EXPECT_TRUE(p.appName.empty()) << bad;
   }
 }

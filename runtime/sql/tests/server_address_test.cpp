@@ -29,15 +29,15 @@ class ResolveTest : public ::testing::Test {
 
   ServerAddress Resolved(std::string_view name) {
     ServerAddress address;
-    std::string error;
-    EXPECT_TRUE(ServerAddress::Resolve(name, lookup, "SHOP-PC", address, error)) << error;
+    const Status resolved = ServerAddress::Resolve(name, lookup, "SHOP-PC", address);
+    EXPECT_TRUE(resolved.ok()) << resolved.message();
     return address;
   }
   std::string Error(std::string_view name) {
     ServerAddress address;
-    std::string error;
-    EXPECT_FALSE(ServerAddress::Resolve(name, lookup, "SHOP-PC", address, error)) << name;
-    return error;
+    const Status resolved = ServerAddress::Resolve(name, lookup, "SHOP-PC", address);
+    EXPECT_EQ(resolved.code(), StatusCode::BadValue) << name;
+    return resolved.message();
   }
 };
 
@@ -103,10 +103,9 @@ TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
   const char* key = "HKLM\\SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo";
   ASSERT_EQ(RegistrySet(key, "hostrt-test-alias", "DBMSSOCN,127.0.0.1,45678"), 1);
   ServerAddress a;
-  std::string error;
-  EXPECT_TRUE(ServerAddress::ResolveHere("hostrt-test-alias", a, error)) << error;
+  EXPECT_TRUE(ServerAddress::ResolveHere("hostrt-test-alias", a).ok());
   EXPECT_EQ(a.port, 45678);
-  EXPECT_TRUE(ServerAddress::ResolveHere("elsewhere,99", a, error)) << error;
+  EXPECT_TRUE(ServerAddress::ResolveHere("elsewhere,99", a).ok());
   EXPECT_EQ(a.host, "elsewhere");
   EXPECT_EQ(a.port, 99);
   RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\MSSQLServer\\Client\\ConnectTo",
@@ -129,10 +128,9 @@ TEST(ResolveHereTest, ReadsAliasesFromTheRegistry) {
   const std::string saved = before ? before : "";
   ::setenv("HOSTRT_REGISTRY", file.string().c_str(), 1);
   ServerAddress a;
-  std::string error;
-  EXPECT_TRUE(ServerAddress::ResolveHere(".", a, error)) << error;
+  EXPECT_TRUE(ServerAddress::ResolveHere(".", a).ok());
   EXPECT_EQ(a.port, 45678);
-  EXPECT_TRUE(ServerAddress::ResolveHere("elsewhere,99", a, error)) << error;
+  EXPECT_TRUE(ServerAddress::ResolveHere("elsewhere,99", a).ok());
   EXPECT_EQ(a.host, "elsewhere");
   EXPECT_EQ(a.port, 99);
   if (before)
@@ -154,15 +152,14 @@ TEST(ConnectionStringTest, CarriesEveryLoginSettingForTheDriver) {
   login.parm.host = "收银台";
   login.parm.packetSize = 2048;
   std::string s;
-  std::string error;
 #ifdef _WIN32
   // The Windows driver takes the port after the host and the packet size as an attribute.
-  ASSERT_TRUE(OdbcConnection::ConnectionString("SQL Server", login, s, error)) << error;
+  ASSERT_TRUE(OdbcConnection::ConnectionString("SQL Server", login, s).ok());
   EXPECT_EQ(s,
             "DRIVER={SQL Server};SERVER={127.0.0.1,41433};Network=DBMSSOCN;UID={sa};"
             "PWD={p;w}d{};DATABASE={master};APP={qdzt};WSID={收银台};");
 #else
-  ASSERT_TRUE(OdbcConnection::ConnectionString("/usr/lib/libtdsodbc.so", login, s, error)) << error;
+  ASSERT_TRUE(OdbcConnection::ConnectionString("/usr/lib/libtdsodbc.so", login, s).ok());
   EXPECT_EQ(s,
             "DRIVER={/usr/lib/libtdsodbc.so};SERVER={127.0.0.1};PORT=41433;UID={sa};"
             "PWD={p;w}d{};DATABASE={master};APP={qdzt};WSID={收银台};PacketSize=2048;"
@@ -174,16 +171,16 @@ TEST(ConnectionStringTest, LeavesOutEmptyOptionalValuesAndRefusesUnwritableOnes)
   OdbcConnection::Login login;
   login.address.host = "h";
   std::string s;
-  std::string error;
-  ASSERT_TRUE(OdbcConnection::ConnectionString("FreeTDS", login, s, error));
+  ASSERT_TRUE(OdbcConnection::ConnectionString("FreeTDS", login, s).ok());
   EXPECT_EQ(s.find("DATABASE"), std::string::npos);
   EXPECT_EQ(s.find("APP="), std::string::npos);
   EXPECT_NE(s.find("PWD={};"), std::string::npos);
   login.password = "a};b";
-  EXPECT_FALSE(OdbcConnection::ConnectionString("FreeTDS", login, s, error));
-  EXPECT_NE(error.find("PWD"), std::string::npos);
+  const Status refused = OdbcConnection::ConnectionString("FreeTDS", login, s);
+  EXPECT_FALSE(refused.ok());
+  EXPECT_NE(refused.message().find("PWD"), std::string::npos);
   login.password = "ends}";
-  EXPECT_FALSE(OdbcConnection::ConnectionString("FreeTDS", login, s, error));
+  EXPECT_FALSE(OdbcConnection::ConnectionString("FreeTDS", login, s).ok());
 }
 
 }  // namespace
