@@ -67,7 +67,7 @@ std::string LibraryLoader::ProgramDirectory() {
 #endif
 }
 
-bool LibraryLoader::Load(const std::string& name, std::string* error) {
+Status LibraryLoader::Load(const std::string& name) {
   const std::vector<std::string> candidates = Candidates(name, ProgramDirectory());
   std::string reasons;
   for (const std::string& candidate : candidates) {
@@ -80,7 +80,7 @@ bool LibraryLoader::Load(const std::string& name, std::string* error) {
     if (module != nullptr) {
       handle_ = reinterpret_cast<void*>(module);
       path_ = candidate;
-      return true;
+      return Status::Ok();
     }
     reasons += "\n  " + candidate + ": " + LastWindowsError();
 #else
@@ -88,20 +88,17 @@ bool LibraryLoader::Load(const std::string& name, std::string* error) {
     if (handle != nullptr) {
       handle_ = handle;
       path_ = candidate;
-      return true;
+      return Status::Ok();
     }
     const char* why = dlerror();
     reasons += "\n  " + candidate + ": " + (why != nullptr ? why : "cannot be loaded");
 #endif
   }
-  if (error != nullptr) {
-    *error = "cannot load the application library \"" + name + "\"" + reasons;
-  }
-  return false;
+  return Status::NotFound("cannot load the application library \"" + name + "\"" + reasons);
 }
 
-void* LibraryLoader::Symbol(const std::string& symbol, std::string* error) const {
-  void* address = nullptr;
+Status LibraryLoader::Symbol(const std::string& symbol, void*& address) const {
+  address = nullptr;
   if (handle_ != nullptr) {
 #ifdef _WIN32
     address =
@@ -111,10 +108,11 @@ void* LibraryLoader::Symbol(const std::string& symbol, std::string* error) const
     address = dlsym(handle_, symbol.c_str());
 #endif
   }
-  if (address == nullptr && error != nullptr) {
-    *error = path_ + " is not an application library: it has no entry point " + symbol;
+  if (address == nullptr) {
+    return Status::NotFound(path_ + " is not an application library: it has no entry point " +
+                            symbol);
   }
-  return address;
+  return Status::Ok();
 }
 
 }  // namespace hostrt

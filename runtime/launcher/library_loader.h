@@ -2,11 +2,13 @@
 // ("import") means libimport.so (import.dll or libimport.dll on Windows) in the lib directory
 // beside the launcher's bin directory, then on the system's library search path; a name with a
 // directory separator or a library suffix is a path. Libraries stay loaded for the life of the
-// process. Failures return false with a message for the operator.
+// process. Failures return NotFound with a message for the operator.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -18,9 +20,9 @@ class LibraryLoader {
   // The directory of the running program.
   static std::string ProgramDirectory();
 
-  bool Load(const std::string& name, std::string* error);
-  // The address of `symbol` in the loaded library, nullptr (with *error) when missing.
-  void* Symbol(const std::string& symbol, std::string* error) const;
+  Status Load(const std::string& name);
+  // The address of `symbol` in the loaded library into `address` (nullptr when missing).
+  Status Symbol(const std::string& symbol, void*& address) const;
   const std::string& path() const { return path_; }
 
  private:

@@ -38,17 +38,16 @@ int main(int argc, char** argv) {
   }
 
   hostrt::LibraryLoader loader;
-  std::string error;
-  if (!loader.Load(argv[1], &error)) {
-    std::fprintf(stderr, "hostrt-run: %s\n", error.c_str());
+  if (const hostrt::Status loaded = loader.Load(argv[1]); !loaded.ok()) {
+    std::fprintf(stderr, "hostrt-run: %s\n", loaded.message().c_str());
     return 3;
   }
-  auto create = reinterpret_cast<hostrt_create_application_fn>(
-      loader.Symbol(HOSTRT_ENTRY_POINT_NAME, &error));
-  if (create == nullptr) {
-    std::fprintf(stderr, "hostrt-run: %s\n", error.c_str());
+  void* entry = nullptr;
+  if (const hostrt::Status found = loader.Symbol(HOSTRT_ENTRY_POINT_NAME, entry); !found.ok()) {
+    std::fprintf(stderr, "hostrt-run: %s\n", found.message().c_str());
     return 4;
   }
+  auto create = reinterpret_cast<hostrt_create_application_fn>(entry);
   std::unique_ptr<hostrt::Application> application(create());
   if (!application) {
     std::fprintf(stderr, "hostrt-run: %s created no application object\n", loader.path().c_str());

@@ -127,10 +127,9 @@ int RunApplication(Application& application, const std::string& commandline, int
   }
   InstallQtTranslations();
 
-  std::string error;
-  std::shared_ptr<Interaction> from_environment = InteractionFromEnvironment(&error);
-  if (!error.empty()) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  std::shared_ptr<Interaction> from_environment;
+  if (const Status chosen = InteractionFromEnvironment(from_environment); !chosen.ok()) {
+    std::fprintf(stderr, "%s\n", chosen.message().c_str());
     return 2;
   }
   std::shared_ptr<Interaction> previous;

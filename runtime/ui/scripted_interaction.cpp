@@ -146,7 +146,7 @@ int ScriptedInteraction::OpenResponse(Window& window) {
   return opened;
 }
 
-bool ScriptedInteraction::LoadScript(const std::string& script, std::string* error) {
+Status ScriptedInteraction::LoadScript(const std::string& script) {
   ScriptedInteraction parsed;
   std::istringstream lines(script);
   std::string line;
@@ -163,8 +163,7 @@ bool ScriptedInteraction::LoadScript(const std::string& script, std::string* err
       char* end = nullptr;
       const long button = std::strtol(rest.c_str(), &end, 10);
       if (rest.empty() || *end != '\0' || button < 1) {
-        if (error) *error = "line " + std::to_string(number) + ": box needs a button number";
-        return false;
+        return Status::BadValue("line " + std::to_string(number) + ": box needs a button number");
       }
       parsed.AnswerMessageBox(static_cast<int>(button));
     } else if (word == "file" && !rest.empty()) {
@@ -180,53 +179,50 @@ bool ScriptedInteraction::LoadScript(const std::string& script, std::string* err
     } else if (word == "response-close") {
       parsed.responses_.push_back(CloseFromTitleBar{});
     } else {
-      if (error) *error = "line " + std::to_string(number) + ": cannot read \"" + line + "\"";
-      return false;
+      return Status::BadValue("line " + std::to_string(number) + ": cannot read \"" + line + "\"");
     }
   }
   for (int b : parsed.boxes_) boxes_.push_back(b);
   for (auto& f : parsed.files_) files_.push_back(std::move(f));
   for (auto& f : parsed.folders_) folders_.push_back(std::move(f));
   for (auto& r : parsed.responses_) responses_.push_back(std::move(r));
-  return true;
+  return Status::Ok();
 }
 
-std::shared_ptr<ScriptedInteraction> ScriptedInteraction::FromFile(const std::string& path,
-                                                                   std::string* error) {
+Status ScriptedInteraction::FromFile(const std::string& path,
+                                     std::shared_ptr<ScriptedInteraction>& out) {
+  out.reset();
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot read the interaction script " + path;
-    return nullptr;
-  }
+  if (!in) return Status::FileFault("cannot read the interaction script " + path);
   std::ostringstream text;
   text << in.rdbuf();
   auto interaction = std::make_shared<ScriptedInteraction>();
-  std::string why;
-  if (!interaction->LoadScript(text.str(), &why)) {
-    if (error) *error = path + ": " + why;
-    return nullptr;
+  if (Status loaded = interaction->LoadScript(text.str()); !loaded.ok()) {
+    return loaded.WithContext(path + ": ");
   }
-  return interaction;
+  out = std::move(interaction);
+  return Status::Ok();
 }
 
-std::shared_ptr<Interaction> InteractionFromEnvironment(std::string* error) {
+Status InteractionFromEnvironment(std::shared_ptr<Interaction>& out) {
+  out.reset();
   const char* value = std::getenv("HOSTRT_INTERACTION");
-  if (value == nullptr || *value == '\0' || std::string(value) == "qt") return nullptr;
+  if (value == nullptr || *value == '\0' || std::string(value) == "qt") return Status::Ok();
   const std::string setting(value);
   std::shared_ptr<ScriptedInteraction> scripted;
   if (setting == "script") {
     scripted = std::make_shared<ScriptedInteraction>();
   } else if (setting.rfind("script:", 0) == 0) {
-    scripted = ScriptedInteraction::FromFile(setting.substr(7), error);
-    if (!scripted) return nullptr;
+    if (Status loaded = ScriptedInteraction::FromFile(setting.substr(7), scripted); !loaded.ok()) {
+      return loaded;
+    }
   } else {
-    if (error)
-      *error =
-          "HOSTRT_INTERACTION: unknown value \"" + setting + "\" (use qt, script or script:FILE)";
-    return nullptr;
+    return Status::BadValue("HOSTRT_INTERACTION: unknown value \"" + setting +
+                            "\" (use qt, script or script:FILE)");
   }
   scripted->EchoBoxesToStderr();
-  return scripted;
+  out = std::move(scripted);
+  return Status::Ok();
 }
 
 }  // namespace hostrt

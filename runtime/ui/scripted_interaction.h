@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "runtime/text/status.h"
 #include "runtime/ui/interaction.h"
 
 namespace hostrt {
@@ -58,10 +59,11 @@ class ScriptedInteraction : public Interaction {
 
   // Reads a script, one answer a line: "box N", "file PATH", "file-cancel", "folder PATH",
   // "folder-cancel", "response VALUE" (VALUE is the rest of the line, may be empty),
-  // "response-close"; blank lines and lines starting with '#' are ignored. Returns false with a
-  // message naming the line for anything else (nothing of the script is queued then).
-  bool LoadScript(const std::string& script, std::string* error);
-  static std::shared_ptr<ScriptedInteraction> FromFile(const std::string& path, std::string* error);
+  // "response-close"; blank lines and lines starting with '#' are ignored. Returns BadValue
+  // with a message naming the line for anything else (nothing of the script is queued then).
+  Status LoadScript(const std::string& script);
+  // A service answering from the script in the file at `path` (null in `out` on failure).
+  static Status FromFile(const std::string& path, std::shared_ptr<ScriptedInteraction>& out);
 
   int MessageBox(const std::string& title, const std::string& text, Icon icon, Buttons buttons,
                  int default_button) override;
@@ -87,8 +89,8 @@ class ScriptedInteraction : public Interaction {
 
 // The service named by the environment variable HOSTRT_INTERACTION: unset or "qt" gives
 // nullptr (keep the Qt service); "script" a scripted service with no answers; "script:FILE" one
-// loaded from FILE. Scripted services echo their boxes to stderr. On a bad value or script,
-// returns nullptr and sets *error.
-std::shared_ptr<Interaction> InteractionFromEnvironment(std::string* error);
+// loaded from FILE. Scripted services echo their boxes to stderr. The service goes to `out`
+// (nullptr for Qt, and on a bad value or script, whose status is returned).
+Status InteractionFromEnvironment(std::shared_ptr<Interaction>& out);
 
 }  // namespace hostrt

@@ -189,17 +189,15 @@ TEST_F(ScriptedTest, AResponseWindowLeftOpenIsClosedFromItsTitleBar) {
 }
 
 TEST_F(ScriptedTest, ScriptsAreReadLineByLineAndBadLinesAreRefusedWhole) {
-  std::string error;
-  EXPECT_FALSE(script->LoadScript("box 1\nbox two\n", &error));
-  EXPECT_EQ(error, "line 2: box needs a button number");
-  EXPECT_FALSE(script->LoadScript("folder\n", &error));  // a folder needs a path
+  EXPECT_EQ(script->LoadScript("box 1\nbox two\n").message(), "line 2: box needs a button number");
+  EXPECT_FALSE(script->LoadScript("folder\n").ok());  // a folder needs a path
   EXPECT_EQ(script->PendingAnswers(), 0u);
 
-  ASSERT_TRUE(script->LoadScript(
-      "# answers\r\n\nbox 2\nfile /tmp/a b.bak\nfile-cancel\nfolder /x\nresponse \n"
-      "response-close\n",
-      &error))
-      << error;
+  ASSERT_TRUE(script
+                  ->LoadScript(
+                      "# answers\r\n\nbox 2\nfile /tmp/a b.bak\nfile-cancel\nfolder /x\nresponse \n"
+                      "response-close\n")
+                  .ok());
   EXPECT_EQ(script->PendingAnswers(), 6u);
   EXPECT_EQ(MessageBox("t", "x", Icon::Question, Buttons::YesNo, 1), 2);
   std::string path, name;
@@ -226,16 +224,21 @@ TEST_F(ScriptedTest, ObserversSeeEachItemAsItIsShown) {
 }
 
 TEST(InteractionSetting, TheEnvironmentNamesTheService) {
-  std::string error;
+  std::shared_ptr<Interaction> chosen;
   ::setenv("HOSTRT_INTERACTION", "qt", 1);
-  EXPECT_EQ(InteractionFromEnvironment(&error), nullptr);
-  EXPECT_TRUE(error.empty());
+  EXPECT_TRUE(InteractionFromEnvironment(chosen).ok());
+  EXPECT_EQ(chosen, nullptr);
   ::setenv("HOSTRT_INTERACTION", "script", 1);
-  EXPECT_NE(std::dynamic_pointer_cast<ScriptedInteraction>(InteractionFromEnvironment(&error)),
-            nullptr);
+  EXPECT_TRUE(InteractionFromEnvironment(chosen).ok());
+  EXPECT_NE(std::dynamic_pointer_cast<ScriptedInteraction>(chosen), nullptr);
   ::setenv("HOSTRT_INTERACTION", "robot", 1);
-  EXPECT_EQ(InteractionFromEnvironment(&error), nullptr);
-  EXPECT_NE(error.find("robot"), std::string::npos);
+  const Status refused = InteractionFromEnvironment(chosen);
+  EXPECT_EQ(chosen, nullptr);
+  EXPECT_EQ(refused.code(), StatusCode::BadValue);
+  EXPECT_NE(refused.message().find("robot"), std::string::npos);
+  ::setenv("HOSTRT_INTERACTION", "script:/no/such/script.txt", 1);
+  EXPECT_EQ(InteractionFromEnvironment(chosen).code(), StatusCode::FileFault);
+  EXPECT_EQ(chosen, nullptr);
   ::unsetenv("HOSTRT_INTERACTION");
 }
 
