@@ -28,9 +28,9 @@ void import_application::create() {
 
 void import_application::open(const std::string& commandline) {
   ImportCommand command;
-  std::string error;
-  if (!ParseImportCommand(hostrt::ArgumentsOf(commandline), command, error)) {
-    std::fprintf(stderr, "import: %s\n\n%s", error.c_str(), ImportUsageText().c_str());
+  if (const hostrt::Status parsed = ParseImportCommand(hostrt::ArgumentsOf(commandline), command);
+      !parsed.ok()) {
+    std::fprintf(stderr, "import: %s\n\n%s", parsed.message().c_str(), ImportUsageText().c_str());
     SetExitCode(2);
     return;
   }

@@ -14,7 +14,7 @@ bool KnownTable(const std::string& name) {
 }
 
 // Splits LIST at commas; blanks around a name do not count.
-bool ParseTableList(const std::string& list, std::vector<std::string>& tables, std::string& error) {
+hostrt::Status ParseTableList(const std::string& list, std::vector<std::string>& tables) {
   tables.clear();
   size_t start = 0;
   for (;;) {
@@ -24,27 +24,24 @@ bool ParseTableList(const std::string& list, std::vector<std::string>& tables, s
     const size_t last = name.find_last_not_of(' ');
     name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
     if (name.empty()) {
-      error = "--tables: an empty table name in \"" + list + "\"";
-      return false;
+      return hostrt::Status::BadValue("--tables: an empty table name in \"" + list + "\"");
     }
     if (!KnownTable(name)) {
-      error = "--tables: \"" + name + "\" is not a table of the catalogue";
-      return false;
+      return hostrt::Status::BadValue("--tables: \"" + name + "\" is not a table of the catalogue");
     }
     bool seen = false;
     for (const std::string& t : tables) seen = seen || t == name;
     if (!seen) tables.push_back(name);
-    if (comma == std::string::npos) return true;
+    if (comma == std::string::npos) return hostrt::Status::Ok();
     start = comma + 1;
   }
 }
 
 }  // namespace
 
-bool ParseImportCommand(const std::vector<std::string>& args, ImportCommand& command,
-                        std::string& error) {
+hostrt::Status ParseImportCommand(const std::vector<std::string>& args, ImportCommand& command) {
+  using hostrt::Status;
   command = ImportCommand();
-  error.clear();
   bool tables_given = false;
   bool format_given = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -59,65 +56,58 @@ bool ParseImportCommand(const std::vector<std::string>& args, ImportCommand& com
       }
     }
     auto take_value = [&]() {
-      if (has_inline_value) return true;
-      if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
+      if (has_inline_value) return Status::Ok();
+      if (i + 1 >= args.size()) return Status::BadValue("option " + arg + " needs a value");
       value = args[++i];
-      return true;
+      return Status::Ok();
     };
     auto set_mode = [&](ImportCommand::Mode mode) {
       if (command.mode != ImportCommand::Mode::Window) {
-        error = "only one of --export, --import, --check and --help can be given";
-        return false;
+        return Status::BadValue("only one of --export, --import, --check and --help can be given");
       }
       command.mode = mode;
-      return true;
+      return Status::Ok();
     };
 
     if (arg == "--help" || arg == "-h") {
-      if (!set_mode(ImportCommand::Mode::Help)) return false;
+      if (Status set = set_mode(ImportCommand::Mode::Help); !set.ok()) return set;
     } else if (arg == "--export" || arg == "--import" || arg == "--check") {
       const ImportCommand::Mode mode = arg == "--export"   ? ImportCommand::Mode::Export
                                        : arg == "--import" ? ImportCommand::Mode::Import
                                                            : ImportCommand::Mode::Check;
-      if (!take_value() || !set_mode(mode)) return false;
-      if (value.empty()) {
-        error = "option " + arg + " needs a directory";
-        return false;
-      }
+      Status read = take_value();
+      if (read.ok()) read = set_mode(mode);
+      if (!read.ok()) return read;
+      if (value.empty()) return Status::BadValue("option " + arg + " needs a directory");
       command.directory = value;
     } else if (arg == "--tables") {
-      if (!take_value() || !ParseTableList(value, command.tables, error)) return false;
+      Status read = take_value();
+      if (read.ok()) read = ParseTableList(value, command.tables);
+      if (!read.ok()) return read;
       tables_given = true;
     } else if (arg == "--format") {
-      if (!take_value()) return false;
+      if (Status read = take_value(); !read.ok()) return read;
       if (value != "Text" && value != "DBF" && value != "Excel") {
-        error = "--format must be Text, DBF or Excel, not \"" + value + "\"";
-        return false;
+        return Status::BadValue("--format must be Text, DBF or Excel, not \"" + value + "\"");
       }
       command.format = value;
       format_given = true;
     } else if (arg == "--code") {
-      if (!take_value()) return false;
+      if (Status read = take_value(); !read.ok()) return read;
       command.code = value;
       command.code_given = true;
     } else {
-      error = "unknown argument \"" + arg + "\"";
-      return false;
+      return Status::BadValue("unknown argument \"" + arg + "\"");
     }
   }
-  if (command.mode == ImportCommand::Mode::Help) return true;
+  if (command.mode == ImportCommand::Mode::Help) return Status::Ok();
   if (!command.Unattended() && (tables_given || format_given || command.code_given)) {
-    error = "--tables, --format and --code need --export, --import or --check";
-    return false;
+    return Status::BadValue("--tables, --format and --code need --export, --import or --check");
   }
   if (command.code_given && command.mode != ImportCommand::Mode::Import) {
-    error = "--code belongs to --import only";
-    return false;
+    return Status::BadValue("--code belongs to --import only");
   }
-  return true;
+  return Status::Ok();
 }
 
 std::string ImportUsageText() {

@@ -6,11 +6,13 @@
 //   import --check DIR [--tables LIST] [--format Text|DBF|Excel]
 //   import --help
 // LIST is comma-separated catalogue table names (all tables without it). Parsing is pure and
-// never throws: a usage error returns false with a message naming the offending argument.
+// never throws: a usage error returns BadValue with a message naming the offending argument.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "runtime/text/status.h"
 
 namespace importlib {
 
@@ -28,11 +30,10 @@ struct ImportCommand {
   }
 };
 
-// Reads the arguments (without the program and application names). False with a message in
-// `error` for an unknown option, a missing value, two modes, an option that does not belong to
-// the mode, an unknown format or a table that is not in the catalogue.
-bool ParseImportCommand(const std::vector<std::string>& args, ImportCommand& command,
-                        std::string& error);
+// Reads the arguments (without the program and application names). BadValue with a message
+// for an unknown option, a missing value, two modes, an option that does not belong to the
+// mode, an unknown format or a table that is not in the catalogue.
+hostrt::Status ParseImportCommand(const std::vector<std::string>& args, ImportCommand& command);
 
 // The text --help prints (and a usage error follows with).
 std::string ImportUsageText();

@@ -2,57 +2,50 @@
 
 namespace dbsetup {
 
-bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& result,
-                      std::string& error) {
+hostrt::Status ParseCommandLine(const std::vector<std::string>& args, CommandLine& result) {
+  using hostrt::Status;
   CommandLine parsed;
   bool any_option = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::optional<std::string>& target) {
-      if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
+      if (i + 1 >= args.size()) return Status::BadValue("option " + arg + " needs a value");
       target = args[++i];
       any_option = true;
-      return true;
+      return Status::Ok();
     };
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
     } else if (arg == "--unattended") {
       parsed.unattended = true;
     } else if (arg == "--mode") {
-      if (!value(parsed.options.mode)) return false;
+      if (Status read = value(parsed.options.mode); !read.ok()) return read;
       const std::string& mode = *parsed.options.mode;
       if (mode != "0" && mode != "1" && mode != "2" && mode != "3") {
-        error = "--mode must be 0, 1, 2 or 3, not \"" + mode + "\"";
-        return false;
+        return Status::BadValue("--mode must be 0, 1, 2 or 3, not \"" + mode + "\"");
       }
     } else if (arg == "--template") {
-      if (!value(parsed.options.template_file)) return false;
+      if (Status read = value(parsed.options.template_file); !read.ok()) return read;
     } else if (arg == "--sa") {
-      if (!value(parsed.options.sa)) return false;
+      if (Status read = value(parsed.options.sa); !read.ok()) return read;
     } else if (arg == "--data-dir") {
-      if (!value(parsed.options.data_dir)) return false;
+      if (Status read = value(parsed.options.data_dir); !read.ok()) return read;
     } else if (arg == "--drop-existing") {
       parsed.options.drop_existing = true;
       any_option = true;
     } else if (arg == "--password" || arg.rfind("--password=", 0) == 0) {
-      error =
+      return Status::BadValue(
           "the administrator password is read from DBSETUP_SA_PASSWORD, never from the "
-          "command line";
-      return false;
+          "command line");
     } else {
-      error = "unknown argument \"" + arg + "\"";
-      return false;
+      return Status::BadValue("unknown argument \"" + arg + "\"");
     }
   }
   if (any_option && !parsed.unattended && !parsed.help) {
-    error = "these options need --unattended";
-    return false;
+    return Status::BadValue("these options need --unattended");
   }
   result = parsed;
-  return true;
+  return Status::Ok();
 }
 
 std::string UsageText() {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text/status.h"
+
 namespace dbsetup {
 
 struct UnattendedOptions {
@@ -27,10 +29,9 @@ struct CommandLine {
   UnattendedOptions options;
 };
 
-// Reads the arguments (without the program name). False with a message in `error` for an
-// unknown option, a missing or bad value, or options without --unattended.
-bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& result,
-                      std::string& error);
+// Reads the arguments (without the program name). BadValue with a message for an unknown
+// option, a missing or bad value, or options without --unattended (`result` unchanged).
+hostrt::Status ParseCommandLine(const std::vector<std::string>& args, CommandLine& result);
 
 // The text --help prints.
 std::string UsageText();

@@ -13,9 +13,9 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   dbsetup::CommandLine command_line;
-  std::string error;
-  if (!dbsetup::ParseCommandLine(args, command_line, error)) {
-    std::fprintf(stderr, "dbsetup: %s\n\n%s", error.c_str(), dbsetup::UsageText().c_str());
+  if (const hostrt::Status parsed = dbsetup::ParseCommandLine(args, command_line); !parsed.ok()) {
+    std::fprintf(stderr, "dbsetup: %s\n\n%s", parsed.message().c_str(),
+                 dbsetup::UsageText().c_str());
     return 1;
   }
   if (command_line.help) {

@@ -12,16 +12,16 @@ using Mode = ImportCommand::Mode;
 
 ImportCommand Parse(const std::vector<std::string>& args) {
   ImportCommand command;
-  std::string error;
-  EXPECT_TRUE(ParseImportCommand(args, command, error)) << error;
+  const hostrt::Status parsed = ParseImportCommand(args, command);
+  EXPECT_TRUE(parsed.ok()) << parsed.message();
   return command;
 }
 
 std::string UsageError(const std::vector<std::string>& args) {
   ImportCommand command;
-  std::string error;
-  EXPECT_FALSE(ParseImportCommand(args, command, error));
-  return error;
+  const hostrt::Status parsed = ParseImportCommand(args, command);
+  EXPECT_EQ(parsed.code(), hostrt::StatusCode::BadValue);
+  return parsed.message();
 }
 
 TEST(ImportCommandTest, ReadsEachForm) {

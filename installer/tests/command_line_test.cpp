@@ -7,7 +7,9 @@ namespace dbsetup {
 namespace {
 
 bool Parse(std::vector<std::string> args, CommandLine& result, std::string& error) {
-  return ParseCommandLine(args, result, error);
+  const hostrt::Status parsed = ParseCommandLine(args, result);
+  error = parsed.message();
+  return parsed.ok();
 }
 
 TEST(CommandLineTest, NoArgumentsIsTheInteractiveInstaller) {
