@@ -294,8 +294,8 @@ class FileChecker {
 
 }  // namespace
 
-bool base_data_check::ReadColumns(hostrt::Transaction& trans, const std::string& table,
-                                  std::vector<CheckColumn>& columns, std::string& error) {
+hostrt::Status base_data_check::ReadColumns(hostrt::Transaction& trans, const std::string& table,
+                                            std::vector<CheckColumn>& columns) {
   columns.clear();
   trans.Reset();
   {
@@ -305,8 +305,7 @@ bool base_data_check::ReadColumns(hostrt::Transaction& trans, const std::string&
                                       "from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME = ? "
                                       "order by ORDINAL_POSITION",
                                       {table})) {
-      error = "无法读取表 " + table + " 的列：" + trans.SQLErrText;
-      return false;
+      return hostrt::Status::SqlFailure("无法读取表 " + table + " 的列：" + trans.SQLErrText);
     }
     while (st.Fetch() == 1) {
       std::optional<std::string> name, type, length, precision, scale, nullable;
@@ -327,8 +326,7 @@ bool base_data_check::ReadColumns(hostrt::Transaction& trans, const std::string&
     }
   }
   if (columns.empty()) {
-    error = "服务器上没有表 " + table;
-    return false;
+    return hostrt::Status::NotFound("服务器上没有表 " + table);
   }
   {
     hostrt::SqlStatement keys(trans);
@@ -343,7 +341,7 @@ bool base_data_check::ReadColumns(hostrt::Transaction& trans, const std::string&
     }
   }
   trans.Reset();  // a table without a key is no failure
-  return true;
+  return hostrt::Status::Ok();
 }
 
 std::string base_data_check::CheckValue(const CheckColumn& column, const std::string& value) {

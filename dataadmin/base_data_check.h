@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 class Transaction;
 }
@@ -36,9 +38,9 @@ struct CheckProblem {
 class base_data_check {
  public:
   // Reads the columns of `table` (in table order, with their primary key) through `trans`.
-  // False with a message when the table cannot be described.
-  static bool ReadColumns(hostrt::Transaction& trans, const std::string& table,
-                          std::vector<CheckColumn>& columns, std::string& error);
+  // A failure (NotFound for a table the server does not have) when it cannot be described.
+  static hostrt::Status ReadColumns(hostrt::Transaction& trans, const std::string& table,
+                                    std::vector<CheckColumn>& columns);
 
   // Checks the bytes of a file in the export's layout for `extension` (".txt"/".TXT" text,
   // ".DBF" dBASE III, ".XLS" XML spreadsheet) against `columns`; appends what it finds to

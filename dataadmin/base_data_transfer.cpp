@@ -158,8 +158,8 @@ bool base_data_transfer::of_bd_export() {
   hostrt::DataStore lds_data;
   const FileFormat format = FormatFromText(ddlb_format_.Text());
   table_transfer streaming(hpb_1_, observer_);
-  std::string ls_err;
-  bool failed = false;
+  // The run's one outcome: the first failure ends it and is what the operator reads.
+  hostrt::Status status;
   std::optional<TableTurn> turn;
   ExportManifest manifest;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
@@ -169,71 +169,53 @@ bool base_data_transfer::of_bd_export() {
     const std::string ls_sql = "SELECT * FROM " + ls_table;
     turn.emplace(observer_, i, ls_table);
     if (observer_ != nullptr && observer_->StopRequested()) {
-      ls_err = kExportStopped;
-      turn->Finish(TableOutcome::Kind::Stopped, 0, ls_err);
-      failed = true;
+      status = hostrt::Status::Cancelled(kExportStopped);
+      turn->Finish(TableOutcome::Kind::Stopped, 0, status.message());
       break;
     }
+    const std::string path = FilePath(directory, ls_table, format.extension);
 
     if (format.type == hostrt::SaveAsType::Text) {
       // Text files stream from the result set to the file.
       long rows = 0;
-      const auto result = streaming.Export(
-          i, ls_table, FilePath(directory, ls_table, format.extension), ls_err, rows);
+      const auto result = streaming.Export(i, ls_table, path, rows);
       if (result == table_transfer::Result::Stopped) {
-        ls_err = kExportStopped;
-        turn->Finish(TableOutcome::Kind::Stopped, rows, ls_err);
-      }
-      if (result == table_transfer::Result::Failed || result == table_transfer::Result::Stopped) {
-        failed = true;
+        status = hostrt::Status::Cancelled(kExportStopped);
+        turn->Finish(TableOutcome::Kind::Stopped, rows, status.message());
         break;
       }
-      const std::string path = FilePath(directory, ls_table, format.extension);
+      if (result == table_transfer::Result::Failed) {
+        status = streaming.LastStatus();
+        break;
+      }
       // An empty table leaves an empty file, never an older export's rows.
-      if (rows == 0 && !ExportManifest::WriteEmptyFile(path, ls_err)) {
-        failed = true;
-        break;
-      }
-      if (!manifest.AddExported(ls_table, path, sqlca, ls_err)) {
-        failed = true;
-        break;
-      }
+      if (rows == 0) status = ExportManifest::WriteEmptyFile(path);
+      if (status.ok()) status = manifest.AddExported(ls_table, path, sqlca);
+      if (!status.ok()) break;
       turn->Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
       continue;
     }
 
-    const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
-    if (!ls_err.empty()) {
-      failed = true;
+    std::string ls_syntax;
+    status = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_syntax);
+    if (!status.ok()) break;
+    if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1 ||
+        lds_data.Retrieve() == -1) {
+      status = lds_data.LastStatus();
       break;
     }
-    if (lds_data.Create(ls_syntax, ls_err) != 1 || !ls_err.empty()) {
-      if (ls_err.empty()) ls_err = lds_data.LastError();
-      failed = true;
-      break;
-    }
-    ls_err.clear();
-    if (lds_data.SetTransObject(sqlca) == -1 || lds_data.Retrieve() == -1) {
-      failed = true;
-      break;
-    }
-    const std::string path = FilePath(directory, ls_table, format.extension);
     if (lds_data.RowCount() != 0) {
       if (lds_data.SaveAs(path, format.type, false) != 1) {
-        ls_err = lds_data.LastError();
-        if (ls_err.empty()) ls_err = "无法写入文件 " + path;
-        failed = true;
+        status = lds_data.LastStatus();
+        if (status.message().empty()) status = hostrt::Status::FileFault("无法写入文件 " + path);
         break;
       }
-    } else if (!ExportManifest::WriteEmptyFile(path, ls_err)) {
+    } else {
       // An empty table leaves an empty file, never an older export's rows.
-      failed = true;
-      break;
+      status = ExportManifest::WriteEmptyFile(path);
     }
-    if (!manifest.AddExported(ls_table, path, sqlca, ls_err)) {
-      failed = true;
-      break;
-    }
+    if (status.ok()) status = manifest.AddExported(ls_table, path, sqlca);
+    if (!status.ok()) break;
     if (lds_data.RowCount() != 0) {
       turn->Finish(TableOutcome::Kind::Exported, lds_data.RowCount());
     } else {
@@ -241,15 +223,12 @@ bool base_data_transfer::of_bd_export() {
     }
   }
   // The manifest comes last, when every file it describes is in place.
-  if (!failed && !manifest.Write(directory, ls_err)) failed = true;
+  if (status.ok()) status = manifest.Write(directory);
 
-  if (failed) {
-    // The statement's own error text, read before the rollback replaces it.
-    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+  if (!status.ok()) {
     sqlca.Rollback();
-    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
-    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, ls_err);
-    hostrt::MessageBox(AppTitle(), ls_err);
+    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, status.message());
+    hostrt::MessageBox(AppTitle(), status.message());
     return false;
   }
   sqlca.Commit();
@@ -275,11 +254,13 @@ bool base_data_transfer::of_bd_import() {
   hostrt::DataStore lds_data;
   const FileFormat format = FormatFromText(ddlb_format_.Text());
   std::string ls_table;
-  std::string ls_err;
   // Files that came with a manifest are proved whole before anything changes.
   ExportManifest manifest;
-  if (!manifest.CheckBeforeImport(catalogue_, directory, format.extension, ls_table, ls_err)) {
-    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + ls_err);
+  // The run's one outcome: the first failure ends it and is what the operator reads.
+  hostrt::Status status =
+      manifest.CheckBeforeImport(catalogue_, directory, format.extension, ls_table);
+  if (!status.ok()) {
+    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + status.message());
     return false;
   }
   wf_disable_trigger();
@@ -295,7 +276,6 @@ bool base_data_transfer::of_bd_import() {
   }
   streaming.SetBytesTotal(bytes_total);
 
-  bool failed = false;
   std::optional<TableTurn> turn;
   for (long i = 1; i <= catalogue_.RowCount(); ++i) {
     if (ItemText(catalogue_, i, "flag") != "1") continue;
@@ -306,18 +286,17 @@ bool base_data_transfer::of_bd_import() {
     ls_table = ItemText(catalogue_, i, "table");
     turn.emplace(observer_, i, ls_table);
     if (observer_ != nullptr && observer_->StopRequested()) {
-      ls_err = kImportStopped;
-      turn->Finish(TableOutcome::Kind::Stopped, 0, ls_err);
-      failed = true;
+      status = hostrt::Status::Cancelled(kImportStopped);
+      turn->Finish(TableOutcome::Kind::Stopped, 0, status.message());
       break;
     }
     const std::string ls_sql = "SELECT * FROM " + ls_table;
+    const std::string path = FilePath(directory, ls_table, format.extension);
 
     if (streamed) {
       long rows = 0;
       const auto result =
-          streaming.Import(i, ls_table, ItemText(catalogue_, i, "name"),
-                           FilePath(directory, ls_table, format.extension), ls_err, rows);
+          streaming.Import(i, ls_table, ItemText(catalogue_, i, "name"), path, rows);
       if (result == table_transfer::Result::NoFile) {
         if (!manifest.ListsEmpty(ls_table)) {
           turn->Finish(TableOutcome::Kind::NoFile, 0);
@@ -325,48 +304,40 @@ bool base_data_transfer::of_bd_import() {
         }
         // Exported empty: the table is emptied to match its export.
         if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
-          failed = true;
+          status = sqlca.LastStatus();
           break;
         }
         turn->Finish(TableOutcome::Kind::Imported, 0);
         continue;
       }
       if (result == table_transfer::Result::Stopped) {
-        ls_err = kImportStopped;
-        turn->Finish(TableOutcome::Kind::Stopped, rows, ls_err);
+        status = hostrt::Status::Cancelled(kImportStopped);
+        turn->Finish(TableOutcome::Kind::Stopped, rows, status.message());
+        break;
       }
       if (result != table_transfer::Result::Done) {
-        failed = true;
+        status = streaming.LastStatus();
         break;
       }
       turn->Finish(TableOutcome::Kind::Imported, rows);
       continue;
     }
 
-    const std::string ls_syntax = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_err);
-    if (!ls_err.empty()) {
-      failed = true;
-      break;
-    }
-    if (lds_data.Create(ls_syntax, ls_err) != 1 || !ls_err.empty()) {
-      if (ls_err.empty()) ls_err = lds_data.LastError();
-      failed = true;
-      break;
-    }
-    ls_err.clear();
-    if (lds_data.SetTransObject(sqlca) == -1) {
-      failed = true;
+    std::string ls_syntax;
+    status = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_syntax);
+    if (!status.ok()) break;
+    if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1) {
+      status = lds_data.LastStatus();
       break;
     }
 
     // A missing or empty file leaves the table as it is. A file that is there but cannot be
     // read in full must not count as imported: it fails the run.
-    const std::string path = FilePath(directory, ls_table, format.extension);
     const long imported = lds_data.ImportFile(path);
-    if (imported < 0 && !(imported == -5 && !hostrt::FileExists(path))) {
-      ls_err = lds_data.LastError();
-      if (ls_err.empty()) ls_err = "无法读取文件 " + path;
-      failed = true;
+    if (imported < 0 &&
+        !(imported == hostrt::DataStore::kNoSuchFile && !hostrt::FileExists(path))) {
+      status = lds_data.LastStatus();
+      if (status.message().empty()) status = hostrt::Status::FileFault("无法读取文件 " + path);
       break;
     }
     if (lds_data.RowCount() == 0 && !manifest.ListsEmpty(ls_table)) {
@@ -375,35 +346,34 @@ bool base_data_transfer::of_bd_import() {
     }
 
     if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
-      failed = true;
+      status = sqlca.LastStatus();
       break;
     }
     if (lds_data.Update() == -1) {
-      failed = true;
+      status = lds_data.LastStatus();
       break;
     }
     turn->Finish(TableOutcome::Kind::Imported, lds_data.RowCount());
   }
 
-  if (!failed && !manifest.RestoreIdentities(sqlca, ls_table, ls_err)) failed = true;
+  if (status.ok()) status = manifest.RestoreIdentities(sqlca, ls_table);
   // The triggers go back on inside the run's transaction: data and trigger state commit (or
   // roll back) together, whatever fails or dies when.
-  if (!failed && !wf_enable_trigger()) {
+  if (status.ok() && !wf_enable_trigger()) {
     ls_table.clear();
-    failed = true;
+    status = sqlca.LastStatus();
   }
-  if (!failed) {
+  if (status.ok()) {
     hpb_1_.SetPosition(100);
     if (sqlca.Commit() != 0) {
       ls_table.clear();
-      failed = true;
+      status = sqlca.LastStatus();
     }
   }
-  if (failed) {
-    if (ls_err.empty()) ls_err = sqlca.SQLErrText;
+  if (!status.ok()) {
     sqlca.Rollback();
-    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, ls_err);
-    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + ls_err);
+    if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, status.message());
+    hostrt::MessageBox(AppTitle(), "导入:" + ls_table + " 错误, 错误信息：\n" + status.message());
     return false;
   }
 
@@ -433,12 +403,11 @@ int base_data_transfer::wf_update_date() {
   hostrt::SetPointer(hostrt::HourGlass);
   // Nothing is re-dated when two open bills would end up with one number.
   std::vector<BillCollision> collisions;
-  std::string check_error;
-  if (!RedatingCheck::FindCollisions(sqlca, ls_today, collisions, check_error) ||
-      !collisions.empty()) {
+  const hostrt::Status checked = RedatingCheck::FindCollisions(sqlca, ls_today, collisions);
+  if (!checked.ok() || !collisions.empty()) {
     sqlca.Rollback();
-    hostrt::MessageBox(AppTitle(), collisions.empty()
-                                       ? "检查未结单据号失败！失败原因：" + check_error
+    hostrt::MessageBox(AppTitle(), !checked.ok()
+                                       ? "检查未结单据号失败！失败原因：" + checked.message()
                                        : RedatingCheck::Message(collisions));
     return 0;
   }

@@ -190,18 +190,17 @@ bool ReadSmallFile(const std::string& path, std::string& text) {
 
 }  // namespace
 
-bool ExportManifest::ReadFacts(const std::string& path, FileFacts& facts, std::string& error) {
+hostrt::Status ExportManifest::ReadFacts(const std::string& path, FileFacts& facts) {
   facts = FileFacts();
   std::error_code ec;
   const std::filesystem::path fs = FsPath(path);
   if (!std::filesystem::is_regular_file(fs, ec)) {
-    error = "缺少文件 " + path;
-    return false;
+    return hostrt::Status::NotFound("缺少文件 " + path);
   }
   std::ifstream in(fs, std::ios::binary);
   if (!in) {
-    error = "无法读取文件 " + path + "：" + hostrt::LastSystemErrorCause();
-    return false;
+    return hostrt::Status::FileFault("无法读取文件 " + path + "：" +
+                                     hostrt::LastSystemErrorCause());
   }
   const std::string extension = Extension(path);
   TextRowCounter text;
@@ -223,8 +222,7 @@ bool ExportManifest::ReadFacts(const std::string& path, FileFacts& facts, std::s
       text.Feed(buffer.data(), got);
   }
   if (in.bad()) {
-    error = "无法完整读取文件 " + path;
-    return false;
+    return hostrt::Status::FileFault("无法完整读取文件 " + path);
   }
   facts.sha256 = hash.HexDigest();
   if (extension == ".dbf")
@@ -233,45 +231,42 @@ bool ExportManifest::ReadFacts(const std::string& path, FileFacts& facts, std::s
     facts.rows = xml.Rows();
   else
     facts.rows = text.Rows();
-  return true;
+  return hostrt::Status::Ok();
 }
 
-bool ExportManifest::AddExported(const std::string& table, const std::string& path,
-                                 hostrt::Transaction& trans, std::string& error) {
+hostrt::Status ExportManifest::AddExported(const std::string& table, const std::string& path,
+                                           hostrt::Transaction& trans) {
   ManifestEntry entry;
   entry.table = table;
   const size_t sep = path.find_last_of("\\/");
   entry.file = sep == std::string::npos ? path : path.substr(sep + 1);
   FileFacts facts;
-  if (!ReadFacts(path, facts, error)) return false;
+  if (hostrt::Status read = ReadFacts(path, facts); !read.ok()) return read;
   entry.rows = facts.rows;
   entry.bytes = facts.bytes;
   entry.sha256 = facts.sha256;
   // NULL for a table without an identity column (and, on some servers, one never used).
   std::optional<std::string> counter;
   if (trans.SelectInto("select ident_current(?)", {table}, {&counter}) != 0) {
-    error = "无法读取表 " + table + " 的标识值：" + trans.SQLErrText;
-    return false;
+    return hostrt::Status::SqlFailure("无法读取表 " + table + " 的标识值：" + trans.SQLErrText);
   }
   long long value = 0;
   if (counter) {
     std::string digits = *counter;
     if (const size_t dot = digits.find('.'); dot != std::string::npos) digits.resize(dot);
     if (!ParseNumber(digits, value)) {
-      error = "表 " + table + " 的标识值无法识别：" + *counter;
-      return false;
+      return hostrt::Status::BadValue("表 " + table + " 的标识值无法识别：" + *counter);
     }
     entry.identity = value;
   }
   entries_.push_back(std::move(entry));
-  return true;
+  return hostrt::Status::Ok();
 }
 
-bool ExportManifest::WriteEmptyFile(const std::string& path, std::string& error) {
+hostrt::Status ExportManifest::WriteEmptyFile(const std::string& path) {
   hostrt::OutputFile out;
-  if (out.Open(path) && out.Commit()) return true;
-  error = out.Error();
-  return false;
+  if (out.Open(path) && out.Commit()) return hostrt::Status::Ok();
+  return hostrt::Status::FileFault(out.Error());
 }
 
 std::string ExportManifest::Text() const {
@@ -286,14 +281,15 @@ std::string ExportManifest::Text() const {
   return text;
 }
 
-bool ExportManifest::Write(const std::string& directory, std::string& error) const {
+hostrt::Status ExportManifest::Write(const std::string& directory) const {
   hostrt::OutputFile out;
-  if (out.Open(Join(directory, kFileName)) && out.Write(Text()) && out.Commit()) return true;
-  error = out.Error();
-  return false;
+  if (out.Open(Join(directory, kFileName)) && out.Write(Text()) && out.Commit()) {
+    return hostrt::Status::Ok();
+  }
+  return hostrt::Status::FileFault(out.Error());
 }
 
-bool ExportManifest::Parse(const std::string& text, std::string& error) {
+hostrt::Status ExportManifest::Parse(const std::string& text) {
   entries_.clear();
   std::vector<std::string> lines;
   std::string line;
@@ -307,9 +303,8 @@ bool ExportManifest::Parse(const std::string& text, std::string& error) {
     }
   }
   const auto fault = [&](size_t number, const std::string& what) {
-    error = "第 " + std::to_string(number) + " 行" + what;
     entries_.clear();
-    return false;
+    return hostrt::Status::BadValue("第 " + std::to_string(number) + " 行" + what);
   };
   if (!line.empty()) return fault(lines.size() + 1, "没有结束（清单不完整）");
   if (lines.size() < 3 || lines[0] != kFirstLine || lines[1] != kHeading) {
@@ -336,7 +331,7 @@ bool ExportManifest::Parse(const std::string& text, std::string& error) {
   if (end.size() != 2 || end[0] != "end" || end[1] != std::to_string(entries_.size())) {
     return fault(lines.size(), "不是清单的结尾（清单不完整）");
   }
-  return true;
+  return hostrt::Status::Ok();
 }
 
 const ManifestEntry* ExportManifest::Find(const std::string& table) const {
@@ -347,25 +342,22 @@ const ManifestEntry* ExportManifest::Find(const std::string& table) const {
   return nullptr;
 }
 
-bool ExportManifest::CheckBeforeImport(const hostrt::DataStore& catalogue,
-                                       const std::string& directory, const std::string& extension,
-                                       std::string& table, std::string& error) {
+hostrt::Status ExportManifest::CheckBeforeImport(const hostrt::DataStore& catalogue,
+                                                 const std::string& directory,
+                                                 const std::string& extension, std::string& table) {
   present_ = false;
   entries_.clear();
   checked_.clear();
   table.clear();
   const std::string manifest_path = Join(directory, kFileName);
-  if (!hostrt::FileExists(manifest_path)) return true;
+  if (!hostrt::FileExists(manifest_path)) return hostrt::Status::Ok();
   present_ = true;
   std::string text;
   if (!ReadSmallFile(manifest_path, text)) {
-    error = "无法读取导出清单 " + manifest_path;
-    return false;
+    return hostrt::Status::FileFault("无法读取导出清单 " + manifest_path);
   }
-  std::string fault;
-  if (!Parse(text, fault)) {
-    error = "导出清单 " + manifest_path + " " + fault;
-    return false;
+  if (const hostrt::Status parsed = Parse(text); !parsed.ok()) {
+    return hostrt::Status::FileFault("导出清单 " + manifest_path + " " + parsed.message());
   }
   for (long row = 1; row <= catalogue.RowCount(); ++row) {
     if (catalogue.GetItemString(row, "flag").value_or("") != "1") continue;
@@ -376,33 +368,30 @@ bool ExportManifest::CheckBeforeImport(const hostrt::DataStore& catalogue,
       // The manifest pictures one export; a file it does not list is left over from another.
       if (hostrt::FileExists(path)) {
         table = name;
-        error =
-            "文件 " + path + " 不在导出清单 " + manifest_path + " 中，是以前导出或另外放入的文件";
-        return false;
+        return hostrt::Status::FileFault("文件 " + path + " 不在导出清单 " + manifest_path +
+                                         " 中，是以前导出或另外放入的文件");
       }
       continue;
     }
     FileFacts facts;
-    std::string read_error;
-    if (!ReadFacts(path, facts, read_error)) {
+    if (const hostrt::Status read = ReadFacts(path, facts); !read.ok()) {
       table = name;
-      error = read_error + "（导出清单中有此文件）";
-      return false;
+      return hostrt::Status::FileFault(read.message() + "（导出清单中有此文件）");
     }
     if (facts.bytes != entry->bytes) {
       table = name;
-      error = "文件 " + path + " 与导出清单不符：应为 " + std::to_string(entry->bytes) +
-              " 字节，实为 " + std::to_string(facts.bytes) + " 字节，文件不完整或已被改动";
-      return false;
+      return hostrt::Status::FileFault("文件 " + path + " 与导出清单不符：应为 " +
+                                       std::to_string(entry->bytes) + " 字节，实为 " +
+                                       std::to_string(facts.bytes) + " 字节，文件不完整或已被改动");
     }
     if (facts.sha256 != entry->sha256) {
       table = name;
-      error = "文件 " + path + " 与导出清单不符：内容已被改动（SHA-256 不同）";
-      return false;
+      return hostrt::Status::FileFault("文件 " + path +
+                                       " 与导出清单不符：内容已被改动（SHA-256 不同）");
     }
     checked_.push_back(entry->table);
   }
-  return true;
+  return hostrt::Status::Ok();
 }
 
 bool ExportManifest::ListsEmpty(const std::string& table) const {
@@ -413,8 +402,8 @@ bool ExportManifest::ListsEmpty(const std::string& table) const {
   return false;
 }
 
-bool ExportManifest::RestoreIdentities(hostrt::Transaction& trans, std::string& table,
-                                       std::string& error) const {
+hostrt::Status ExportManifest::RestoreIdentities(hostrt::Transaction& trans,
+                                                 std::string& table) const {
   for (const std::string& name : checked_) {
     const ManifestEntry& entry = *Find(name);
     if (!entry.identity) continue;
@@ -424,8 +413,7 @@ bool ExportManifest::RestoreIdentities(hostrt::Transaction& trans, std::string& 
       std::optional<long long> current;
       if (trans.SelectInto("select convert(bigint, ident_current(?))", {name}, {&current}) != 0) {
         table = name;
-        error = trans.SQLErrText;
-        return false;
+        return hostrt::Status::SqlFailure(trans.SQLErrText);
       }
       if (current && *current >= reseed) continue;
     } else {
@@ -433,19 +421,17 @@ bool ExportManifest::RestoreIdentities(hostrt::Transaction& trans, std::string& 
       std::optional<long long> step;
       if (trans.SelectInto("select convert(bigint, ident_incr(?))", {name}, {&step}) != 0) {
         table = name;
-        error = trans.SQLErrText;
-        return false;
+        return hostrt::Status::SqlFailure(trans.SQLErrText);
       }
       reseed += step.value_or(1);
     }
     if (trans.ExecuteImmediate("DBCC CHECKIDENT ('" + name + "', RESEED, " +
                                std::to_string(reseed) + ") WITH NO_INFOMSGS") != 0) {
       table = name;
-      error = trans.SQLErrText;
-      return false;
+      return trans.LastStatus();
     }
   }
-  return true;
+  return hostrt::Status::Ok();
 }
 
 }  // namespace importlib

@@ -5,12 +5,14 @@
 // under a name no table can have. An import that finds a manifest checks every ticked file
 // against it before anything changes, empties the tables listed with 0 rows and restores the
 // identity counters; without a manifest nothing here applies. Nothing throws: failures return
-// false with an operator's text (Chinese) in `error`.
+// a status with an operator's text (Chinese).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "runtime/text/status.h"
 
 namespace hostrt {
 class DataStore;
@@ -42,35 +44,37 @@ class ExportManifest {
 
   // Rows (as the format of `path`'s extension counts them: .dbf records, .xls/.xml rows,
   // otherwise text lines outside quoted values), bytes and SHA-256 of a file, read in pieces.
-  static bool ReadFacts(const std::string& path, FileFacts& facts, std::string& error);
+  // NotFound when there is no such file.
+  static hostrt::Status ReadFacts(const std::string& path, FileFacts& facts);
 
   // --- export ---
   // Records the file just written for `table` and the table's identity counter read on `trans`.
-  bool AddExported(const std::string& table, const std::string& path, hostrt::Transaction& trans,
-                   std::string& error);
+  hostrt::Status AddExported(const std::string& table, const std::string& path,
+                             hostrt::Transaction& trans);
   // Replaces whatever is at `path` with an empty file (a table without rows).
-  static bool WriteEmptyFile(const std::string& path, std::string& error);
+  static hostrt::Status WriteEmptyFile(const std::string& path);
   // Writes the manifest into `directory` in one step (replacing an older one).
-  bool Write(const std::string& directory, std::string& error) const;
+  hostrt::Status Write(const std::string& directory) const;
 
   // --- import ---
   // Reads the manifest of `directory`, if there is one, and checks the file of every ticked
-  // row of `catalogue` (column "table", tick "flag") against it. True when there is no
-  // manifest or every ticked file matches; otherwise false with the table in `table` ("" for
-  // the manifest itself) and the reason in `error`.
-  bool CheckBeforeImport(const hostrt::DataStore& catalogue, const std::string& directory,
-                         const std::string& extension, std::string& table, std::string& error);
+  // row of `catalogue` (column "table", tick "flag") against it. Success when there is no
+  // manifest or every ticked file matches; otherwise the reason, with the table in `table`
+  // ("" for the manifest itself).
+  hostrt::Status CheckBeforeImport(const hostrt::DataStore& catalogue, const std::string& directory,
+                                   const std::string& extension, std::string& table);
   bool Present() const { return present_; }
   // True when the manifest lists `table` with no rows: the import empties it.
   bool ListsEmpty(const std::string& table) const;
   // Sets the identity counter of every ticked table the manifest lists, on `trans` inside the
-  // import's transaction, so that new rows never take numbers already issued.
-  bool RestoreIdentities(hostrt::Transaction& trans, std::string& table, std::string& error) const;
+  // import's transaction, so that new rows never take numbers already issued. On failure
+  // `table` names the table.
+  hostrt::Status RestoreIdentities(hostrt::Transaction& trans, std::string& table) const;
 
   const std::vector<ManifestEntry>& Entries() const { return entries_; }
-  // The manifest's text / its reading; Parse is false with the line at fault in `error`.
+  // The manifest's text / its reading; Parse's failure names the line at fault.
   std::string Text() const;
-  bool Parse(const std::string& text, std::string& error);
+  hostrt::Status Parse(const std::string& text);
 
  private:
   const ManifestEntry* Find(const std::string& table) const;

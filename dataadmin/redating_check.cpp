@@ -50,23 +50,23 @@ std::string KeyOf(const std::string& number) {
   return key;
 }
 
-bool ReadDistinct(hostrt::Transaction& trans, const std::string& table, const std::string& column,
-                  std::vector<std::string>& values, std::string& error) {
+hostrt::Status ReadDistinct(hostrt::Transaction& trans, const std::string& table,
+                            const std::string& column, std::vector<std::string>& values) {
   const std::string sql =
       "select distinct " + column + " from " + table + " where " + column + " is not null";
   hostrt::DataStore store;
-  const std::string syntax = hostrt::SyntaxFromSQL(trans, sql, "style(type=grid)", error);
-  if (!error.empty()) return false;
-  if (store.Create(syntax, error) != 1) return false;
-  store.SetTransObject(trans);
-  if (store.Retrieve() < 0) {
-    error = trans.SQLErrText;
-    return false;
+  std::string syntax;
+  if (hostrt::Status described = hostrt::SyntaxFromSQL(trans, sql, "style(type=grid)", syntax);
+      !described.ok()) {
+    return described;
   }
+  if (store.Create(syntax) != 1) return store.LastStatus();
+  store.SetTransObject(trans);
+  if (store.Retrieve() < 0) return store.LastStatus();
   for (long row = 1; row <= store.RowCount(); ++row) {
     if (auto value = store.GetItemString(row, 1)) values.push_back(*value);
   }
-  return true;
+  return hostrt::Status::Ok();
 }
 
 }  // namespace
@@ -84,8 +84,8 @@ std::optional<std::string> RedatingCheck::Redated(const std::string& number,
   return result;
 }
 
-bool RedatingCheck::FindCollisions(hostrt::Transaction& trans, const std::string& today,
-                                   std::vector<BillCollision>& collisions, std::string& error) {
+hostrt::Status RedatingCheck::FindCollisions(hostrt::Transaction& trans, const std::string& today,
+                                             std::vector<BillCollision>& collisions) {
   collisions.clear();
   for (const NumberColumn& column : NumberColumns()) {
     // New key -> (old key -> the old number as first read).
@@ -93,9 +93,8 @@ bool RedatingCheck::FindCollisions(hostrt::Transaction& trans, const std::string
     std::map<std::string, std::string> new_text;
     for (const char* table : column.tables) {
       std::vector<std::string> numbers;
-      if (!ReadDistinct(trans, table, column.column, numbers, error)) {
-        error = std::string(table) + ": " + error;
-        return false;
+      if (hostrt::Status read = ReadDistinct(trans, table, column.column, numbers); !read.ok()) {
+        return read.WithContext(std::string(table) + ": ");
       }
       for (const std::string& number : numbers) {
         const std::optional<std::string> redated = Redated(number, today);
@@ -115,7 +114,7 @@ bool RedatingCheck::FindCollisions(hostrt::Transaction& trans, const std::string
       collisions.push_back(std::move(collision));
     }
   }
-  return true;
+  return hostrt::Status::Ok();
 }
 
 std::string RedatingCheck::Message(const std::vector<BillCollision>& collisions) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 class Transaction;
 }
@@ -30,10 +32,10 @@ class RedatingCheck {
   static std::optional<std::string> Redated(const std::string& number, const std::string& today);
 
   // Reads the distinct bill and payment numbers of the open-order tables on `trans` (inside
-  // its current transaction) and lists the groups that would collide. False with `error` set
-  // when a read fails.
-  static bool FindCollisions(hostrt::Transaction& trans, const std::string& today,
-                             std::vector<BillCollision>& collisions, std::string& error);
+  // its current transaction) and lists the groups that would collide. A failed read returns
+  // its status, the message led by the table's name.
+  static hostrt::Status FindCollisions(hostrt::Transaction& trans, const std::string& today,
+                                       std::vector<BillCollision>& collisions);
 
   // The operator's message naming the colliding bills (at most the first 20 groups).
   static std::string Message(const std::vector<BillCollision>& collisions);

@@ -37,22 +37,25 @@ std::string table_transfer::Named(const std::string& label, const std::string& p
 
 table_transfer::Result table_transfer::Import(long row, const std::string& table,
                                               const std::string& label, const std::string& path,
-                                              std::string& error, long& rows) {
+                                              long& rows) {
   hostrt::TableFileTransfer transfer(hostrt::sqlca);
   transfer.SetChunkCallback(Chunks(row));
-  const Result result = transfer.Import(table, path, error);
+  const Result result = transfer.Import(table, path);
   rows = transfer.Rows();
-  if (result == Result::Failed) error = Named(label, path, error);
+  status_ = transfer.LastStatus();
+  if (result == Result::Failed) {
+    status_ = hostrt::Status::Error(status_.code(), Named(label, path, status_.message()));
+  }
   return result;
 }
 
 table_transfer::Result table_transfer::Export(long row, const std::string& table,
-                                              const std::string& path, std::string& error,
-                                              long& rows) {
+                                              const std::string& path, long& rows) {
   hostrt::TableFileTransfer transfer(hostrt::sqlca);
   transfer.SetChunkCallback(Chunks(row));
-  const Result result = transfer.Export(table, path, error);
+  const Result result = transfer.Export(table, path);
   rows = transfer.Rows();
+  status_ = transfer.LastStatus();
   return result;
 }
 

@@ -2,7 +2,8 @@
 // streamed through hostrt::TableFileTransfer. It moves the progress bar by file bytes across
 // the whole run, tells the observer after every chunk of rows, repaints the window while the
 // work goes on, and stops between chunks when the observer asks. Failure texts name the table
-// by its catalogue label and file: "菜品资料（cybr_bt_dish.txt）第 3 行，列 num_price：...".
+// by its catalogue label and file: "菜品资料（cybr_bt_dish.txt）第 3 行，列 num_price：..."
+// (LastStatus(), code as hostrt::TableFileTransfer gives it).
 // The bar and observer (may be null) must outlive the object. Nothing throws.
 #pragma once
 
@@ -32,9 +33,10 @@ class table_transfer {
 
   // `row` is the catalogue row, `label` its label. `rows` gets the rows moved.
   Result Import(long row, const std::string& table, const std::string& label,
-                const std::string& path, std::string& error, long& rows);
-  Result Export(long row, const std::string& table, const std::string& path, std::string& error,
-                long& rows);
+                const std::string& path, long& rows);
+  Result Export(long row, const std::string& table, const std::string& path, long& rows);
+  // Why the last call failed or stopped; Ok after one that did neither.
+  const hostrt::Status& LastStatus() const { return status_; }
 
  private:
   hostrt::TableFileTransfer::ChunkCallback Chunks(long row);
@@ -45,6 +47,7 @@ class table_transfer {
   TransferObserver* observer_;
   std::uint64_t bytes_total_ = 0;
   std::uint64_t bytes_done_ = 0;
+  hostrt::Status status_;
 };
 
 }  // namespace importlib

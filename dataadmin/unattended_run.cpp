@@ -245,13 +245,13 @@ int unattended_run::RunCheck() {
       continue;
     }
     std::vector<CheckColumn> columns;
-    std::string error;
     long read = 0;
     if (problems.empty()) {
-      if (base_data_check::ReadColumns(hostrt::sqlca, table, columns, error)) {
+      const hostrt::Status described = base_data_check::ReadColumns(hostrt::sqlca, table, columns);
+      if (described.ok()) {
         read = base_data_check::CheckFile(path, extension, bytes, columns, problems);
       } else {
-        problems.push_back({path, 0, 0, error});
+        problems.push_back({path, 0, 0, described.message()});
       }
     }
     ++files;

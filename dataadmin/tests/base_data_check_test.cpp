@@ -93,8 +93,8 @@ TEST(BaseDataCheckTest, KeysCompareAsTheServerDoesAndLinesCountInsideQuotes) {
 TEST(BaseDataCheckTest, ChecksDbfAndExcelFilesByRecord) {
   const std::vector<CheckColumn> columns = {Col("k", "char", 2, false, true), Col("n", "smallint")};
   std::vector<hostrt::DataRow> rows = {{"01", "5"}, {"02", "70000"}, {"01", std::nullopt}};
-  std::string dbf, error;
-  ASSERT_TRUE(hostrt::DataFileCodec::EncodeDbf({"k", "n"}, rows, dbf, error)) << error;
+  std::string dbf;
+  ASSERT_TRUE(hostrt::DataFileCodec::EncodeDbf({"k", "n"}, rows, dbf).ok());
   const std::string xls = hostrt::DataFileCodec::EncodeXml({"k", "n"}, rows, false);
   for (const auto& [ext, bytes] : {std::pair{".DBF", dbf}, std::pair{".XLS", xls}}) {
     std::vector<CheckProblem> problems;

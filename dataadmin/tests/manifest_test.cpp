@@ -48,8 +48,7 @@ TEST_F(ManifestFileTest, FactsCountRowsAsEachWriterLaysThemOut) {
   };
   const std::string text = hostrt::DataFileCodec::EncodeText({"a", "b", "c"}, rows, false);
   std::string bytes;
-  std::string error;
-  ASSERT_TRUE(hostrt::DataFileCodec::EncodeDbf({"a", "b", "c"}, rows, bytes, error)) << error;
+  ASSERT_TRUE(hostrt::DataFileCodec::EncodeDbf({"a", "b", "c"}, rows, bytes).ok());
   const std::string xml = hostrt::DataFileCodec::EncodeXml({"a", "b", "c"}, rows, false);
   WriteFile(dir_ / "t.txt", text);
   WriteFile(dir_ / "cut.txt", text.substr(0, text.size() - 2));
@@ -58,26 +57,28 @@ TEST_F(ManifestFileTest, FactsCountRowsAsEachWriterLaysThemOut) {
   WriteFile(dir_ / "empty.txt", "");
   for (const char* name : {"t.txt", "cut.txt", "t.DBF", "t.XLS", "empty.txt"}) {
     FileFacts facts;
-    ASSERT_TRUE(ExportManifest::ReadFacts((dir_ / name).string(), facts, error)) << error;
+    const hostrt::Status read = ExportManifest::ReadFacts((dir_ / name).string(), facts);
+    ASSERT_TRUE(read.ok()) << read.message();
     const std::string content = ReadFile(dir_ / name);
     EXPECT_EQ(facts.rows, std::string(name) == "empty.txt" ? 0 : 3) << name;
     EXPECT_EQ(facts.bytes, content.size()) << name;
     EXPECT_EQ(facts.sha256, hostrt::Sha256::Hex(content)) << name;
   }
   FileFacts facts;
-  EXPECT_FALSE(ExportManifest::ReadFacts((dir_ / "absent.txt").string(), facts, error));
-  EXPECT_NE(error.find("absent.txt"), std::string::npos) << error;
+  const hostrt::Status missing = ExportManifest::ReadFacts((dir_ / "absent.txt").string(), facts);
+  EXPECT_TRUE(missing.IsNotFound());
+  EXPECT_NE(missing.message().find("absent.txt"), std::string::npos) << missing.message();
 }
 
 TEST_F(ManifestFileTest, TextRoundTripsAndACutOrAlteredManifestIsRefused) {
   ExportManifest manifest;
-  std::string error;
   const std::string text =
       "# export manifest 1\r\ntable\tfile\trows\tbytes\tsha256\tidentity\r\n"
       "t_a\tt_a.txt\t2\t30\t" +
       std::string(64, 'a') + "\t17\r\nt_b\tt_b.txt\t0\t0\t" + hostrt::Sha256::Hex("") +
       "\t\r\nend\t2\r\n";
-  ASSERT_TRUE(manifest.Parse(text, error)) << error;
+  const hostrt::Status parsed = manifest.Parse(text);
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
   ASSERT_EQ(manifest.Entries().size(), 2u);
   EXPECT_EQ(manifest.Entries()[0].identity, 17);
   EXPECT_FALSE(manifest.Entries()[1].identity.has_value());
@@ -92,7 +93,7 @@ TEST_F(ManifestFileTest, TextRoundTripsAndACutOrAlteredManifestIsRefused) {
         "x" + text,                                           // not a manifest
         text.substr(0, end_line - 3) + "x\r\nend\t2\r\n"}) {  // identity not a number
     ExportManifest other;
-    EXPECT_FALSE(other.Parse(bad, error)) << bad;
+    EXPECT_EQ(other.Parse(bad).code(), hostrt::StatusCode::BadValue) << bad;
     EXPECT_TRUE(other.Entries().empty());
   }
 }
@@ -128,8 +129,8 @@ TEST_F(ManifestTest, ExportListsEveryFileAndEmptiesTheFileOfAnEmptyTable) {
   EXPECT_EQ(ReadFile(dir_ / "cybr_bt_dish_unit.txt"), "");
 
   ExportManifest manifest;
-  std::string error;
-  ASSERT_TRUE(manifest.Parse(ReadFile(dir_ / ExportManifest::kFileName), error)) << error;
+  const hostrt::Status parsed = manifest.Parse(ReadFile(dir_ / ExportManifest::kFileName));
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
   ASSERT_EQ(manifest.Entries().size(), 2u);
   // Entries come in catalogue order: units before set menus.
   const ManifestEntry& unit = manifest.Entries()[0];

@@ -172,9 +172,8 @@ TEST_F(TransferTest, EveryTableComesBackExactlyAsExported) {
   }
   // Both manifests list every table with the same rows and identity counter.
   ExportManifest before, after;
-  std::string error;
-  ASSERT_TRUE(before.Parse(ReadFile(first / ExportManifest::kFileName), error)) << error;
-  ASSERT_TRUE(after.Parse(ReadFile(second / ExportManifest::kFileName), error)) << error;
+  ASSERT_TRUE(before.Parse(ReadFile(first / ExportManifest::kFileName)).ok());
+  ASSERT_TRUE(after.Parse(ReadFile(second / ExportManifest::kFileName)).ok());
   ASSERT_EQ(before.Entries().size(), CatalogueTables().size());
   ASSERT_EQ(after.Entries().size(), before.Entries().size());
   for (size_t i = 0; i < before.Entries().size(); ++i) {

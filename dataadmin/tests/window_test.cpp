@@ -52,7 +52,7 @@ class ScriptedTest : public ::testing::Test {
 
 TEST(CatalogueTest, HoldsTheSixtyThreeTablesInOrderAllTicked) {
   hostrt::DataStore store;
-  ASSERT_EQ(CreateCatalogue(store), 1) << store.LastError();
+  ASSERT_EQ(CreateCatalogue(store), 1) << store.LastStatus().message();
   ASSERT_EQ(store.RowCount(), 63);
   EXPECT_EQ(store.GetItemString(1, "name"), "菜品大类");
   EXPECT_EQ(store.GetItemString(1, "table"), "cybr_bt_dish_series");

@@ -262,9 +262,8 @@ bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vecto
   return true;
 }
 
-bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
-                              const std::vector<DataRow>& rows, std::string& out,
-                              std::string& error) {
+Status DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
+                                const std::vector<DataRow>& rows, std::string& out) {
   std::vector<size_t> widths(names.size(), 1);
   std::vector<std::vector<std::string>> encoded;
   encoded.reserve(rows.size());
@@ -273,8 +272,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
     for (size_t c = 0; c < row.size(); ++c) {
       std::string gbk = row[c] ? Utf8ToGbk(*row[c]) : std::string();
       if (gbk.size() > 254) {
-        error = "列 " + names[c] + " 的值超过 dBASE 字段的长度（254 字节）";
-        return false;
+        return Status::FileFault("列 " + names[c] + " 的值超过 dBASE 字段的长度（254 字节）");
       }
       if (gbk.size() > widths[c]) widths[c] = gbk.size();
       values.push_back(std::move(gbk));
@@ -285,8 +283,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
   for (size_t w : widths) recordLength += w;
   size_t headerLength = 32 + 32 * names.size() + 1;
   if (headerLength > 0xFFFF || recordLength > 0xFFFF) {
-    error = "列数超过 dBASE 文件的上限";
-    return false;
+    return Status::FileFault("列数超过 dBASE 文件的上限");
   }
   std::time_t now = std::time(nullptr);
   std::tm tm{};
@@ -323,7 +320,7 @@ bool DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
     }
   }
   out += '\x1A';
-  return true;
+  return Status::Ok();
 }
 
 bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector<DataRow>& rows,

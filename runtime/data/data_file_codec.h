@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 
 using DataRow = std::vector<std::optional<std::string>>;
@@ -28,10 +30,10 @@ class DataFileCodec {
   static bool DecodeText(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
                          DataFileFault& fault);
 
-  // dBASE III: one character field per column. False (with a message) when a value is longer
-  // than a field can hold.
-  static bool EncodeDbf(const std::vector<std::string>& names, const std::vector<DataRow>& rows,
-                        std::string& bytes, std::string& error);
+  // dBASE III: one character field per column. FileFault (with a message) when a value is
+  // longer than a field can hold or there are more columns than the layout allows.
+  static Status EncodeDbf(const std::vector<std::string>& names, const std::vector<DataRow>& rows,
+                          std::string& bytes);
   static bool DecodeDbf(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
                         DataFileFault& fault);
 

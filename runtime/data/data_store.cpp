@@ -155,17 +155,13 @@ std::string QuoteName(const std::string& name) {
 
 }  // namespace
 
-std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
-                          const std::string& presentation, std::string& error) {
-  error.clear();
+Status SyntaxFromSQL(Transaction& trans, const std::string& sql, const std::string& presentation,
+                     std::string& syntax) {
+  syntax.clear();
   if (!presentation.empty() && ToLowerAscii(presentation).find("grid") == std::string::npos) {
-    error = "只支持表格（grid）样式：" + presentation;
-    return "";
+    return Status::BadValue("只支持表格（grid）样式：" + presentation);
   }
-  if (!trans.IsConnected()) {
-    error = "事务对象未连接数据库";
-    return "";
-  }
+  if (!trans.IsConnected()) return Status::SqlFailure(kNotConnectedText);
   GridDefinition def;
   def.select = sql;
   trans.Reset();
@@ -173,16 +169,12 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
     SqlStatement st(trans);
     if (!st.valid() || !st.ExecDirect(sql)) {
       // The server's error stays in the transaction as well.
-      error = trans.SQLErrText.empty() ? "无法取得查询的列" : trans.SQLErrText;
-      return "";
+      return Status::SqlFailure(trans.SQLErrText.empty() ? "无法取得查询的列" : trans.SQLErrText);
     }
     int count = st.ColumnCount();
     for (int i = 1; i <= count; ++i) {
       SqlColumn sc;
-      if (!st.Describe(i, sc)) {
-        error = trans.SQLErrText;
-        return "";
-      }
+      if (!st.Describe(i, sc)) return Status::SqlFailure(trans.SQLErrText);
       GridColumn c;
       c.name = sc.name;
       c.dbType = sc.typeName;
@@ -192,9 +184,10 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
     }
     st.CloseCursor();
     if (count <= 0) {
-      error = trans.SQLErrText.empty() ? "查询没有返回列" : trans.SQLErrText;
+      Status failure =
+          Status::SqlFailure(trans.SQLErrText.empty() ? "查询没有返回列" : trans.SQLErrText);
       trans.Reset();
-      return "";
+      return failure;
     }
   }
   def.table = TableOfSelect(sql);
@@ -215,7 +208,8 @@ std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
     }
   }
   trans.Reset();  // a table without keys is no failure of the describe
-  return def.ToText();
+  syntax = def.ToText();
+  return Status::Ok();
 }
 
 struct DataStore::Impl {
@@ -232,7 +226,7 @@ struct DataStore::Impl {
   Transaction* trans = nullptr;
   std::vector<Row> rows;
   std::vector<Row> deleted;
-  std::string lastError;
+  Status last;
 
   int Column(const std::string& name) const {
     std::string lower = ToLowerAscii(name);
@@ -252,12 +246,22 @@ struct DataStore::Impl {
     r.changed.assign(def.columns.size(), false);
     return r;
   }
-  int Fail(const std::string& message) {
-    lastError = message;
+  int Fail(Status failure) {
+    last = std::move(failure);
     return -1;
   }
+  // A request this store cannot carry out as it stands (no definition, no such row, ...).
+  int Fail(const std::string& message) { return Fail(Status::BadValue(message)); }
+  // A database failure: the transaction's text, as the statement left it.
+  int FailSql() { return Fail(Status::SqlFailure(trans ? trans->SQLErrText : std::string())); }
+  // ImportFile's negative counts, made from the failure's code.
+  long FailImport(Status failure) {
+    const bool missing = failure.IsNotFound();
+    last = std::move(failure);
+    return missing ? DataStore::kNoSuchFile : DataStore::kFileUnreadable;
+  }
   void FailTrans(const std::string& message) {
-    lastError = message;
+    last = Status::SqlFailure(message);
     if (trans) {
       trans->Fail(message);
     }
@@ -271,15 +275,14 @@ struct DataStore::Impl {
 DataStore::DataStore() : d_(std::make_unique<Impl>()) {}
 DataStore::~DataStore() = default;
 
-int DataStore::Create(const std::string& syntax, std::string& error) {
+int DataStore::Create(const std::string& syntax) {
   GridDefinition def;
-  if (!def.Parse(syntax, error)) return d_->Fail(error);
-  error.clear();
+  if (Status parsed = def.Parse(syntax); !parsed.ok()) return d_->Fail(std::move(parsed));
   d_->def = std::move(def);
   d_->created = true;
   d_->rows.clear();
   d_->deleted.clear();
-  d_->lastError.clear();
+  d_->last = Status::Ok();
   return 1;
 }
 
@@ -298,7 +301,7 @@ int DataStore::CreateExternal(const std::vector<ExternalColumn>& columns) {
   d_->created = true;
   d_->rows.clear();
   d_->deleted.clear();
-  d_->lastError.clear();
+  d_->last = Status::Ok();
   return 1;
 }
 
@@ -316,10 +319,7 @@ long DataStore::Retrieve() {
   trans.Reset();
   std::vector<Impl::Row> rows;
   SqlStatement st(trans);
-  if (!st.valid() || !st.ExecDirect(d.def.select)) {
-    d.lastError = trans.SQLErrText;
-    return -1;
-  }
+  if (!st.valid() || !st.ExecDirect(d.def.select)) return d.FailSql();
   int count = st.ColumnCount();
   if (count != static_cast<int>(d.def.columns.size())) {
     d.FailTrans("查询返回 " + std::to_string(count) + " 列，而定义有 " +
@@ -329,17 +329,11 @@ long DataStore::Retrieve() {
   for (;;) {
     int got = st.Fetch();
     if (got == 0) break;
-    if (got < 0) {
-      d.lastError = trans.SQLErrText;
-      return -1;
-    }
+    if (got < 0) return d.FailSql();
     Impl::Row row = d.NewRow();
     for (int c = 1; c <= count; ++c) {
       std::optional<std::string> value;
-      if (!st.GetText(c, value)) {  // binary columns come as hex text
-        d.lastError = trans.SQLErrText;
-        return -1;
-      }
+      if (!st.GetText(c, value)) return d.FailSql();  // binary columns come as hex text
       row.values[c - 1] = std::move(value);
     }
     row.original = row.values;
@@ -347,10 +341,7 @@ long DataStore::Retrieve() {
     rows.push_back(std::move(row));
   }
   st.Drain();
-  if (trans.SQLCode < 0) {
-    d.lastError = trans.SQLErrText;
-    return -1;
-  }
+  if (trans.SQLCode < 0) return d.FailSql();
   d.rows = std::move(rows);
   d.deleted.clear();
   trans.SQLNRows = static_cast<long>(d.rows.size());
@@ -363,21 +354,18 @@ long DataStore::ImportFile(const std::string& path) {
   std::filesystem::path fs = FsPath(path);
   std::error_code ec;
   if (!std::filesystem::exists(fs, ec)) {
-    d.lastError = "文件 " + ShownPath(path) + " 不存在";
-    return -5;
+    return d.FailImport(Status::NotFound("文件 " + ShownPath(path) + " 不存在"));
   }
   std::ifstream in(fs, std::ios::binary);
   if (!in || !std::filesystem::is_regular_file(fs, ec)) {
-    d.lastError = "无法读取文件 " + ShownPath(path);
-    return -4;
+    return d.FailImport(Status::FileFault("无法读取文件 " + ShownPath(path)));
   }
   std::ostringstream buffer;
   buffer << in.rdbuf();
   auto expected = std::filesystem::file_size(fs, ec);
   std::string bytes = buffer.str();
   if (in.bad() || (!ec && bytes.size() != expected)) {
-    d.lastError = "文件 " + ShownPath(path) + " 未能完整读取";
-    return -4;
+    return d.FailImport(Status::FileFault("文件 " + ShownPath(path) + " 未能完整读取"));
   }
   if (bytes.empty()) return 0;
 
@@ -391,17 +379,14 @@ long DataStore::ImportFile(const std::string& path) {
     ok = DataFileCodec::DecodeXml(bytes, d.def.columns.size(), values, fault);
   else
     ok = DataFileCodec::DecodeText(bytes, d.def.columns.size(), values, fault);
-  if (!ok) {
-    d.lastError = FileFault(path, fault.line, "", fault.message);
-    return -4;
-  }
+  if (!ok) return d.FailImport(Status::FileFault(FileFault(path, fault.line, "", fault.message)));
   for (size_t r = 0; r < values.size(); ++r) {
     for (size_t c = 0; c < d.def.columns.size(); ++c) {
       const auto& v = values[r][c];
       if (v && !ValueFitsKind(d.def.columns[c].kind, *v)) {
-        d.lastError = FileFault(path, static_cast<long>(r + 1), d.def.columns[c].name,
-                                BadValue(d.def.columns[c], *v));
-        return -4;
+        return d.FailImport(
+            Status::FileFault(FileFault(path, static_cast<long>(r + 1), d.def.columns[c].name,
+                                        BadValue(d.def.columns[c], *v))));
       }
     }
   }
@@ -427,9 +412,8 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
       bytes = DataFileCodec::EncodeText(d.Names(), rows, headings);
       break;
     case SaveAsType::DBaseIII: {
-      std::string error;
-      if (!DataFileCodec::EncodeDbf(d.Names(), rows, bytes, error))
-        return d.Fail("无法保存文件 " + ShownPath(path) + "：" + error);
+      if (Status encoded = DataFileCodec::EncodeDbf(d.Names(), rows, bytes); !encoded.ok())
+        return d.Fail(encoded.WithContext("无法保存文件 " + ShownPath(path) + "："));
       break;
     }
     case SaveAsType::Excel:
@@ -441,7 +425,9 @@ int DataStore::SaveAs(const std::string& path, SaveAsType type, bool headings) {
   // Written beside the target and renamed over it, so a failed write never leaves a partial
   // file under the target's name; a failure names its cause (disk full, permission, ...).
   OutputFile out;
-  if (!out.Open(path) || !out.Write(bytes) || !out.Commit()) return d.Fail(out.Error());
+  if (!out.Open(path) || !out.Write(bytes) || !out.Commit()) {
+    return d.Fail(Status::FileFault(out.Error()));
+  }
   return 1;
 }
 
@@ -566,10 +552,7 @@ int DataStore::Update() {
       }
     }
   }
-  if (result != 1) {
-    d.lastError = trans.SQLErrText;
-    return -1;
-  }
+  if (result != 1) return d.FailSql();
   // Everything sent: the rows now stand as retrieved.
   for (Impl::Row& row : d.rows) {
     if (row.state == Impl::State::New) continue;
@@ -691,8 +674,8 @@ std::string DataStore::Describe(const std::string& request) const {
       value = d.rows[r - 1].values[c - 1];
       return true;
     };
-    std::string result, error;
-    if (!RowExpression::Evaluate(expression, row, rows, result, error)) return "!";
+    std::string result;
+    if (!RowExpression::Evaluate(expression, row, rows, result).ok()) return "!";
     return result;
   }
   if (lower == "datawindow.table" || lower == "datawindow.table.updatetable") return d.def.table;
@@ -717,8 +700,8 @@ int DataStore::AcceptText() {
   return 1;
 }
 
-std::string DataStore::LastError() const {
-  return d_->lastError;
+const Status& DataStore::LastStatus() const {
+  return d_->last;
 }
 
 }  // namespace hostrt

@@ -2,7 +2,7 @@
 // updatable table, key and identity columns), filled by Retrieve or ImportFile, written by
 // SaveAs and sent to the database by Update. It owns its rows; a Transaction given to
 // SetTransObject must outlive it. Never throws: failures return -1 (or a negative count) with
-// LastError() saying why; database failures also leave the server's text in the Transaction.
+// LastStatus() saying why; database failures also leave the server's text in the Transaction.
 //
 // Values are kept as exact text: decimals as the server sends them, datetimes as
 // "yyyy-mm-dd hh:mm:ss.fff", NULL (nullopt) distinct from the empty string, UTF-8 inside.
@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 
 class Transaction;
@@ -42,9 +44,9 @@ struct ExternalColumn {
 };
 
 // Builds a grid definition for the select from the server's result metadata (names, types,
-// sizes, key and identity columns, the updatable table). "" and a message in `error` on failure.
-std::string SyntaxFromSQL(Transaction& trans, const std::string& sql,
-                          const std::string& presentation, std::string& error);
+// sizes, key and identity columns, the updatable table) into `syntax` ("" on failure).
+Status SyntaxFromSQL(Transaction& trans, const std::string& sql, const std::string& presentation,
+                     std::string& syntax);
 
 class DataStore {
  public:
@@ -53,17 +55,24 @@ class DataStore {
   DataStore(const DataStore&) = delete;
   DataStore& operator=(const DataStore&) = delete;
 
-  // Takes a definition made by SyntaxFromSQL. 1, or -1 with `error` set.
-  int Create(const std::string& syntax, std::string& error);
+  // ImportFile's negative counts.
+  enum ImportFailure : long {
+    kFileUnreadable = -4,  // malformed, cannot be opened or read in full, or a bad value
+    kNoSuchFile = -5,
+  };
+
+  // Takes a definition made by SyntaxFromSQL. 1, or -1 (LastStatus() says why).
+  int Create(const std::string& syntax);
   // An external definition: named columns of given types, no table. 1, or -1 (bad type).
   int CreateExternal(const std::vector<ExternalColumn>& columns);
   int SetTransObject(Transaction& trans);  // 1, -1 without a definition
 
   long Retrieve();  // rows retrieved, or -1 (the Transaction holds the error)
   // Rows imported (by the file's extension: .txt text, .dbf dBASE III, .xls XML spreadsheet);
-  // 0 for an empty file; -5 when there is no such file; -4 for a malformed line, a file that
-  // exists but cannot be opened or read in full, or a value that does not convert to its
-  // column's type (LastError() names the file and line). Nothing is added on failure.
+  // 0 for an empty file; kNoSuchFile when there is no such file; kFileUnreadable for a
+  // malformed line, a file that exists but cannot be opened or read in full, or a value that
+  // does not convert to its column's type (LastStatus() names the file and line; its code is
+  // NotFound for a missing file). Nothing is added on failure.
   // Imported rows are new rows: Update inserts them.
   long ImportFile(const std::string& path);
   // Writes every row (not the deleted ones) atomically; 1, or -1 on any failure.
@@ -94,7 +103,8 @@ class DataStore {
   // "<column>.Name", "<column>.ColType", "DataWindow.Column.Count". "!" when not understood.
   std::string Describe(const std::string& request) const;
   int AcceptText();  // 1
-  std::string LastError() const;
+  // Why the last failing call failed (success until one fails; Create clears it).
+  const Status& LastStatus() const;
 
  private:
   struct Impl;

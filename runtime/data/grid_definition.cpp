@@ -169,7 +169,7 @@ std::string GridDefinition::ToText() const {
   return out.str();
 }
 
-bool GridDefinition::Parse(const std::string& text, std::string& error) {
+Status GridDefinition::Parse(const std::string& text) {
   GridDefinition parsed;
   std::istringstream in(text);
   std::string line;
@@ -182,8 +182,7 @@ bool GridDefinition::Parse(const std::string& text, std::string& error) {
     std::string head;
     std::map<std::string, std::string> attrs;
     if (!ParseItem(line, head, attrs)) {
-      error = "数据窗口定义第 " + std::to_string(number) + " 行无效";
-      return false;
+      return Status::BadValue("数据窗口定义第 " + std::to_string(number) + " 行无效");
     }
     if (head == "datawindow") {
       sawHeader = true;
@@ -198,21 +197,19 @@ bool GridDefinition::Parse(const std::string& text, std::string& error) {
       c.key = attrs["key"] == "yes";
       c.identity = attrs["identity"] == "yes";
       if (c.name.empty() || !ColumnKindOfType(c.type, c.kind)) {
-        error = "数据窗口定义第 " + std::to_string(number) + " 行的列无效";
-        return false;
+        return Status::BadValue("数据窗口定义第 " + std::to_string(number) + " 行的列无效");
       }
       parsed.columns.push_back(c);
     } else {
-      error = "数据窗口定义第 " + std::to_string(number) + " 行有未知的项目 " + head;
-      return false;
+      return Status::BadValue("数据窗口定义第 " + std::to_string(number) + " 行有未知的项目 " +
+                              head);
     }
   }
   if (!sawHeader || parsed.columns.empty()) {
-    error = "数据窗口定义中没有列";
-    return false;
+    return Status::BadValue("数据窗口定义中没有列");
   }
   *this = std::move(parsed);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace hostrt

@@ -1,6 +1,7 @@
 // hostrt::GridDefinition: the columns and the updatable table of a data store, and the text
 // form of it that SyntaxFromSQL produces and DataStore::Create reads. Plain data; Parse
-// returns false with a message for text it does not understand. Never throws.
+// returns a BadValue status for text it does not understand (the object stays as it was).
+// Never throws.
 //
 // The text form, one item per line:
 //   datawindow(style=grid)
@@ -11,6 +12,8 @@
 
 #include <string>
 #include <vector>
+
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -30,7 +33,7 @@ struct GridDefinition {
   std::vector<GridColumn> columns;
 
   std::string ToText() const;
-  bool Parse(const std::string& text, std::string& error);
+  Status Parse(const std::string& text);
 };
 
 // The kind of a column type ("char(20)", "long", "decimal(2)", ...); false when unknown.

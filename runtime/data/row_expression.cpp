@@ -47,13 +47,13 @@ class Parser {
   Parser(const std::string& text, long row, const RowExpression::Rows& rows)
       : s_(text), row_(row), rows_(rows) {}
 
-  bool Run(Value& out, std::string& error) {
+  Status Run(Value& out) {
     if (!Expr(out) || (Skip(), pos_ != s_.size())) {
-      error = error_.empty() ? "无法计算表达式（第 " + std::to_string(pos_ + 1) + " 个字符处）"
-                             : error_;
-      return false;
+      return Status::BadValue(error_.empty()
+                                  ? "无法计算表达式（第 " + std::to_string(pos_ + 1) + " 个字符处）"
+                                  : error_);
     }
-    return true;
+    return Status::Ok();
   }
 
  private:
@@ -244,8 +244,7 @@ class Parser {
     for (long r = 1; r <= rows_.count; ++r) {
       Parser sub(inner, r, rows_);
       Value v;
-      std::string err;
-      if (!sub.Run(v, err)) return Fail(err);
+      if (const Status ran = sub.Run(v); !ran.ok()) return Fail(ran.message());
       if (v.kind == Value::Kind::Null) continue;
       if (fn == "count") {
         ++counted;
@@ -294,18 +293,18 @@ class Parser {
 
 }  // namespace
 
-bool RowExpression::Evaluate(const std::string& expression, long row, const Rows& rows,
-                             std::string& result, std::string& error) {
+Status RowExpression::Evaluate(const std::string& expression, long row, const Rows& rows,
+                               std::string& result) {
   Parser parser(expression, row, rows);
   Value v;
-  if (!parser.Run(v, error)) return false;
+  if (Status ran = parser.Run(v); !ran.ok()) return ran;
   if (v.kind == Value::Kind::Null)
     result.clear();
   else if (v.kind == Value::Kind::Number)
     result = Parser::Format(v.number);
   else
     result = v.text;
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace hostrt

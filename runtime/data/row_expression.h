@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "runtime/text/status.h"
+
 namespace hostrt {
 
 class RowExpression {
@@ -22,9 +24,9 @@ class RowExpression {
   };
 
   // The result as text: integers without a decimal point, other numbers without trailing
-  // zeros, "" for NULL.
-  static bool Evaluate(const std::string& expression, long row, const Rows& rows,
-                       std::string& result, std::string& error);
+  // zeros, "" for NULL. BadValue with a message for an expression that cannot be evaluated.
+  static Status Evaluate(const std::string& expression, long row, const Rows& rows,
+                         std::string& result);
 };
 
 }  // namespace hostrt

@@ -309,7 +309,39 @@ std::string LinesBetween(long first, long last) {
 TableFileTransfer::TableFileTransfer(Transaction& trans) : trans_(trans) {}
 
 TableFileTransfer::Result TableFileTransfer::Import(const std::string& table,
-                                                    const std::string& path, std::string& error) {
+                                                    const std::string& path) {
+  std::string error;
+  const Result result = ImportRows(table, path, error);
+  return Settle(result, std::move(error));
+}
+
+TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
+                                                    const std::string& path) {
+  std::string error;
+  const Result result = ExportRows(table, path, error);
+  return Settle(result, std::move(error));
+}
+
+TableFileTransfer::Result TableFileTransfer::Settle(Result result, std::string error) {
+  switch (result) {
+    case Result::Failed:
+      // A statement that failed leaves its error in the transaction; any other failure is
+      // the file's (it cannot be read or written, or a line in it is not a valid row).
+      status_ = trans_.SQLCode == -1 ? Status::SqlFailure(std::move(error))
+                                     : Status::FileFault(std::move(error));
+      break;
+    case Result::Stopped:
+      status_ = Status::Cancelled(std::move(error));
+      break;
+    default:
+      status_ = Status::Ok();
+  }
+  return result;
+}
+
+TableFileTransfer::Result TableFileTransfer::ImportRows(const std::string& table,
+                                                        const std::string& path,
+                                                        std::string& error) {
   rows_ = 0;
   bytes_ = 0;
   bulk_ = false;
@@ -484,8 +516,9 @@ TableFileTransfer::Result TableFileTransfer::Import(const std::string& table,
   return result;
 }
 
-TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
-                                                    const std::string& path, std::string& error) {
+TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table,
+                                                        const std::string& path,
+                                                        std::string& error) {
   rows_ = 0;
   bytes_ = 0;
   error.clear();

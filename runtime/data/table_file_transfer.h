@@ -10,15 +10,17 @@
 // constraints are checked (CHECK_CONSTRAINTS), triggers fire (FIRE_TRIGGERS), and identity
 // values are kept as in the file (IDENTITY_INSERT on for the load).
 //
-// Failures return Result::Failed with a Chinese text in `error`: for a file fault
-// "第 N 行，列 X：reason" (the caller adds which table and file), otherwise the server's text.
-// A stop asked for by the progress callback returns Result::Stopped. Never throws. The
-// transaction must outlive the object.
+// Failures return Result::Failed, and LastStatus() holds a Chinese text: for a file fault
+// (code FileFault) "第 N 行，列 X：reason" (the caller adds which table and file), otherwise the
+// server's text (code SqlFailure). A stop asked for by the progress callback returns
+// Result::Stopped (code Cancelled). Never throws. The transaction must outlive the object.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -40,22 +42,29 @@ class TableFileTransfer {
 
   // Replaces the rows of `table` with the file's. NoFile (table untouched) when the file is
   // missing or empty. `path` is UTF-8; "\" separates directories on every platform.
-  Result Import(const std::string& table, const std::string& path, std::string& error);
+  Result Import(const std::string& table, const std::string& path);
   // Writes every row of `table` to the file (replacing it when complete). NoRows, and no file
   // written, when the table is empty.
-  Result Export(const std::string& table, const std::string& path, std::string& error);
+  Result Export(const std::string& table, const std::string& path);
 
   long Rows() const { return rows_; }          // rows moved by the last call
   uint64_t Bytes() const { return bytes_; }    // file bytes read or written by the last call
   bool UsedBulkCopy() const { return bulk_; }  // the last import went through bulk copy
+  const Status& LastStatus() const { return status_; }  // of the last call; Ok unless it failed
 
  private:
+  Result ImportRows(const std::string& table, const std::string& path, std::string& error);
+  Result ExportRows(const std::string& table, const std::string& path, std::string& error);
+  // Keeps the outcome of a call as LastStatus() and passes its result on.
+  Result Settle(Result result, std::string error);
+
   Transaction& trans_;
   ChunkCallback onChunk_;
   bool bulkAllowed_ = true;
   bool bulk_ = false;
   long rows_ = 0;
   uint64_t bytes_ = 0;
+  Status status_;
 };
 
 }  // namespace hostrt

@@ -69,6 +69,10 @@ void* Transaction::OdbcHandle() const {
   return IsConnected() ? conn_->dbc : nullptr;
 }
 
+Status Transaction::LastStatus() const {
+  return SQLCode == -1 ? Status::SqlFailure(SQLErrText) : Status::Ok();
+}
+
 void Transaction::Reset() {
   SQLCode = 0;
   SQLNRows = 0;

@@ -23,6 +23,7 @@
 
 #include "runtime/sql/sql_target.h"
 #include "runtime/sql/sql_value.h"
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -55,6 +56,9 @@ class Transaction {
   long SQLNRows = 0;       // rows affected (INSERT/UPDATE/DELETE) or fetched (SELECT INTO)
   long SQLDBCode = 0;      // the server's error number (native error), 0 when none
   std::string SQLErrText;  // the server's message text, without the driver's bracketed prefixes
+  // The same outcome as a status: SqlFailure with SQLErrText when SQLCode is -1, success
+  // otherwise (100, no row, is no failure).
+  Status LastStatus() const;
 
   // CONNECT: connects with the settings above. Fails (-1) when already connected, for a DBMS
   // that is not a SQL Server interface, and when the server refuses or cannot be reached (within

@@ -88,9 +88,10 @@ std::vector<std::string> AppDatabase::rows(const std::string& sql) const {
   std::string error;
   if (!ConnectAdmin(t, server_, name_, error)) return {"<error: " + error + ">"};
   hostrt::DataStore store;
-  const std::string syntax = hostrt::SyntaxFromSQL(t, sql, "style(type=grid)", error);
-  if (!error.empty()) return {"<error: " + error + ">"};
-  if (store.Create(syntax, error) != 1) return {"<error: " + error + ">"};
+  std::string syntax;
+  const hostrt::Status described = hostrt::SyntaxFromSQL(t, sql, "style(type=grid)", syntax);
+  if (!described.ok()) return {"<error: " + described.message() + ">"};
+  if (store.Create(syntax) != 1) return {"<error: " + store.LastStatus().message() + ">"};
   store.SetTransObject(t);
   if (store.Retrieve() < 0) return {"<error: " + t.SQLErrText + ">"};
   std::vector<std::string> result;

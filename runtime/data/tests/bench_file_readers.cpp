@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
     for (int c = 3; c < 10; ++c) row.push_back(std::to_string((r * 31 + c) % 10007) + ".50");
     rows.push_back(std::move(row));
   }
-  std::string dbf, error;
-  if (!hostrt::DataFileCodec::EncodeDbf(names, rows, dbf, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  std::string dbf;
+  if (const hostrt::Status encoded = hostrt::DataFileCodec::EncodeDbf(names, rows, dbf);
+      !encoded.ok()) {
+    std::fprintf(stderr, "%s\n", encoded.message().c_str());
     return 1;
   }
   const struct {

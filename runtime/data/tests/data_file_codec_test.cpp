@@ -78,8 +78,8 @@ TEST(DataFileCodecTest, MalformedTextNamesTheLine) {
 
 TEST(DataFileCodecTest, DbfHasValidStructureAndReadsBack) {
   std::vector<DataRow> rows = {{V("1"), V("菜品大类")}, {V("22"), std::nullopt}};
-  std::string bytes, error;
-  ASSERT_TRUE(DataFileCodec::EncodeDbf({"id", "name"}, rows, bytes, error)) << error;
+  std::string bytes;
+  ASSERT_TRUE(DataFileCodec::EncodeDbf({"id", "name"}, rows, bytes).ok());
   ASSERT_GE(bytes.size(), 32u + 64 + 1);
   EXPECT_EQ(bytes[0], '\x03');
   EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 2);                // record count
@@ -102,9 +102,10 @@ TEST(DataFileCodecTest, DbfHasValidStructureAndReadsBack) {
 }
 
 TEST(DataFileCodecTest, DbfRefusesValuesLongerThanAField) {
-  std::string bytes, error;
-  EXPECT_FALSE(DataFileCodec::EncodeDbf({"memo"}, {{V(std::string(255, 'x'))}}, bytes, error));
-  EXPECT_NE(error.find("memo"), std::string::npos);
+  std::string bytes;
+  const Status encoded = DataFileCodec::EncodeDbf({"memo"}, {{V(std::string(255, 'x'))}}, bytes);
+  EXPECT_EQ(encoded.code(), StatusCode::FileFault);
+  EXPECT_NE(encoded.message().find("memo"), std::string::npos);
 }
 
 TEST(DataFileCodecTest, XmlSpreadsheetRoundTripsAndChecksRows) {

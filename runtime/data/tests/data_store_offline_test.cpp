@@ -64,7 +64,7 @@ TEST_F(DataStoreOfflineTest, ItemsKeepNullAndCheckTheirColumnType) {
   EXPECT_EQ(store_.GetItemString(1, "OTHER"), std::optional<std::string>(""));
 
   EXPECT_EQ(store_.SetItem(1, "qty", std::string("12x")), -1);
-  EXPECT_NE(store_.LastError().find("qty"), std::string::npos);
+  EXPECT_NE(store_.LastStatus().message().find("qty"), std::string::npos);
   EXPECT_EQ(store_.SetItem(1, "price", std::string("-12.3400")), 1);
   EXPECT_EQ(store_.SetItem(1, "at", std::string("2024-13")), -1);
   EXPECT_EQ(store_.SetItem(1, "at", std::string("2024-01-31 23:59:59.997")), 1);
@@ -99,7 +99,8 @@ TEST_F(DataStoreOfflineTest, SavedTextImportsBackAsNewRows) {
   AddRow("", "0");
   store_.SetItem(2, "price", std::string("0.0001"));
   store_.SetItem(2, "at", std::string("1900-01-01 00:00:00.000"));
-  ASSERT_EQ(store_.SaveAs(Path("t.txt"), SaveAsType::Text, false), 1) << store_.LastError();
+  ASSERT_EQ(store_.SaveAs(Path("t.txt"), SaveAsType::Text, false), 1)
+      << store_.LastStatus().message();
 
   DataStore back;
   ASSERT_EQ(back.CreateExternal({{"name", "char(20)"},
@@ -110,7 +111,7 @@ TEST_F(DataStoreOfflineTest, SavedTextImportsBackAsNewRows) {
                                  {"price", "decimal(4)"},
                                  {"at", "datetime"}}),
             1);
-  ASSERT_EQ(back.ImportFile(Path("t.txt")), 2) << back.LastError();
+  ASSERT_EQ(back.ImportFile(Path("t.txt")), 2) << back.LastStatus().message();
   EXPECT_EQ(back.ModifiedCount(), 2);
   for (long r = 1; r <= 2; ++r)
     for (const char* c : {"name", "table", "flag", "other", "qty", "price", "at"})
@@ -126,7 +127,7 @@ TEST_F(DataStoreOfflineTest, SavedDbfAndXlsImportBack) {
   AddRow("x", "0");
   for (auto [name, type] :
        {std::pair{"t.dbf", SaveAsType::DBaseIII}, std::pair{"t.xls", SaveAsType::Excel}}) {
-    ASSERT_EQ(store_.SaveAs(Path(name), type, false), 1) << store_.LastError();
+    ASSERT_EQ(store_.SaveAs(Path(name), type, false), 1) << store_.LastStatus().message();
     DataStore back;
     back.CreateExternal({{"name", "char(20)"},
                          {"table", "char(30)"},
@@ -135,7 +136,7 @@ TEST_F(DataStoreOfflineTest, SavedDbfAndXlsImportBack) {
                          {"qty", "long"},
                          {"price", "decimal(4)"},
                          {"at", "datetime"}});
-    ASSERT_EQ(back.ImportFile(Path(name)), 2) << name << ": " << back.LastError();
+    ASSERT_EQ(back.ImportFile(Path(name)), 2) << name << ": " << back.LastStatus().message();
     EXPECT_EQ(back.GetItemString(1, "name"), std::optional<std::string>("菜品")) << name;
     EXPECT_EQ(back.GetItemString(2, "flag"), std::optional<std::string>("0")) << name;
     EXPECT_EQ(back.GetItemString(2, "other"), std::nullopt) << name;
@@ -143,23 +144,27 @@ TEST_F(DataStoreOfflineTest, SavedDbfAndXlsImportBack) {
 }
 
 TEST_F(DataStoreOfflineTest, MissingEmptyAndMalformedFiles) {
-  EXPECT_EQ(store_.ImportFile(Path("missing.txt")), -5);
+  EXPECT_EQ(store_.ImportFile(Path("missing.txt")), DataStore::kNoSuchFile);
+  EXPECT_TRUE(store_.LastStatus().IsNotFound());
 
   Write("empty.txt", "");
   EXPECT_EQ(store_.ImportFile(Path("empty.txt")), 0);
 
   Write("short.txt", "a\tt\t1\t\t1\t1.5\t\r\nb\tt\t1\r\n");
-  EXPECT_EQ(store_.ImportFile(Path("short.txt")), -4);
+  EXPECT_EQ(store_.ImportFile(Path("short.txt")), DataStore::kFileUnreadable);
   // The operator reads the file, the line, the column and the reason, in Chinese.
-  EXPECT_EQ(store_.LastError(), "文件 " + Path("short.txt") + " 第 2 行：该行有 3 个值，应为 7 个");
+  EXPECT_EQ(store_.LastStatus().message(),
+            "文件 " + Path("short.txt") + " 第 2 行：该行有 3 个值，应为 7 个");
 
   Write("badnum.txt", "a\tt\t1\t\t1\t1.5\t\r\nb\tt\t1\t\tmany\t1.5\t\r\n");
-  EXPECT_EQ(store_.ImportFile(Path("badnum.txt")), -4);
-  EXPECT_EQ(store_.LastError(),
+  EXPECT_EQ(store_.ImportFile(Path("badnum.txt")), DataStore::kFileUnreadable);
+  EXPECT_EQ(store_.LastStatus().message(),
             "文件 " + Path("badnum.txt") + " 第 2 行，列 qty：“many” 不是有效的整数");
+  EXPECT_EQ(store_.LastStatus().code(), StatusCode::FileFault);
 
   fs::create_directories(dir_ / "dir.txt");
-  EXPECT_EQ(store_.ImportFile(Path("dir.txt")), -4);
+  EXPECT_EQ(store_.ImportFile(Path("dir.txt")), DataStore::kFileUnreadable);
+  EXPECT_EQ(store_.LastStatus().code(), StatusCode::FileFault);
 
   EXPECT_EQ(store_.RowCount(), 0);  // nothing half-imported
 }
@@ -167,7 +172,7 @@ TEST_F(DataStoreOfflineTest, MissingEmptyAndMalformedFiles) {
 TEST_F(DataStoreOfflineTest, AFailedSaveReportsAndLeavesTheOldFile) {
   AddRow("new", "1");
   EXPECT_EQ(store_.SaveAs(Path("no/such/dir/t.txt"), SaveAsType::Text, false), -1);
-  EXPECT_FALSE(store_.LastError().empty());
+  EXPECT_FALSE(store_.LastStatus().message().empty());
 
   // A directory in the way of the target: nothing is replaced, the failure is reported.
   fs::create_directories(dir_ / "t.txt");
@@ -183,9 +188,9 @@ TEST_F(DataStoreOfflineTest, AFailedSaveReportsAndLeavesTheOldFile) {
 
 TEST_F(DataStoreOfflineTest, BadDefinitionsAreRefused) {
   DataStore other;
-  std::string error;
-  EXPECT_EQ(other.Create("nonsense", error), -1);
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(other.Create("nonsense"), -1);
+  EXPECT_EQ(other.LastStatus().code(), StatusCode::BadValue);
+  EXPECT_FALSE(other.LastStatus().message().empty());
   EXPECT_EQ(other.CreateExternal({{"a", "frob(3)"}}), -1);
   EXPECT_EQ(other.ImportFile(Path("x.txt")), -1);
   EXPECT_EQ(other.Update(), -1);

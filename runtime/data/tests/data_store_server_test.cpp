@@ -98,12 +98,12 @@ class DataStoreServerTest : public ::testing::Test {
 
   // Every row of the table as read by a fresh data store.
   std::vector<std::vector<std::optional<std::string>>> Snapshot() {
-    std::string error;
-    std::string syntax =
-        SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
-    EXPECT_TRUE(error.empty()) << error;
+    std::string syntax;
+    const Status described =
+        SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+    EXPECT_TRUE(described.ok()) << described.message();
     DataStore ds;
-    EXPECT_EQ(ds.Create(syntax, error), 1) << error;
+    EXPECT_EQ(ds.Create(syntax), 1);
     ds.SetTransObject(sqlca_);
     EXPECT_GE(ds.Retrieve(), 0) << sqlca_.SQLErrText;
     std::vector<std::vector<std::optional<std::string>>> rows;
@@ -142,24 +142,25 @@ TEST_F(DataStoreServerTest, RowsComeBackExactlyThroughEveryFileType) {
        {std::pair{".txt", SaveAsType::Text}, std::pair{".XLS", SaveAsType::Excel}}) {
     std::string file = (dir_ / (table_ + ext)).string();
     {
-      std::string error;
-      std::string syntax =
-          SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
-      ASSERT_TRUE(error.empty()) << error;
+      std::string syntax;
+      const Status described =
+          SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+      ASSERT_TRUE(described.ok()) << described.message();
       DataStore out;
-      ASSERT_EQ(out.Create(syntax, error), 1) << error;
+      ASSERT_EQ(out.Create(syntax), 1);
       ASSERT_EQ(out.SetTransObject(sqlca_), 1);
       ASSERT_EQ(out.Retrieve(), 5) << sqlca_.SQLErrText;
-      ASSERT_EQ(out.SaveAs(file, type, false), 1) << out.LastError();
+      ASSERT_EQ(out.SaveAs(file, type, false), 1) << out.LastStatus().message();
       ASSERT_EQ(sqlca_.Commit(), 0);
     }
-    std::string error;
-    std::string syntax =
-        SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
+    std::string syntax;
+    const Status described =
+        SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+    ASSERT_TRUE(described.ok()) << described.message();
     DataStore in;
-    ASSERT_EQ(in.Create(syntax, error), 1) << error;
+    ASSERT_EQ(in.Create(syntax), 1);
     ASSERT_EQ(in.SetTransObject(sqlca_), 1);
-    ASSERT_EQ(in.ImportFile(file), 5) << in.LastError();
+    ASSERT_EQ(in.ImportFile(file), 5) << in.LastStatus().message();
     ASSERT_EQ(sqlca_.ExecuteImmediate("Truncate Table " + table_), 0) << sqlca_.SQLErrText;
     ASSERT_EQ(in.Update(), 1) << sqlca_.SQLErrText;
     ASSERT_EQ(in.ModifiedCount(), 0);
@@ -176,10 +177,12 @@ TEST_F(DataStoreServerTest, RowsComeBackExactlyThroughEveryFileType) {
 
 TEST_F(DataStoreServerTest, AFailingInsertFailsTheUpdateAndRollsBack) {
   Fill();
-  std::string error;
-  std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
+  std::string syntax;
+  const Status described =
+      SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+  ASSERT_TRUE(described.ok()) << described.message();
   DataStore out;
-  ASSERT_EQ(out.Create(syntax, error), 1);
+  ASSERT_EQ(out.Create(syntax), 1);
   out.SetTransObject(sqlca_);
   ASSERT_EQ(out.Retrieve(), 5);
   std::string file = (dir_ / "dup.txt").string();
@@ -189,14 +192,14 @@ TEST_F(DataStoreServerTest, AFailingInsertFailsTheUpdateAndRollsBack) {
 
   // The table is not emptied: the imported keys collide with the rows already there.
   DataStore in;
-  in.Create(syntax, error);
+  in.Create(syntax);
   in.SetTransObject(sqlca_);
   ASSERT_EQ(in.ImportFile(file), 5);
   ASSERT_EQ(sqlca_.ExecuteImmediate("delete from " + table_ + " where id = 3"), 0);
   EXPECT_EQ(in.Update(), -1);
   EXPECT_EQ(sqlca_.SQLCode, -1);
   EXPECT_FALSE(sqlca_.SQLErrText.empty());
-  EXPECT_EQ(in.LastError(), sqlca_.SQLErrText);
+  EXPECT_EQ(in.LastStatus().message(), sqlca_.SQLErrText);
   ASSERT_EQ(sqlca_.Rollback(), 0);
   EXPECT_EQ(Snapshot(), before);
 
@@ -213,10 +216,12 @@ TEST_F(DataStoreServerTest, AFailingInsertFailsTheUpdateAndRollsBack) {
 
 TEST_F(DataStoreServerTest, ModifiedAndDeletedRowsAreWrittenByKey) {
   Fill();
-  std::string error;
-  std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
+  std::string syntax;
+  const Status described =
+      SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+  ASSERT_TRUE(described.ok()) << described.message();
   DataStore ds;
-  ASSERT_EQ(ds.Create(syntax, error), 1);
+  ASSERT_EQ(ds.Create(syntax), 1);
   EXPECT_EQ(ds.Describe("id.key"), "yes");
   EXPECT_EQ(ds.Describe("id.identity"), "yes");
   ds.SetTransObject(sqlca_);
@@ -242,12 +247,14 @@ TEST_F(DataStoreServerTest, ThousandsOfImportedRowsGoInWithOneUpdate) {
       out << i * 2 << "\tname " << i << "\t\t" << i << ".2500\t\t2024-01-01 00:00:00.000\t" << i
           << "\r\n";
   }
-  std::string error;
-  std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
+  std::string syntax;
+  const Status described =
+      SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+  ASSERT_TRUE(described.ok()) << described.message();
   DataStore in;
-  ASSERT_EQ(in.Create(syntax, error), 1) << error;
+  ASSERT_EQ(in.Create(syntax), 1);
   in.SetTransObject(sqlca_);
-  ASSERT_EQ(in.ImportFile(file), 3000) << in.LastError();
+  ASSERT_EQ(in.ImportFile(file), 3000) << in.LastStatus().message();
   auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(in.Update(), 1) << sqlca_.SQLErrText;
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
@@ -264,17 +271,21 @@ TEST_F(DataStoreServerTest, ThousandsOfImportedRowsGoInWithOneUpdate) {
 }
 
 TEST_F(DataStoreServerTest, QueryErrorsReachTheCaller) {
-  std::string error;
-  EXPECT_EQ(SyntaxFromSQL(sqlca_, "SELECT * FROM no_such_table", "style(type=grid)", error), "");
-  EXPECT_FALSE(error.empty());
+  std::string syntax = "left over";
+  const Status failed =
+      SyntaxFromSQL(sqlca_, "SELECT * FROM no_such_table", "style(type=grid)", syntax);
+  EXPECT_EQ(syntax, "");
+  EXPECT_EQ(failed.code(), StatusCode::SqlFailure);
+  EXPECT_FALSE(failed.message().empty());
   EXPECT_EQ(sqlca_.SQLCode, -1);
-  EXPECT_EQ(sqlca_.SQLErrText, error);
+  EXPECT_EQ(sqlca_.SQLErrText, failed.message());
   sqlca_.Rollback();
 
-  std::string syntax = SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", error);
-  ASSERT_TRUE(error.empty()) << error;
+  const Status described =
+      SyntaxFromSQL(sqlca_, "SELECT * FROM " + table_, "style(type=grid)", syntax);
+  ASSERT_TRUE(described.ok()) << described.message();
   DataStore ds;
-  ASSERT_EQ(ds.Create(syntax, error), 1);
+  ASSERT_EQ(ds.Create(syntax), 1);
   ds.SetTransObject(sqlca_);
   ASSERT_EQ(sqlca_.ExecuteImmediate("drop table " + table_), 0);
   EXPECT_EQ(ds.Retrieve(), -1);

@@ -23,8 +23,8 @@ TEST(GridDefinitionTest, TextFormReadsBackExactly) {
   def.columns = {id, text};
 
   GridDefinition back;
-  std::string error;
-  ASSERT_TRUE(back.Parse(def.ToText(), error)) << error;
+  const Status parsed = back.Parse(def.ToText());
+  ASSERT_TRUE(parsed.ok()) << parsed.message();
   EXPECT_EQ(back.table, def.table);
   EXPECT_EQ(back.select, def.select);
   ASSERT_EQ(back.columns.size(), 2u);
@@ -38,15 +38,14 @@ TEST(GridDefinitionTest, TextFormReadsBackExactly) {
 TEST(GridDefinitionTest, BrokenTextIsRefusedWithoutChangingTheDefinition) {
   GridDefinition def;
   def.table = "kept";
-  std::string error;
   for (const char* text :
        {"", "datawindow(style=grid)\n", "datawindow(style=grid)\ncolumn(name=\"a\"",
         "datawindow(style=grid)\ncolumn(name=\"a\" type=\"frob\")",
         "datawindow(style=grid)\nwidget(x=1)\ncolumn(name=a type=long)",
         "datawindow(style=grid)\ncolumn(name=\"a type=long)"}) {
-    error.clear();
-    EXPECT_FALSE(def.Parse(text, error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
+    const Status parsed = def.Parse(text);
+    EXPECT_EQ(parsed.code(), StatusCode::BadValue) << text;
+    EXPECT_FALSE(parsed.message().empty()) << text;
     EXPECT_EQ(def.table, "kept");
   }
 }

@@ -30,8 +30,9 @@ class RowExpressionTest : public ::testing::Test {
     return rows;
   }
   std::string Eval(const std::string& expression, long row = 0) {
-    std::string result, error;
-    if (!RowExpression::Evaluate(expression, row, Rows(), result, error)) return "error: " + error;
+    std::string result;
+    const Status evaluated = RowExpression::Evaluate(expression, row, Rows(), result);
+    if (!evaluated.ok()) return "error: " + evaluated.message();
     return result;
   }
 };

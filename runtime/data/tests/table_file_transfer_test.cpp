@@ -126,13 +126,14 @@ const char* const kExported =
 TEST_F(TableFileTransferTest, BulkAndRowByRowLeaveTheSameRowsAndExportTheSameBytes) {
   const std::string file = Write("in.txt", kRows);
   TableFileTransfer bulk(sqlca_);
-  std::string error;
-  ASSERT_EQ(bulk.Import("tft_a", file, error), TableFileTransfer::Result::Done) << error;
+  ASSERT_EQ(bulk.Import("tft_a", file), TableFileTransfer::Result::Done)
+      << bulk.LastStatus().message();
   EXPECT_TRUE(bulk.UsedBulkCopy());
   EXPECT_EQ(bulk.Rows(), 4);
   TableFileTransfer rows(sqlca_);
   rows.SetBulkCopyAllowed(false);
-  ASSERT_EQ(rows.Import("tft_b", file, error), TableFileTransfer::Result::Done) << error;
+  ASSERT_EQ(rows.Import("tft_b", file), TableFileTransfer::Result::Done)
+      << rows.LastStatus().message();
   EXPECT_FALSE(rows.UsedBulkCopy());
   ASSERT_EQ(sqlca_.Commit(), 0) << sqlca_.SQLErrText;
 
@@ -155,7 +156,8 @@ TEST_F(TableFileTransferTest, BulkAndRowByRowLeaveTheSameRowsAndExportTheSameByt
   // The export writes the file's bytes back (char columns come back padded).
   const std::string out = (dir_ / "out.txt").string();
   TableFileTransfer exporter(sqlca_);
-  ASSERT_EQ(exporter.Export("tft_b", out, error), TableFileTransfer::Result::Done) << error;
+  ASSERT_EQ(exporter.Export("tft_b", out), TableFileTransfer::Result::Done)
+      << exporter.LastStatus().message();
   EXPECT_EQ(exporter.Rows(), 4);
   EXPECT_EQ(Read(out), Utf8ToGbk(kExported));
   EXPECT_EQ(exporter.Bytes(), Utf8ToGbk(kExported).size());
@@ -175,10 +177,12 @@ TEST_F(TableFileTransferTest, ServerRulesHoldOnBothPathsAndFailTheLoad) {
       const std::string file = Write("bad.txt", c.rows);
       TableFileTransfer transfer(sqlca_);
       transfer.SetBulkCopyAllowed(allowBulk);
-      std::string error;
-      EXPECT_EQ(transfer.Import("tft_a", file, error), TableFileTransfer::Result::Failed)
+      EXPECT_EQ(transfer.Import("tft_a", file), TableFileTransfer::Result::Failed)
           << c.what << (allowBulk ? " (bulk)" : " (rows)");
-      EXPECT_FALSE(error.empty());
+      // The server refused the rows: a database failure, with the server's text.
+      EXPECT_EQ(transfer.LastStatus().code(), StatusCode::SqlFailure)
+          << c.what << (allowBulk ? " (bulk)" : " (rows)");
+      EXPECT_FALSE(transfer.LastStatus().message().empty());
       sqlca_.Rollback();
     }
   }
@@ -224,10 +228,9 @@ TEST_F(TableFileTransferTest, BadFilesFailWithLineAndColumnAndLeaveTheTableAlone
     const fs::path path = dir_ / "bad.txt";
     std::ofstream(path, std::ios::binary) << c.bytes;
     TableFileTransfer transfer(sqlca_);
-    std::string error;
-    EXPECT_EQ(transfer.Import("tft_a", path.string(), error), TableFileTransfer::Result::Failed)
-        << c.what;
-    EXPECT_EQ(error, c.expected) << c.what;
+    EXPECT_EQ(transfer.Import("tft_a", path.string()), TableFileTransfer::Result::Failed) << c.what;
+    EXPECT_EQ(transfer.LastStatus().message(), c.expected) << c.what;
+    EXPECT_EQ(transfer.LastStatus().code(), StatusCode::FileFault) << c.what;
     sqlca_.Rollback();
     EXPECT_EQ(Rows("select id, code from tft_a"), std::vector<std::string>{"1|OLD "}) << c.what;
   }
@@ -237,11 +240,10 @@ TEST_F(TableFileTransferTest, MissingAndEmptyFilesLeaveTheTableAndAStopEndsTheLo
   Exec("insert into tft_a (code) values ('OLD')");
   ASSERT_EQ(sqlca_.Commit(), 0);
   TableFileTransfer transfer(sqlca_);
-  std::string error;
-  EXPECT_EQ(transfer.Import("tft_a", (dir_ / "absent.txt").string(), error),
+  EXPECT_EQ(transfer.Import("tft_a", (dir_ / "absent.txt").string()),
             TableFileTransfer::Result::NoFile);
-  EXPECT_EQ(transfer.Import("tft_a", Write("empty.txt", ""), error),
-            TableFileTransfer::Result::NoFile);
+  EXPECT_TRUE(transfer.LastStatus().ok());
+  EXPECT_EQ(transfer.Import("tft_a", Write("empty.txt", "")), TableFileTransfer::Result::NoFile);
   EXPECT_EQ(Rows("select code from tft_a"), std::vector<std::string>{"OLD "});
 
   std::string many;
@@ -254,7 +256,8 @@ TEST_F(TableFileTransferTest, MissingAndEmptyFilesLeaveTheTableAndAStopEndsTheLo
     bytes += chunk;
     return rows < 8000;
   });
-  EXPECT_EQ(transfer.Import("tft_a", file, error), TableFileTransfer::Result::Stopped);
+  EXPECT_EQ(transfer.Import("tft_a", file), TableFileTransfer::Result::Stopped);
+  EXPECT_TRUE(transfer.LastStatus().IsCancelled());
   EXPECT_EQ(calls, 2);
   EXPECT_GT(bytes, 0u);
   sqlca_.Rollback();
@@ -268,7 +271,9 @@ TEST_F(TableFileTransferTest, MissingAndEmptyFilesLeaveTheTableAndAStopEndsTheLo
     bytes += chunk;
     return true;
   });
-  EXPECT_EQ(transfer.Import("tft_a", file, error), TableFileTransfer::Result::Done) << error;
+  EXPECT_EQ(transfer.Import("tft_a", file), TableFileTransfer::Result::Done)
+      << transfer.LastStatus().message();
+  EXPECT_TRUE(transfer.LastStatus().ok());  // the stop before does not stay
   EXPECT_EQ(bytes, Utf8ToGbk(many).size());
   EXPECT_EQ(calls, 3);
   sqlca_.Rollback();
