@@ -572,8 +572,12 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
           return Result::Failed;
         }
       }
-      if (rows_ == 0 && !writer.Open(path, error)) return Result::Failed;
-      if (!writer.Write(row, error)) return Result::Failed;
+      Status written = rows_ == 0 ? writer.Open(path) : Status::Ok();
+      if (written.ok()) written = writer.Write(row);
+      if (!written.ok()) {
+        error = written.message();
+        return Result::Failed;
+      }
       ++rows_;
       if (rows_ % kRowsPerChunk == 0 && onChunk_) {
         if (!onChunk_(rows_, writer.Bytes() - reported, false)) return Result::Stopped;
@@ -589,7 +593,10 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
   if (rows_ == 0) return Result::NoRows;
   bytes_ = writer.Bytes();
   if (onChunk_) onChunk_(rows_, bytes_ - reported, true);
-  if (!writer.Commit(error)) return Result::Failed;
+  if (const Status committed = writer.Commit(); !committed.ok()) {
+    error = committed.message();
+    return Result::Failed;
+  }
   return Result::Done;
 }
 

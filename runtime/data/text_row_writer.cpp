@@ -2,58 +2,49 @@
 
 namespace hostrt {
 
+namespace {
+constexpr const char* kNotOpen = "文件没有打开";
+}  // namespace
+
 TextRowWriter::~TextRowWriter() {
   Abandon();
 }
 
-bool TextRowWriter::Open(const std::string& path, std::string& error) {
+Status TextRowWriter::Open(const std::string& path) {
   Abandon();
-  if (!out_.Open(path)) {
-    error = out_.Error();
-    return false;
-  }
+  if (!out_.Open(path)) return Status::FileFault(out_.Error());
   open_ = true;
   rows_ = 0;
   bytes_ = 0;
   pending_.clear();
-  return true;
+  return Status::Ok();
 }
 
-bool TextRowWriter::Flush(std::string& error) {
-  if (pending_.empty()) return true;
+Status TextRowWriter::Flush() {
+  if (pending_.empty()) return Status::Ok();
   if (!out_.Write(pending_)) {
-    error = out_.Error();
     open_ = false;  // OutputFile dropped its temporary file
-    return false;
+    return Status::FileFault(out_.Error());
   }
   pending_.clear();
-  return true;
+  return Status::Ok();
 }
 
-bool TextRowWriter::Write(const DataRow& row, std::string& error) {
-  if (!open_) {
-    error = "文件没有打开";
-    return false;
-  }
+Status TextRowWriter::Write(const DataRow& row) {
+  if (!open_) return Status::FileFault(kNotOpen);
   const size_t before = pending_.size();
   DataFileCodec::AppendTextRow(pending_, row);
   bytes_ += pending_.size() - before;
   ++rows_;
-  return pending_.size() < chunk_ || Flush(error);
+  return pending_.size() < chunk_ ? Status::Ok() : Flush();
 }
 
-bool TextRowWriter::Commit(std::string& error) {
-  if (!open_) {
-    error = "文件没有打开";
-    return false;
-  }
-  if (!Flush(error)) return false;
+Status TextRowWriter::Commit() {
+  if (!open_) return Status::FileFault(kNotOpen);
+  if (Status flushed = Flush(); !flushed.ok()) return flushed;
   open_ = false;
-  if (!out_.Commit()) {
-    error = out_.Error();
-    return false;
-  }
-  return true;
+  if (!out_.Commit()) return Status::FileFault(out_.Error());
+  return Status::Ok();
 }
 
 void TextRowWriter::Abandon() {

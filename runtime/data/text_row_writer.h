@@ -2,8 +2,8 @@
 // with the bytes DataStore::SaveAs writes for the same rows. The rows go to a file beside the
 // target through hostrt::OutputFile, flushed in bounded chunks, and Commit() renames it over the
 // target, so a failed or abandoned write never leaves a partial file under the target's name.
-// Failures return false with OutputFile's text, which names the file and the cause (disk full,
-// permission, file too large, ...), as DataStore::SaveAs reports them. Never throws.
+// Failures return FileFault with OutputFile's text, which names the file and the cause (disk
+// full, permission, file too large, ...), as DataStore::SaveAs reports them. Never throws.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "runtime/data/data_file_codec.h"
 #include "runtime/system/output_file.h"
+#include "runtime/text/status.h"
 
 namespace hostrt {
 
@@ -21,16 +22,16 @@ class TextRowWriter {
   TextRowWriter(const TextRowWriter&) = delete;
   TextRowWriter& operator=(const TextRowWriter&) = delete;
 
-  bool Open(const std::string& path, std::string& error);  // UTF-8 path, "\" separates
-  bool Write(const DataRow& row, std::string& error);
-  bool Commit(std::string& error);
+  Status Open(const std::string& path);  // UTF-8 path, "\" separates
+  Status Write(const DataRow& row);
+  Status Commit();
   void Abandon();
 
   long Rows() const { return rows_; }
   uint64_t Bytes() const { return bytes_; }
 
  private:
-  bool Flush(std::string& error);
+  Status Flush();
 
   size_t chunk_;
   OutputFile out_;
