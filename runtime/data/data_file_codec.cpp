@@ -10,6 +10,25 @@
 namespace hostrt {
 namespace {
 
+// The dBASE III layout: a file header, one descriptor a field, a byte that ends the
+// descriptors, the records (each led by a byte that marks it deleted or not), an end byte.
+constexpr char kDbfVersion = 0x03;      // the header's first byte: dBASE III without memo file
+constexpr char kDbfVersionMask = 0x07;  // the version bits of that byte
+constexpr std::size_t kDbfHeaderSize = 32;
+constexpr std::size_t kDbfRecordCountAt = 4;    // 32-bit count of records
+constexpr std::size_t kDbfHeaderLengthAt = 8;   // 16-bit length of header and descriptors
+constexpr std::size_t kDbfRecordLengthAt = 10;  // 16-bit length of a record
+constexpr std::size_t kDbfDescriptorSize = 32;
+constexpr std::size_t kDbfNameSize = 11;      // a field's name, NUL-padded
+constexpr std::size_t kDbfNameLength = 10;    // ... of which the name proper may use this much
+constexpr std::size_t kDbfFieldWidthAt = 16;  // a field's width, one byte, in its descriptor
+constexpr std::size_t kDbfMaxFieldWidth = 254;
+constexpr std::size_t kDbfMaxLength = 0xFFFF;  // of header and record: 16-bit fields
+constexpr char kDbfDescriptorsEnd = 0x0D;
+constexpr char kDbfLiveRecord = ' ';
+constexpr char kDbfDeletedRecord = '*';
+constexpr char kDbfFileEnd = 0x1A;
+
 bool NeedsQuotes(const std::string& value) {
   if (value.empty()) return true;  // "" tells the empty string from NULL
   if (value[0] == '"') return true;
@@ -271,7 +290,7 @@ Status DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
     std::vector<std::string> values;
     for (size_t c = 0; c < row.size(); ++c) {
       std::string gbk = row[c] ? Utf8ToGbk(*row[c]) : std::string();
-      if (gbk.size() > 254) {
+      if (gbk.size() > kDbfMaxFieldWidth) {
         return Status::FileFault("列 " + names[c] + " 的值超过 dBASE 字段的长度（254 字节）");
       }
       if (gbk.size() > widths[c]) widths[c] = gbk.size();
@@ -279,10 +298,11 @@ Status DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
     }
     encoded.push_back(std::move(values));
   }
-  size_t recordLength = 1;
+  size_t recordLength = 1;  // the byte that marks a record deleted or not
   for (size_t w : widths) recordLength += w;
-  size_t headerLength = 32 + 32 * names.size() + 1;
-  if (headerLength > 0xFFFF || recordLength > 0xFFFF) {
+  // + 1: the byte that ends the descriptors.
+  size_t headerLength = kDbfHeaderSize + kDbfDescriptorSize * names.size() + 1;
+  if (headerLength > kDbfMaxLength || recordLength > kDbfMaxLength) {
     return Status::FileFault("列数超过 dBASE 文件的上限");
   }
   std::time_t now = std::time(nullptr);
@@ -293,49 +313,52 @@ Status DataFileCodec::EncodeDbf(const std::vector<std::string>& names,
   localtime_r(&now, &tm);
 #endif
   out.clear();
-  out += '\x03';
+  out += kDbfVersion;
   out += static_cast<char>(tm.tm_year % 100);
   out += static_cast<char>(tm.tm_mon + 1);
   out += static_cast<char>(tm.tm_mday);
   PutLe(out, static_cast<uint32_t>(rows.size()), 4);
   PutLe(out, static_cast<uint32_t>(headerLength), 2);
   PutLe(out, static_cast<uint32_t>(recordLength), 2);
-  out.append(20, '\0');
+  out.append(kDbfHeaderSize - out.size(), '\0');
   for (size_t c = 0; c < names.size(); ++c) {
-    std::string name = ToUpperAscii(names[c].substr(0, 10));
-    name.resize(11, '\0');
+    const std::size_t start = out.size();
+    std::string name = ToUpperAscii(names[c].substr(0, kDbfNameLength));
+    name.resize(kDbfNameSize, '\0');
     out += name;
-    out += 'C';
-    out.append(4, '\0');
+    out += 'C';  // character field
+    out.append(kDbfFieldWidthAt - (out.size() - start), '\0');
     out += static_cast<char>(widths[c]);
-    out += '\0';
-    out.append(14, '\0');
+    out.append(kDbfDescriptorSize - (out.size() - start), '\0');
   }
-  out += '\x0D';
+  out += kDbfDescriptorsEnd;
   for (const auto& values : encoded) {
-    out += ' ';
+    out += kDbfLiveRecord;
     for (size_t c = 0; c < values.size(); ++c) {
       out += values[c];
       out.append(widths[c] - values[c].size(), ' ');
     }
   }
-  out += '\x1A';
+  out += kDbfFileEnd;
   return Status::Ok();
 }
 
 bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector<DataRow>& rows,
                               DataFileFault& fault) {
   rows.clear();
-  if (in.size() < 32 || (in[0] & 0x07) != 0x03) {
+  if (in.size() < kDbfHeaderSize || (in[0] & kDbfVersionMask) != kDbfVersion) {
     fault = {0, "不是 dBASE III 文件"};
     return false;
   }
-  uint32_t count = GetLe(in, 4, 4);
-  size_t headerLength = GetLe(in, 8, 2), recordLength = GetLe(in, 10, 2);
+  uint32_t count = GetLe(in, kDbfRecordCountAt, 4);
+  size_t headerLength = GetLe(in, kDbfHeaderLengthAt, 2);
+  size_t recordLength = GetLe(in, kDbfRecordLengthAt, 2);
   std::vector<size_t> widths;
-  for (size_t at = 32; at + 32 <= headerLength && at + 32 <= in.size() && in[at] != '\x0D';
-       at += 32)
-    widths.push_back(static_cast<unsigned char>(in[at + 16]));
+  for (size_t at = kDbfHeaderSize;
+       at + kDbfDescriptorSize <= headerLength && at + kDbfDescriptorSize <= in.size() &&
+       in[at] != kDbfDescriptorsEnd;
+       at += kDbfDescriptorSize)
+    widths.push_back(static_cast<unsigned char>(in[at + kDbfFieldWidthAt]));
   size_t total = 1;
   for (size_t w : widths) total += w;
   if (widths.size() != columns || total != recordLength) {
@@ -350,7 +373,7 @@ bool DataFileCodec::DecodeDbf(const std::string& in, size_t columns, std::vector
   }
   for (uint32_t r = 0; r < count; ++r) {
     size_t at = headerLength + r * recordLength;
-    if (in[at] == '*') continue;  // deleted record
+    if (in[at] == kDbfDeletedRecord) continue;
     DataRow row;
     size_t pos = at + 1;
     for (size_t w : widths) {

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <system_error>
@@ -12,6 +11,7 @@
 #include "runtime/data/data_file_codec.h"
 #include "runtime/data/grid_definition.h"
 #include "runtime/data/row_expression.h"
+#include "runtime/sql/odbc.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
 #include "runtime/system/output_file.h"
@@ -70,6 +70,9 @@ std::string FileFault(const std::string& path, long line, const std::string& col
   return text + "：" + reason;
 }
 
+// Where sp_pkeys puts the key column's name: after TABLE_QUALIFIER, TABLE_OWNER and TABLE_NAME.
+constexpr int kKeyColumnName = 4;
+
 // The data store's type of a server column.
 std::string TypeOfColumn(const SqlColumn& c, GridColumn::Kind& kind) {
   std::string name = ToLowerAscii(c.typeName);
@@ -78,41 +81,41 @@ std::string TypeOfColumn(const SqlColumn& c, GridColumn::Kind& kind) {
     return "decimal(4)";
   }
   switch (c.sqlType) {
-    case 1:
-    case 12:
-    case -1:
-    case -8:
-    case -9:
-    case -10:  // char, varchar, text, nchar...
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
       kind = GridColumn::Kind::Text;
       return "char(" + std::to_string(c.size) + ")";
-    case 4:
-    case 5:
-    case -6:
-    case -5:
-    case -7:  // int, smallint, tinyint, bigint, bit
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+    case SQL_BIT:
       kind = GridColumn::Kind::Integer;
       return "long";
-    case 2:
-    case 3:  // numeric, decimal
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
       kind = GridColumn::Kind::Decimal;
       return "decimal(" + std::to_string(c.decimalDigits) + ")";
-    case 6:
-    case 7:
-    case 8:  // float, real, double
+    case SQL_FLOAT:
+    case SQL_REAL:
+    case SQL_DOUBLE:
       kind = GridColumn::Kind::Real;
       return "number";
-    case 9:
-    case 10:
-    case 11:
-    case 91:
-    case 92:
-    case 93:  // dates and times
+    case SQL_DATE:  // the ODBC 2 codes, which some drivers still report, and the ODBC 3 ones
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
       kind = GridColumn::Kind::DateTime;
       return "datetime";
-    case -2:
-    case -3:
-    case -4:  // binary, varbinary, image
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
       kind = GridColumn::Kind::Binary;
       return "blob";
     default:
@@ -201,7 +204,7 @@ Status SyntaxFromSQL(Transaction& trans, const std::string& sql, const std::stri
     if (keys.valid() && keys.ExecDirect("exec sp_pkeys ?", {bare})) {
       while (keys.Fetch() == 1) {
         std::optional<std::string> column;
-        if (!keys.GetText(4, column) || !column) continue;
+        if (!keys.GetText(kKeyColumnName, column) || !column) continue;
         for (GridColumn& c : def.columns)
           if (ToLowerAscii(c.name) == ToLowerAscii(*column)) c.key = true;
       }

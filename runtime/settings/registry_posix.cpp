@@ -16,6 +16,7 @@
 #include "runtime/settings/registry.h"
 #include "runtime/settings/registry_key.h"
 #include "runtime/settings/text_file.h"
+#include "runtime/system/output_file.h"
 
 namespace hostrt {
 
@@ -52,49 +53,17 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
   return ReadResult::kRead;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Writes a temporary file beside `path`, flushes it to disk and renames it over `path`, so that
-// the file is at every moment either the old or the new one.
+// Replaces the file at `path` whole, creating its directory when needed. The file keeps its
+// permission bits; since a rename needs only the directory's permission, a file without write
+// permission is replaced as well and stays without it.
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
   const std::filesystem::path target(path);
-  const std::filesystem::path directory =
-      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
   std::error_code error;
-  std::filesystem::create_directories(directory, error);
-  mode_t mode = 0644;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) mode = info.st_mode & 0777;
-
-  std::string tempName = ".";
-  tempName += target.filename().string();
-  tempName += ".XXXXXX";
-  std::string temp = (directory / tempName).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable.
-  const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), error);
+  OutputFile::Options options;
+  options.replaceReadOnly = true;
+  OutputFile out;
+  return out.Open(path, options) && out.Write(bytes) && out.Commit();
 }
 
 // The file to read and write: a symbolic link is followed so that the link stays in place.

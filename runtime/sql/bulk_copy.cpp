@@ -53,7 +53,11 @@ bool BulkCopy::Rebind(size_t) {
 
 namespace {
 
+// Every bound column's buffer starts with the value's length in bytes, as bcp_bind is told.
+constexpr std::size_t kPrefixSize = sizeof(int32_t);
 constexpr int32_t kNullLength = -1;  // SQL_NULL_DATA in a length prefix
+// The room a text column starts with; a longer value grows it.
+constexpr std::size_t kFirstTextRoom = 64;
 
 void PutLength(std::string& buffer, int32_t length) {
   std::memcpy(buffer.data(), &length, sizeof length);
@@ -90,11 +94,13 @@ bool BulkCopy::Begin(const std::string& table, const std::vector<ColumnType>& ty
   buffers_.assign(types.size(), std::string());
   for (size_t c = 0; c < types.size(); ++c) {
     std::string& b = buffers_[c];
-    b.assign(types[c] == ColumnType::DateTime ? 4 + 8 : 4 + 64, '\0');
+    b.assign(kPrefixSize + (types[c] == ColumnType::DateTime ? sizeof(DBDATETIME) : kFirstTextRoom),
+             '\0');
     PutLength(b, kNullLength);
     const int type = types[c] == ColumnType::DateTime ? BCP_TYPE_SQLDATETIME : BCP_TYPE_SQLCHAR;
-    if (bcp_bind(dbc, reinterpret_cast<const unsigned char*>(b.data()), 4, SQL_VARLEN_DATA, nullptr,
-                 0, type, static_cast<int>(c + 1)) != SUCCEED)
+    if (bcp_bind(dbc, reinterpret_cast<const unsigned char*>(b.data()),
+                 static_cast<int>(kPrefixSize), SQL_VARLEN_DATA, nullptr, 0, type,
+                 static_cast<int>(c + 1)) != SUCCEED)
       return Fail("绑定批量复制的列");
   }
   return true;
@@ -112,19 +118,19 @@ void BulkCopy::SetNull(size_t column) {
 
 void BulkCopy::SetText(size_t column, std::string_view utf8) {
   std::string& b = buffers_[column];
-  if (b.size() < 4 + utf8.size()) {
-    b.resize(4 + utf8.size() * 2);
+  if (b.size() < kPrefixSize + utf8.size()) {
+    b.resize(kPrefixSize + utf8.size() * 2);
     Rebind(column);  // the buffer moved
   }
   PutLength(b, static_cast<int32_t>(utf8.size()));
-  if (!utf8.empty()) std::memcpy(b.data() + 4, utf8.data(), utf8.size());
+  if (!utf8.empty()) std::memcpy(b.data() + kPrefixSize, utf8.data(), utf8.size());
 }
 
 void BulkCopy::SetDateTime(size_t column, int32_t days, int32_t ticks) {
   std::string& b = buffers_[column];
   DBDATETIME value{days, ticks};
   PutLength(b, static_cast<int32_t>(sizeof value));
-  std::memcpy(b.data() + 4, &value, sizeof value);
+  std::memcpy(b.data() + kPrefixSize, &value, sizeof value);
 }
 
 bool BulkCopy::SendRow() {

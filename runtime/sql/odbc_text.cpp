@@ -1,6 +1,7 @@
 #include "runtime/sql/odbc_text.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace hostrt::odbctext {
 
@@ -138,7 +139,7 @@ SQLRETURN Prepare(SQLHSTMT stmt, std::string_view sql) {
 
 SQLRETURN DiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, std::string& state,
                   SQLINTEGER& native, std::string& message) {
-  Char sqlState[6] = {0};
+  Char sqlState[SQL_SQLSTATE_SIZE + 1] = {0};
   String buffer(1024, Char(0));
   for (;;) {
     SQLSMALLINT length = 0;
@@ -150,7 +151,7 @@ SQLRETURN DiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, std::s
       buffer.assign(static_cast<size_t>(length) + 1, Char(0));
       continue;
     }
-    state = FromOdbc(sqlState, 5);
+    state = FromOdbc(sqlState, SQL_SQLSTATE_SIZE);
     message = FromOdbc(buffer.data(), Written(length, buffer.size()));
     return rc;
   }
@@ -160,9 +161,9 @@ SQLRETURN DescribeCol(SQLHSTMT stmt, SQLUSMALLINT column, std::string& name, SQL
                       SQLULEN& size, SQLSMALLINT& digits, SQLSMALLINT& nullable) {
   Char buffer[512];
   SQLSMALLINT length = 0;
-  SQLRETURN rc =
-      SQLDescribeColW(stmt, column, buffer, 512, &length, &type, &size, &digits, &nullable);
-  if (SQL_SUCCEEDED(rc)) name = FromOdbc(buffer, Written(length, 512));
+  SQLRETURN rc = SQLDescribeColW(stmt, column, buffer, static_cast<SQLSMALLINT>(std::size(buffer)),
+                                 &length, &type, &size, &digits, &nullable);
+  if (SQL_SUCCEEDED(rc)) name = FromOdbc(buffer, Written(length, std::size(buffer)));
   return rc;
 }
 
@@ -172,7 +173,8 @@ SQLRETURN ColAttributeText(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT fiel
   SQLSMALLINT bytes = 0;
   SQLRETURN rc = SQLColAttributeW(stmt, column, field, buffer, sizeof buffer, &bytes, nullptr);
   if (SQL_SUCCEEDED(rc))
-    value = FromOdbc(buffer, Written(static_cast<SQLSMALLINT>(bytes / sizeof(Char)), 256));
+    value = FromOdbc(buffer,
+                     Written(static_cast<SQLSMALLINT>(bytes / sizeof(Char)), std::size(buffer)));
   return rc;
 }
 

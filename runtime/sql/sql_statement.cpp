@@ -31,6 +31,11 @@ SQLHSTMT H(void* stmt) {
 // Text longer than a varchar parameter can hold goes as text (varchar(max) on the server).
 constexpr size_t kLongText = 8000;
 
+// The column sizes ODBC gives the numeric parameter types: their digits of precision.
+constexpr SQLULEN kIntegerDigits = 10;  // SQL_INTEGER
+constexpr SQLULEN kBigIntDigits = 19;   // SQL_BIGINT
+constexpr SQLULEN kDoubleDigits = 15;   // SQL_DOUBLE
+
 }  // namespace
 
 SqlStatement::SqlStatement(Transaction& trans) : trans_(trans) {
@@ -143,19 +148,19 @@ bool SqlStatement::BindInputs(const std::vector<SqlValue>& inputs) {
           cType = SQL_C_SLONG;
           sqlType = SQL_INTEGER;
           data = &buffer->integer32;
-          size = 10;
+          size = kIntegerDigits;
         } else {
           cType = SQL_C_SBIGINT;
           sqlType = SQL_BIGINT;
           data = &buffer->integer;
-          size = 19;
+          size = kBigIntDigits;
         }
         break;
       case SqlValue::Kind::Real:
         cType = SQL_C_DOUBLE;
         sqlType = SQL_DOUBLE;
         data = &buffer->real;
-        size = 15;
+        size = kDoubleDigits;
         break;
     }
     buffer->cType = cType;

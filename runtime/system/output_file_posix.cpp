@@ -1,4 +1,7 @@
 // POSIX implementation of runtime/system/output_file.h.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE  // renameat2
+#endif
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -7,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "runtime/system/output_file.h"
@@ -39,6 +43,8 @@ std::string CauseOf(int code) {
       return "已有同名的目录";
     case EIO:
       return "设备输入输出错误";
+    case EEXIST:
+      return "文件已存在";
     default:
       break;
   }
@@ -52,11 +58,55 @@ std::string LastSystemErrorCause() {
   return CauseOf(errno);
 }
 
+namespace {
+
+// The directory that holds `path` (a native path).
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Six letters or digits, different on every call.
+std::string RandomSuffix() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 generator{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kLetters[pick(generator)];
+  return suffix;
+}
+
+// Renames `from` to `to` unless `to` exists; fails with EEXIST if it does. Where the file
+// system cannot rename that way, a hard link does the same: it never replaces a file either.
+int RenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+#endif
+  if (::link(from, to) != 0) return -1;
+  ::unlink(from);
+  return 0;
+}
+
+// Makes a rename in `directory` durable. Some file systems cannot sync a directory; the
+// rename has been done either way, so a failure here is not reported.
+void SyncDirectory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
 struct OutputFile::Impl {
   std::string target;  // as given, for messages
   std::string native;  // the target's native path
   std::string temp;    // the temporary file, "" when none
   int fd = -1;
+  bool failIfExists = false;
   std::string error;
 
   bool Fail(const std::string& what, int code) {
@@ -77,29 +127,50 @@ OutputFile::~OutputFile() {
   d_->Drop();
 }
 
-bool OutputFile::Open(std::string_view path) {
+bool OutputFile::Open(std::string_view path, const Options& options) {
   Impl& d = *d_;
   d.Drop();
   d.error.clear();
   d.target = std::string(path);
   d.native = NativePath(path);
+  d.failIfExists = options.failIfExists;
+  // A new file gets the bits asked for less the umask, as open() applies it.
+  const mode_t newMode =
+      options.newFileMode >= 0 ? static_cast<mode_t>(options.newFileMode) & 0777 : 0666;
+  bool keepMode = false;
+  mode_t mode = 0;
   struct stat info {};
   if (::stat(d.native.c_str(), &info) == 0) {
+    if (options.failIfExists) return d.Fail("无法创建文件", EEXIST);
     if (S_ISDIR(info.st_mode)) return d.Fail("无法写入文件", EISDIR);
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    if (!S_ISREG(info.st_mode)) {
+      d.error = "无法写入文件 " + d.target + "：不是普通文件";
+      return false;
+    }
+    if (!options.replaceReadOnly && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
       d.error = "无法写入文件 " + d.target + "：文件是只读的";
       return false;
     }
+    keepMode = true;
+    mode = info.st_mode & 0777;
   }
-  std::string pattern = d.native + ".tmpXXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return d.Fail("无法创建文件", errno);
-  d.fd = fd;
-  d.temp = pattern;
-  // mkstemp makes the file private; give it the permissions a new file would get.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  // O_EXCL makes the name ours alone: nothing planted under it is ever written or renamed.
+  for (int attempt = 0;; ++attempt) {
+    std::string candidate = d.native + ".tmp" + RandomSuffix();
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          keepMode ? 0600 : newMode);
+    if (fd >= 0) {
+      d.fd = fd;
+      d.temp = std::move(candidate);
+      break;
+    }
+    if (errno != EEXIST || attempt == 100) return d.Fail("无法创建文件", errno);
+  }
+  if (keepMode && ::fchmod(d.fd, mode) != 0) {
+    const int code = errno;
+    d.Drop();
+    return d.Fail("无法创建文件", code);
+  }
   return true;
 }
 
@@ -143,12 +214,15 @@ bool OutputFile::Commit() {
     return d.Fail("无法写入文件", code);
   }
   d.fd = -1;
-  if (::rename(d.temp.c_str(), d.native.c_str()) != 0) {
+  const int renamed = d.failIfExists ? RenameNoReplace(d.temp.c_str(), d.native.c_str())
+                                     : ::rename(d.temp.c_str(), d.native.c_str());
+  if (renamed != 0) {
     const int code = errno;
     d.Drop();
-    return d.Fail("无法替换文件", code);
+    return d.Fail(d.failIfExists ? "无法创建文件" : "无法替换文件", code);
   }
   d.temp.clear();
+  SyncDirectory(DirectoryOf(d.native));
   return true;
 }
 

@@ -28,6 +28,9 @@ std::string CauseOf(DWORD code) {
       return "目录不存在";
     case ERROR_FILE_TOO_LARGE:
       return "文件超过了系统允许的大小";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return "文件已存在";
     default:
       break;
   }
@@ -54,6 +57,7 @@ struct OutputFile::Impl {
   std::wstring native;
   std::wstring temp;
   HANDLE handle = INVALID_HANDLE_VALUE;
+  bool failIfExists = false;
   std::string error;
 
   bool Fail(const std::string& what, DWORD code) {
@@ -74,14 +78,16 @@ OutputFile::~OutputFile() {
   d_->Drop();
 }
 
-bool OutputFile::Open(std::string_view path) {
+bool OutputFile::Open(std::string_view path, const Options& options) {
   Impl& d = *d_;
   d.Drop();
   d.error.clear();
   d.target = std::string(path);
   d.native = detail::Utf8ToWide(path);
+  d.failIfExists = options.failIfExists;
   const DWORD attributes = GetFileAttributesW(d.native.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (options.failIfExists) return d.Fail("无法创建文件", ERROR_FILE_EXISTS);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       d.error = "无法写入文件 " + d.target + "：已有同名的目录";
       return false;
@@ -139,11 +145,12 @@ bool OutputFile::Commit() {
   }
   CloseHandle(d.handle);
   d.handle = INVALID_HANDLE_VALUE;
-  if (!MoveFileExW(d.temp.c_str(), d.native.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails if the target has appeared meanwhile.
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (d.failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING);
+  if (!MoveFileExW(d.temp.c_str(), d.native.c_str(), flags)) {
     const DWORD code = GetLastError();
     d.Drop();
-    return d.Fail("无法替换文件", code);
+    return d.Fail(d.failIfExists ? "无法创建文件" : "无法替换文件", code);
   }
   d.temp.clear();
   return true;

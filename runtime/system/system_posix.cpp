@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/system/output_file.h"
 #include "runtime/system/system.h"
 #include "runtime/text/ascii.h"
 
@@ -30,20 +31,7 @@ bool StatPath(const std::string& path, struct stat& info) {
   return !path.empty() && ::stat(path.c_str(), &info) == 0;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-bool CopyContents(int from, int to) {
+bool CopyContents(int from, OutputFile& to) {
   std::vector<char> buffer(1 << 16);
   while (true) {
     const ssize_t n = ::read(from, buffer.data(), buffer.size());
@@ -52,19 +40,8 @@ bool CopyContents(int from, int to) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
+    if (!to.Write(buffer.data(), static_cast<std::size_t>(n))) return false;
   }
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -136,8 +113,7 @@ bool DirectoryExists(std::string_view path) {
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   const std::string source = NativePath(from);
-  const std::string target = NativePath(to);
-  if (source.empty() || target.empty()) return false;
+  if (source.empty() || to.empty()) return false;
   const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat sourceInfo {};
@@ -145,45 +121,15 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     ::close(in);
     return false;
   }
-  const mode_t sourceMode = sourceInfo.st_mode & 0777;
-
-  if (failIfExists) {
-    // O_EXCL makes the existence test and the creation one step.
-    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, sourceMode);
-    if (out < 0) {
-      ::close(in);
-      return false;
-    }
-    const bool copied = CopyContents(in, out);
-    const bool closed = ::close(out) == 0;
-    ::close(in);
-    if (!copied || !closed) ::unlink(target.c_str());
-    return copied && closed;
-  }
-
-  struct stat targetInfo {};
-  mode_t mode = sourceMode;
-  if (::stat(target.c_str(), &targetInfo) == 0) {
-    // A read-only target is not replaced, as on Windows; a writable one keeps its permissions.
-    if (!S_ISREG(targetInfo.st_mode) || (targetInfo.st_mode & S_IWUSR) == 0) {
-      ::close(in);
-      return false;
-    }
-    mode = targetInfo.st_mode & 0777;
-  }
-  std::string temp = DirectoryOf(target);
-  temp.append("/.").append(FileNameOf(target)).append(".XXXXXX");
-  const int out = ::mkstemp(temp.data());
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  const bool copied = CopyContents(in, out) && ::fchmod(out, mode) == 0;
-  const bool closed = ::close(out) == 0;
+  // A read-only target is not replaced, as on Windows; a writable one keeps its permissions
+  // and a new one takes the source's.
+  OutputFile::Options options;
+  options.failIfExists = failIfExists;
+  options.newFileMode = static_cast<int>(sourceInfo.st_mode & 0777);
+  OutputFile out;
+  const bool copied = out.Open(to, options) && CopyContents(in, out) && out.Commit();
   ::close(in);
-  if (copied && closed && ::rename(temp.c_str(), target.c_str()) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
+  return copied;
 }
 
 bool DeleteFile(std::string_view path) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/system/output_file.h"
 #include "runtime/system/system.h"
 #include "runtime/system/windows_text.h"
 
@@ -78,8 +79,28 @@ bool DirectoryExists(std::string_view path) {
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   if (from.empty() || to.empty()) return false;
-  return CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), failIfExists ? TRUE : FALSE) !=
-         0;
+  const HANDLE in = CreateFileW(Utf8ToWide(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  // The copy is written beside the target and renamed over it, so the target is never cut; a
+  // read-only target is not replaced.
+  OutputFile::Options options;
+  options.failIfExists = failIfExists;
+  OutputFile out;
+  bool copied = out.Open(to, options);
+  std::vector<char> buffer(1 << 16);
+  while (copied) {
+    DWORD n = 0;
+    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+      copied = false;
+    } else if (n == 0) {
+      break;
+    } else {
+      copied = out.Write(buffer.data(), n);
+    }
+  }
+  CloseHandle(in);
+  return copied && out.Commit();
 }
 
 bool DeleteFile(std::string_view path) {

@@ -243,6 +243,18 @@ TEST_F(RegistryTest, WritesLeaveNoTemporaryFilesAndCreateMissingDirectories) {
   EXPECT_EQ(names, std::vector<std::string>{"registry.reg"});
 }
 
+TEST_F(RegistryTest, WritesKeepTheFilesPermissionsEvenWithoutWritePermission) {
+  ScratchDir::Write(file_, "");
+  for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                               fs::perms::owner_read | fs::perms::group_read}) {
+    fs::permissions(file_, mode);
+    const std::string value = std::to_string(static_cast<int>(mode));
+    ASSERT_EQ(hostrt::RegistrySet("HKLM\\SOFTWARE\\a", "v", value), 1);
+    EXPECT_EQ(Get("HKLM\\SOFTWARE\\a", "v"), value);
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all, mode);
+  }
+}
+
 TEST_F(RegistryTest, SymbolicLinkToTheRegistryStaysALink) {
   ScratchDir::Write(dir_ / "real.reg", "");
   fs::create_symlink(dir_ / "real.reg", dir_ / "link.reg");

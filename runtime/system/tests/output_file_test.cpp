@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -112,6 +113,114 @@ TEST(OutputFileTest, AFileSizeLimitFailsTheWriteWithItsCauseAndLeavesNothing) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_EQ(reported, "无法写入文件 " + target + "：文件超过了系统允许的大小");
   EXPECT_EQ(FileCount(dir.path()), 0);
+}
+#endif
+
+TEST(OutputFileTest, FailIfExistsNeverReplacesAFileEvenOneThatAppearsAfterOpen) {
+  ScratchDir dir;
+  hostrt::OutputFile::Options options;
+  options.failIfExists = true;
+  ScratchDir::Write(dir / "there.txt", "old");
+  hostrt::OutputFile refused;
+  EXPECT_FALSE(refused.Open(dir / "there.txt", options));
+  EXPECT_EQ(refused.Error(), "无法创建文件 " + (dir / "there.txt") + "：文件已存在");
+
+  // Another writer creates the target between Open and Commit: its file stays.
+  hostrt::OutputFile late;
+  ASSERT_TRUE(late.Open(dir / "late.txt", options)) << late.Error();
+  ASSERT_TRUE(late.Write("mine"));
+  ScratchDir::Write(dir / "late.txt", "theirs");
+  EXPECT_FALSE(late.Commit());
+  EXPECT_EQ(late.Error(), "无法创建文件 " + (dir / "late.txt") + "：文件已存在");
+  EXPECT_EQ(ScratchDir::Read(dir / "late.txt"), "theirs");
+
+  hostrt::OutputFile fresh;
+  ASSERT_TRUE(fresh.Open(dir / "fresh.txt", options) && fresh.Write("new") && fresh.Commit())
+      << fresh.Error();
+  EXPECT_EQ(ScratchDir::Read(dir / "fresh.txt"), "new");
+  EXPECT_EQ(FileCount(dir.path()), 3);
+}
+
+#ifndef _WIN32
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST(OutputFileTest, AReplacedFileKeepsItsPermissionBitsAndANewOneTakesThoseAskedFor) {
+  ScratchDir dir;
+  const mode_t mask = ::umask(022);
+  for (const mode_t mode : {0600, 0640, 0755}) {
+    const std::string target = dir / ("kept" + std::to_string(mode));
+    ScratchDir::Write(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), mode), 0);
+    hostrt::OutputFile out;
+    ASSERT_TRUE(out.Open(target) && out.Write("new") && out.Commit()) << out.Error();
+    EXPECT_EQ(ModeOf(target), mode);
+    EXPECT_EQ(ScratchDir::Read(target), "new");
+  }
+  // A new file: 0666 or the bits asked for, less the umask.
+  hostrt::OutputFile plain;
+  ASSERT_TRUE(plain.Open(dir / "plain") && plain.Commit());
+  EXPECT_EQ(ModeOf(dir / "plain"), 0644u);
+  hostrt::OutputFile::Options options;
+  options.newFileMode = 0750;
+  hostrt::OutputFile asked;
+  ASSERT_TRUE(asked.Open(dir / "asked", options) && asked.Commit());
+  EXPECT_EQ(ModeOf(dir / "asked"), 0750u);
+  ::umask(mask);
+}
+
+TEST(OutputFileTest, AReadOnlyFileIsReplacedOnlyWhenAskedAndStaysReadOnly) {
+  ScratchDir dir;
+  const std::string target = dir / "ro.txt";
+  ScratchDir::Write(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  hostrt::OutputFile refused;
+  EXPECT_FALSE(refused.Open(target));
+  hostrt::OutputFile::Options options;
+  options.replaceReadOnly = true;
+  hostrt::OutputFile out;
+  ASSERT_TRUE(out.Open(target, options) && out.Write("new") && out.Commit()) << out.Error();
+  EXPECT_EQ(ScratchDir::Read(target), "new");
+  EXPECT_EQ(ModeOf(target), 0444u);
+  EXPECT_EQ(FileCount(dir.path()), 1);
+}
+
+TEST(OutputFileTest, OnlyARegularFileIsReplaced) {
+  ScratchDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  hostrt::OutputFile out;
+  EXPECT_FALSE(out.Open(fifo));
+  EXPECT_EQ(out.Error(), "无法写入文件 " + fifo + "：不是普通文件");
+  struct stat info {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(FileCount(dir.path()), 1);
+}
+
+TEST(OutputFileTest, AWriteThatFailsLeavesTheOldFileWhole) {
+  // As in the test above, the size limit holds in a child process only.
+  ScratchDir dir;
+  const std::string target = dir / "kept.txt";
+  const std::string old(1000, 'o');
+  ScratchDir::Write(target, old);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    hostrt::OutputFile out;
+    const bool written = out.Open(target) && out.Write(std::string(10000, 'x')) && out.Commit();
+    ::_exit(written ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write went through";
+  EXPECT_EQ(ScratchDir::Read(target), old);
+  EXPECT_EQ(FileCount(dir.path()), 1);
 }
 #endif
 
