@@ -549,6 +549,10 @@ void SessionImpl::execDeclare(const Stmt& s) {
 void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
   (void)sink;
   const std::string& n = s.name;
+  // ANSI_PADDING may come in a list of options ("SET ANSI_NULLS, ANSI_PADDING ON").
+  if (n == "ansi_padding" || s.optionValue.find("ansi_padding") != std::string::npos ||
+      (n == "ansi_defaults" && s.on))
+    ansiPadding_ = s.on;
   if (n == "nocount")
     nocount_ = s.on;
   else if (n == "xact_abort")
