@@ -1430,6 +1430,20 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
   return v;
 }
 
+void checkExplicitConversion(const SqlType& from, const SqlType& to) {
+  bool dateTime = (from.id == TypeId::Date && to.id == TypeId::Time) ||
+                  (from.id == TypeId::Time && to.id == TypeId::Date);
+  bool toNumber =
+      (from.id == TypeId::Date || from.id == TypeId::Time || from.id == TypeId::DateTime2) &&
+      (isIntegerType(to.id) || isExactNumeric(to.id) || to.id == TypeId::Bit ||
+       to.id == TypeId::Float || to.id == TypeId::Real);
+  if (dateTime || toNumber)
+    raise(529, 16,
+          "Explicit conversion from data type " + sqlTypeWord(from.id) + " to " +
+              sqlTypeWord(to.id) + " is not allowed.",
+          ErrorScope::Batch);
+}
+
 int compareText(std::string_view a, std::string_view b) {
   a = rtrimBlanks(a);
   b = rtrimBlanks(b);
