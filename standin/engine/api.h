@@ -51,6 +51,7 @@ enum class TypeId : uint8_t {
   Date,
   DateTime2,  // scale: digits of the fraction of a second (0..7)
   UniqueIdentifier,
+  Time,  // a time of day; scale: digits of the fraction of a second (0..7)
 };
 
 struct SqlType {
@@ -59,7 +60,7 @@ struct SqlType {
   // characters; -1 means (max). Unused for fixed-size types.
   int32_t length = 0;
   uint8_t precision = 0;  // decimal
-  uint8_t scale = 0;      // decimal; datetime2: fractional digits
+  uint8_t scale = 0;      // decimal; datetime2 and time: fractional digits
 };
 
 struct Column {
@@ -75,7 +76,8 @@ struct Column {
 // One value. Integers, bit and the days/ticks of datetimes use `i`/`ticks`; float/real use
 // `f`; decimal and money carry their exact decimal text ("-12.3400") in `s`; char data carries
 // UTF-8 text in `s` (char/varchar values only what code page 936 can represent); binary data
-// carries raw bytes in `s`; uniqueidentifier its upper-case text.
+// carries raw bytes in `s`; uniqueidentifier its upper-case text; a time is a DateTime on
+// 1900-01-01 (day 0).
 struct Value {
   enum class Kind : uint8_t { Null, Int, Float, Decimal, Text, Binary, DateTime };
   Kind kind = Kind::Null;

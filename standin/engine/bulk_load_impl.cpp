@@ -84,7 +84,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
       size_t i = size_t(targets_[k]);
       const ColumnInfo& col = t.cols[i];
       if (col.identity && !keepIdentity_) continue;
-      row_[i] = convertValue(values[k], col.type, true);
+      row_[i] = col.stored(values[k]);
     }
     for (size_t i = 0; i < row_.size(); ++i) {
       const ColumnInfo& col = t.cols[i];
@@ -105,7 +105,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
       }
       // A column left out takes its default; so does a NULL sent for it unless KEEP_NULLS.
       if (col.defaultExpr && (!given_[i] || (row_[i].isNull() && !hints_.keepNulls)))
-        row_[i] = convertValue(session_.evalConst(*col.defaultExpr), col.type, true);
+        row_[i] = col.stored(session_.evalConst(*col.defaultExpr));
       if (row_[i].isNull() && !col.nullable)
         raise(515, 16,
               "Cannot insert the value NULL into column '" + col.name + "', table '" +

@@ -204,10 +204,14 @@ std::shared_ptr<TableDef> DatabaseConn::table(const std::string& name) {
   sqlite3_reset(st);
   auto batch = std::make_shared<Batch>();
   SqlError err;
-  if (!parseBatch(text, batch.get(), &err) || batch->statements.empty() ||
-      batch->statements[0]->kind != StmtKind::CreateTable)
+  // A table made under SET ANSI_PADDING OFF has that statement before its CREATE TABLE.
+  bool paddingOff = text.rfind(kAnsiPaddingOffPrefix, 0) == 0;
+  size_t create = paddingOff ? 1 : 0;
+  if (!parseBatch(text, batch.get(), &err) || batch->statements.size() <= create ||
+      batch->statements[create]->kind != StmtKind::CreateTable)
     raise(3624, 20, "The definition of table '" + name + "' is damaged.", ErrorScope::Batch);
-  std::shared_ptr<TableDef> def = TableDef::fromStatement(*batch->statements[0], batch);
+  std::shared_ptr<TableDef> def = TableDef::fromStatement(*batch->statements[create], batch);
+  if (paddingOff) def->clearAnsiPadding();
   // Indexes and triggers.
   sqlite3_stmt* q = prepare(
       "SELECT type, definition, enabled FROM _si_objects WHERE parent=? AND type IN ('IX','TR') "

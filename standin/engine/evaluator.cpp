@@ -304,6 +304,7 @@ Value Evaluator::eval(const Expr& e, const Scope& s) {
       Value v = eval(*e.args[0], s);
       SqlType to = e.castType;
       if ((isCharType(to.id) || isBinaryType(to.id)) && to.length == 0) to.length = 30;
+      if (v.kind == Value::Kind::DateTime) checkExplicitConversion(typeOf(*e.args[0], s), to);
       if (v.kind == Value::Kind::DateTime && isCharType(to.id)) {
         SqlType from = typeOf(*e.args[0], s);
         return convertValue(Value::text(valueToText(v, &from, e.style)), to, false);

@@ -510,8 +510,8 @@ class Parser {
       t.id = TypeId::DateTime;
     else if (n == "date")
       t.id = TypeId::Date;
-    else if (n == "datetime2") {
-      t.id = TypeId::DateTime2;
+    else if (n == "datetime2" || n == "time") {
+      t.id = n == "time" ? TypeId::Time : TypeId::DateTime2;
       t.scale = 7;
     } else if (n == "smalldatetime")
       t.id = TypeId::SmallDateTime;
@@ -558,7 +558,7 @@ class Parser {
           if (acceptOp(",")) t.scale = uint8_t(std::clamp<int64_t>(integerLit(), 0, t.precision));
         } else if (t.id == TypeId::Float) {
           if (a <= 24) t.id = TypeId::Real;
-        } else if (t.id == TypeId::DateTime2) {
+        } else if (t.id == TypeId::DateTime2 || t.id == TypeId::Time) {
           t.scale = uint8_t(std::clamp<int64_t>(a, 0, 7));
         } else {
           t.length = int32_t(a);
@@ -1153,14 +1153,12 @@ class Parser {
   // ---- SELECT ----
 
   std::shared_ptr<SelectStmt> selectStmt() {
-    std::shared_ptr<SelectStmt> first = selectCore();
-    while (isKw("union") || isKw("except") || isKw("intersect")) {
-      SelectStmt::SetOp op = isKw("union")    ? SelectStmt::SetOp::Union
-                             : isKw("except") ? SelectStmt::SetOp::Except
-                                              : SelectStmt::SetOp::Intersect;
+    std::shared_ptr<SelectStmt> first = intersectTerm();
+    while (isKw("union") || isKw("except")) {
+      SelectStmt::SetOp op = isKw("union") ? SelectStmt::SetOp::Union : SelectStmt::SetOp::Except;
       ++p_;
       bool all = op == SelectStmt::SetOp::Union && acceptKw("all");
-      first->unions.push_back(selectCore());
+      first->unions.push_back(intersectTerm());
       first->unionAll.push_back(all);
       first->setOps.push_back(op);
     }
@@ -1177,6 +1175,18 @@ class Parser {
       } while (acceptOp(","));
     }
     return first;
+  }
+
+  // INTERSECT binds tighter than UNION and EXCEPT: "a UNION b INTERSECT c" is a UNION (b
+  // INTERSECT c). A term's INTERSECT branches hang off its first query, applied left to right.
+  std::shared_ptr<SelectStmt> intersectTerm() {
+    std::shared_ptr<SelectStmt> term = selectCore();
+    while (acceptKw("intersect")) {
+      term->unions.push_back(selectCore());
+      term->unionAll.push_back(false);
+      term->setOps.push_back(SelectStmt::SetOp::Intersect);
+    }
+    return term;
   }
 
   std::shared_ptr<SelectStmt> selectCore() {

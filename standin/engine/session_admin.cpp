@@ -462,6 +462,8 @@ std::pair<int, std::string> odbcType(const SqlType& t) {
       return {91, "date"};
     case TypeId::DateTime2:
       return {93, "datetime2"};
+    case TypeId::Time:
+      return {-154, "time"};  // SQL_SS_TIME2
     case TypeId::UniqueIdentifier:
       return {-11, "uniqueidentifier"};
     case TypeId::Char:
@@ -559,11 +561,12 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
       auto [code, name] = odbcType(ci.type);
       if (ci.identity) name += " identity";
       bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
-      int64_t precision = chars                                    ? ci.type.length
-                          : ci.type.id == TypeId::DateTime         ? 23
-                          : ci.type.id == TypeId::SmallDateTime    ? 16
-                          : ci.type.id == TypeId::Date             ? 10
-                          : ci.type.id == TypeId::DateTime2        ? 20 + ci.type.scale
+      int64_t precision = chars                                 ? ci.type.length
+                          : ci.type.id == TypeId::DateTime      ? 23
+                          : ci.type.id == TypeId::SmallDateTime ? 16
+                          : ci.type.id == TypeId::Date          ? 10
+                          : ci.type.id == TypeId::DateTime2     ? 20 + ci.type.scale
+                          : ci.type.id == TypeId::Time ? (ci.type.scale ? 9 + ci.type.scale : 8)
                           : ci.type.id == TypeId::UniqueIdentifier ? 36
                           : ci.type.id == TypeId::Int              ? 10
                           : ci.type.id == TypeId::BigInt           ? 19
@@ -580,8 +583,8 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
            numeric ? Value::integer(ci.type.scale) : Value::null(),
            numeric ? Value::integer(10) : Value::null(), Value::integer(ci.nullable ? 1 : 0),
            Value::null(), ci.defaultExpr ? text("") : Value::null(),
-           Value::integer(isDateType(ci.type.id) ? 9 : code),
-           isDateType(ci.type.id) ? Value::integer(3) : Value::null(),
+           Value::integer(isDateType(ci.type.id) && ci.type.id != TypeId::Time ? 9 : code),
+           isDateType(ci.type.id) && ci.type.id != TypeId::Time ? Value::integer(3) : Value::null(),
            chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
            Value::integer(int64_t(i + 1)), text(ci.nullable ? "YES" : "NO"), Value::integer(0)});
     }

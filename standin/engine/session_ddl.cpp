@@ -61,6 +61,7 @@ void SessionImpl::execCreateTable(const Stmt& s) {
   if (objectExists(c, s.table.name))
     raise(2714, 16, "There is already an object named '" + s.table.name + "' in the database.");
   std::shared_ptr<TableDef> def = TableDef::fromStatement(s, nullptr);
+  if (!ansiPadding_) def->clearAnsiPadding();
   for (ForeignKeyInfo& fk : def->fks) {
     std::shared_ptr<TableDef> parent = iequals(fk.refTable, def->name) ? def : c.table(fk.refTable);
     if (!parent)
@@ -96,7 +97,7 @@ void SessionImpl::execCreateTable(const Stmt& s) {
     for (const CheckInfo& ck : def->checks) eval_.eval(*ck.condition, scope);
   }
   for (const std::string& sql : def->sqliteDdl()) c.exec(sql);
-  addObject(c, def->name, "U", "", s.text);
+  addObject(c, def->name, "U", "", ansiPadding_ ? s.text : kAnsiPaddingOffPrefix + s.text);
   c.bumpGeneration();
   scope.commit();
 }

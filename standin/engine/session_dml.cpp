@@ -130,7 +130,7 @@ std::vector<Value> SessionImpl::prepareRow(const TableDef& t, const std::vector<
       raise(544, 16,
             "Cannot insert explicit value for identity column in table '" + t.name +
                 "' when IDENTITY_INSERT is set to OFF.");
-    row[size_t(i)] = convertValue(values[k], col.type, true);
+    row[size_t(i)] = col.stored(values[k]);
     given[size_t(i)] = true;
   }
   for (size_t i = 0; i < t.cols.size(); ++i) {
@@ -164,8 +164,7 @@ std::vector<Value> SessionImpl::prepareRow(const TableDef& t, const std::vector<
       noteIdentity(v);
       continue;
     }
-    if (!given[i] && col.defaultExpr)
-      row[i] = convertValue(evalConst(*col.defaultExpr), col.type, true);
+    if (!given[i] && col.defaultExpr) row[i] = col.stored(evalConst(*col.defaultExpr));
     if (row[i].isNull() && !col.nullable)
       raise(515, 16,
             "Cannot insert the value NULL into column '" + col.name + "', table '" +
@@ -457,7 +456,7 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
           continue;
         }
         const ColumnInfo& col = t->cols[size_t(a.col)];
-        v = convertValue(v, col.type, true);
+        v = col.stored(v);
         if (v.isNull() && !col.nullable)
           raise(515, 16,
                 "Cannot insert the value NULL into column '" + col.name + "', table '" +

@@ -549,6 +549,12 @@ void SessionImpl::execDeclare(const Stmt& s) {
 void SessionImpl::execSet(const Stmt& s, ResultSink& sink) {
   (void)sink;
   const std::string& n = s.name;
+  // ANSI_PADDING may come in a list of options ("SET ANSI_NULLS, ANSI_PADDING ON"); ANSI_DEFAULTS
+  // sets it too.
+  if (n == "ansi_padding" || n == "ansi_defaults" ||
+      s.optionValue.find("ansi_padding") != std::string::npos ||
+      s.optionValue.find("ansi_defaults") != std::string::npos)
+    ansiPadding_ = s.on;
   if (n == "nocount")
     nocount_ = s.on;
   else if (n == "xact_abort")

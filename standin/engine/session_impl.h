@@ -202,6 +202,7 @@ class SessionImpl : public Session, public EvalHost {
   bool nocount_ = false;
   bool fmtOnly_ = false;
   bool quotedIdentifier_ = true;
+  bool ansiPadding_ = true;  // what new char/binary columns are created with
   int dateFirst_ = 7;
   std::string dateOrder_ = "mdy";
   bool xactAbort_ = false;

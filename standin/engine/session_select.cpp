@@ -40,6 +40,7 @@ Value::Kind kindFor(TypeId id) {
     case TypeId::SmallDateTime:
     case TypeId::Date:
     case TypeId::DateTime2:
+    case TypeId::Time:
       return Value::Kind::DateTime;
     case TypeId::UniqueIdentifier:
       return Value::Kind::Text;
@@ -443,7 +444,8 @@ void SessionImpl::sourceFor(const TableRef& ref, const Scope* outer, RowSource* 
       TypeId ct = def->cols[size_t(ci)].type.id;
       bool usable = (isCharType(ct) && v.kind == Value::Kind::Text) ||
                     ((isIntegerType(ct) || ct == TypeId::Bit) && v.kind == Value::Kind::Int) ||
-                    (isDateType(ct) && v.kind == Value::Kind::DateTime);
+                    (isDateType(ct) && v.kind == Value::Kind::DateTime &&
+                     (ct != TypeId::Time || v.i == 0));  // a time equals no other day
       if (!usable) continue;
       readTable(*c, *def, rows, ci, &v);
       return;
@@ -654,7 +656,11 @@ void SessionImpl::runQuery(const SelectStmt& q, const Scope* outer, QueryResult*
   (void)firstOnly;
   for (size_t u = 0; u < q.unions.size(); ++u) {
     QueryResult r;
-    runSingle(*q.unions[u], outer, &r, 0, describeOnly);
+    // A branch may itself combine queries: an INTERSECT term or a parenthesised set operation.
+    if (q.unions[u]->unions.empty())
+      runSingle(*q.unions[u], outer, &r, 0, describeOnly);
+    else
+      runQuery(*q.unions[u], outer, &r, 0, describeOnly);
     if (r.cols.size() != out->cols.size())
       raise(205, 16,
             "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal "

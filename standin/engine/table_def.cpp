@@ -56,6 +56,27 @@ std::string quoteIdent(std::string_view name) {
   return r;
 }
 
+Value ColumnInfo::stored(const Value& v) const {
+  if (ansiPadded || v.isNull() || type.length < 0) return convertValue(v, type, true);
+  // A NOT NULL char/binary column is padded whatever the setting.
+  SqlType t = type;
+  if (t.id == TypeId::Char && nullable) t.id = TypeId::VarChar;
+  if (t.id == TypeId::Binary && nullable) t.id = TypeId::VarBinary;
+  Value r = convertValue(v, t, true);
+  if (t.id == TypeId::VarChar) {
+    r.s.resize(rtrimBlanks(r.s).size());
+  } else if (t.id == TypeId::VarBinary) {
+    size_t n = r.s.size();
+    while (n > 0 && r.s[n - 1] == '\0') --n;
+    r.s.resize(n);
+  }
+  return r;
+}
+
+void TableDef::clearAnsiPadding() {
+  for (ColumnInfo& c : cols) c.ansiPadded = false;
+}
+
 int TableDef::findColumn(std::string_view n) const {
   for (size_t i = 0; i < cols.size(); ++i)
     if (iequals(cols[i].name, n)) return int(i);
@@ -248,6 +269,13 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
       sqlite3_bind_int64(st, index, days * kHnsPerDay + hns);
       break;
     }
+    case TypeId::Time: {
+      // 100-ns units since midnight.
+      int64_t days, hns;
+      timeOfDay100ns(v, &days, &hns);
+      sqlite3_bind_int64(st, index, hns);
+      break;
+    }
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date:
@@ -291,6 +319,8 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
       }
       return datetime2Value(days, hns);
     }
+    case TypeId::Time:
+      return datetime2Value(0, sqlite3_column_int64(st, index) % kHnsPerDay);
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date: {

@@ -22,6 +22,13 @@ struct ColumnInfo {
   int64_t identityStart = 1;
   int64_t identityStep = 1;
   const Expr* defaultExpr = nullptr;  // owned by TableDef::source
+  // Created under SET ANSI_PADDING ON (the default). Off: trailing blanks of varchar values and
+  // trailing zeros of varbinary values are cut on storage, and NULLable char/binary columns
+  // hold their values unpadded, as varchar/varbinary do.
+  bool ansiPadded = true;
+
+  // The value converted for storage in this column (8152 when it does not fit).
+  Value stored(const Value& v) const;
 };
 
 struct KeyInfo {
@@ -70,6 +77,8 @@ struct TableDef {
   int identityCol = -1;
 
   int findColumn(std::string_view name) const;
+  // Marks the columns as created under SET ANSI_PADDING OFF.
+  void clearAnsiPadding();
   std::vector<Column> metadata() const;
   // The SQLite statements that create the table and its key indexes.
   std::vector<std::string> sqliteDdl() const;
@@ -78,6 +87,10 @@ struct TableDef {
   // Builds the definition from a parsed CREATE TABLE; raises SqlError for bad definitions.
   static std::shared_ptr<TableDef> fromStatement(const Stmt& s, std::shared_ptr<Batch> source);
 };
+
+// Put before the CREATE TABLE text stored for a table made under SET ANSI_PADDING OFF, so that
+// reading the definition back restores the columns' setting.
+inline constexpr const char* kAnsiPaddingOffPrefix = "SET ANSI_PADDING OFF\n";
 
 std::string quoteIdent(std::string_view name);  // "name" for SQLite
 // Storage encoding of a value of the given type in SQLite.

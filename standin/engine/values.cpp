@@ -139,6 +139,8 @@ std::string sqlTypeWord(TypeId id) {
       return "datetime2";
     case TypeId::UniqueIdentifier:
       return "uniqueidentifier";
+    case TypeId::Time:
+      return "time";
   }
   return "?";
 }
@@ -957,7 +959,7 @@ bool isExactNumeric(TypeId id) {
 }
 bool isDateType(TypeId id) {
   return id == TypeId::DateTime || id == TypeId::SmallDateTime || id == TypeId::Date ||
-         id == TypeId::DateTime2;
+         id == TypeId::DateTime2 || id == TypeId::Time;
 }
 
 int typePrecedence(TypeId id) {
@@ -971,6 +973,8 @@ int typePrecedence(TypeId id) {
       return 38;
     case TypeId::Date:
       return 37;
+    case TypeId::Time:
+      return 36;
     case TypeId::Float:
       return 28;
     case TypeId::Real:
@@ -1029,6 +1033,7 @@ SqlType normalizedType(SqlType t) {
       t.scale = 4;
       break;
     case TypeId::DateTime2:
+    case TypeId::Time:
       if (t.scale > 7) t.scale = 7;
       break;
     case TypeId::UniqueIdentifier:
@@ -1071,6 +1076,8 @@ int fixedSize(const SqlType& t) {
       return 3;
     case TypeId::DateTime2:
       return t.scale <= 2 ? 6 : t.scale <= 4 ? 7 : 8;
+    case TypeId::Time:
+      return t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
     case TypeId::UniqueIdentifier:
       return 16;
     case TypeId::Text:
@@ -1084,6 +1091,28 @@ int fixedSize(const SqlType& t) {
       return t.length;
   }
 }
+
+namespace {
+
+// A time of day as CAST and CONVERT write it: hh:mm:ss and the type's fraction digits (styles
+// 0, 20, 21, 120, 121, 126), hh:mm:ss (108) or hh:mi:ss:mmm (114).
+std::string timeText(const Value& v, const SqlType& type, int style) {
+  int64_t days, hns;
+  timeOfDay100ns(v, &days, &hns);
+  int64_t secs = hns / 10000000;
+  char buf[48];
+  if (style == 114) {
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d", int(secs / 3600), int(secs / 60 % 60),
+                  int(secs % 60), int(hns % 10000000 / 10000));
+    return buf;
+  }
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%07lld", int(secs / 3600), int(secs / 60 % 60),
+                int(secs % 60), (long long)(hns % 10000000));
+  int digits = style == 108 ? 0 : type.scale > 7 ? 7 : type.scale;
+  return std::string(buf, digits == 0 ? 8 : size_t(9 + digits));
+}
+
+}  // namespace
 
 std::string valueToText(const Value& v, const SqlType* from, int style) {
   switch (v.kind) {
@@ -1111,6 +1140,7 @@ std::string valueToText(const Value& v, const SqlType* from, int style) {
         return formatDateTime(v.i, v.ticks, 0);
       if (from && from->id == TypeId::Date && (style == 0 || style == 121 || style == 21))
         return formatDateTime(v.i, 0, 23);
+      if (from && from->id == TypeId::Time) return timeText(v, *from, style);
       if (from && from->id == TypeId::DateTime2 && (style == 0 || style == 121 || style == 21)) {
         // yyyy-mm-dd hh:mm:ss[.fraction] with the type's digits.
         int64_t days, hns;
@@ -1235,6 +1265,25 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
     }
     case TypeId::UniqueIdentifier:
       return Value::text(guidText(v));
+    case TypeId::Time: {
+      // The time of day of a date and time, or of a text with or without a date; numbers and
+      // binary data do not convert.
+      int64_t days = 0, hns = 0;
+      uint32_t ticks = 0;
+      if (v.kind == Value::Kind::DateTime)
+        timeOfDay100ns(v, &days, &hns);
+      else if (v.kind != Value::Kind::Text)
+        raise(
+            529, 16,
+            "Explicit conversion from data type " + sourceTypeWord(v) + " to time is not allowed.",
+            ErrorScope::Batch);
+      else if (!parseDateTime(v.s, &days, &ticks, &hns))
+        conversionFailed(v, to);
+      int64_t unit = 1;
+      for (int k = to.scale; k < 7; ++k) unit *= 10;
+      hns = (hns + unit / 2) / unit * unit % kHnsPerDay;  // 23:59:59.9 as time(0) is 00:00:00
+      return datetime2Value(0, hns);
+    }
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date:
@@ -1379,6 +1428,20 @@ Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int 
     }
   }
   return v;
+}
+
+void checkExplicitConversion(const SqlType& from, const SqlType& to) {
+  bool dateTime = (from.id == TypeId::Date && to.id == TypeId::Time) ||
+                  (from.id == TypeId::Time && to.id == TypeId::Date);
+  bool toNumber =
+      (from.id == TypeId::Date || from.id == TypeId::Time || from.id == TypeId::DateTime2) &&
+      (isIntegerType(to.id) || isExactNumeric(to.id) || to.id == TypeId::Bit ||
+       to.id == TypeId::Float || to.id == TypeId::Real);
+  if (dateTime || toNumber)
+    raise(529, 16,
+          "Explicit conversion from data type " + sqlTypeWord(from.id) + " to " +
+              sqlTypeWord(to.id) + " is not allowed.",
+          ErrorScope::Batch);
 }
 
 int compareText(std::string_view a, std::string_view b) {

@@ -78,6 +78,9 @@ int fixedSize(const SqlType& t);    // the column length reported in metadata
 // Converts a value to a type, raising SQL Server's errors (245, 8114, 8115, 220, 8152 ...).
 // `truncateError`: raise 8152 on overlong char data (assignments to columns); otherwise cut.
 Value convertValue(const Value& v, const SqlType& to, bool truncateError, int style = 0);
+// Raises Msg 529 for a CAST or CONVERT SQL Server refuses whatever the value: between date and
+// time, and from date, time or datetime2 to a number.
+void checkExplicitConversion(const SqlType& from, const SqlType& to);
 // The text of a value as CAST(v AS varchar) would give it.
 std::string valueToText(const Value& v, const SqlType* from = nullptr, int style = 0);
 // Truthiness is not a value concept in T-SQL; comparisons return -1/0/1, or 2 for NULL.

@@ -379,6 +379,11 @@ ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t, bool nullable) {
       p.scale = t.scale > 7 ? 7 : t.scale;
       p.size = static_cast<uint8_t>((p.scale <= 2 ? 3 : p.scale <= 4 ? 4 : 5) + 3);
       break;
+    case TypeId::Time:
+      p.code = kTimeN;
+      p.scale = t.scale > 7 ? 7 : t.scale;
+      p.size = static_cast<uint8_t>(p.scale <= 2 ? 3 : p.scale <= 4 ? 4 : 5);
+      break;
     case TypeId::UniqueIdentifier:
       p.code = kGuid;
       p.size = 16;
@@ -414,6 +419,7 @@ void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
       break;
     case kDateN:
       break;
+    case kTimeN:
     case kDateTime2N:
       out.u8(p.scale);
       break;
@@ -560,12 +566,13 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
       return;
     }
     case kDateN:
+    case kTimeN:
     case kDateTime2N: {
       if (v.kind != Value::Kind::DateTime) return writeNull();
       int64_t days = v.i + kDaysFrom1To1900;
       if (days < 0 || days > kLastDay) return writeNull();
       out.u8(p.size);
-      if (p.code == kDateTime2N) {
+      if (p.code != kDateN) {
         // Time of day in units of 10^-scale seconds.
         uint64_t perSecond = 1;
         for (uint8_t k = 0; k < p.scale; ++k) perSecond *= 10;
@@ -575,7 +582,9 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
         uint64_t per100ns = 10000000 / perSecond;
         uint64_t units = (static_cast<uint64_t>(hns) + per100ns / 2) / per100ns;
         if (units >= 86400 * perSecond) units = 86400 * perSecond - 1;
-        out.append(&units, p.size - 3u);  // little-endian host
+        // A time is the time of day alone; a datetime2 is followed by its date.
+        out.append(&units, p.code == kTimeN ? p.size : p.size - 3u);  // little-endian host
+        if (p.code == kTimeN) return;
       }
       uint32_t d = static_cast<uint32_t>(days);
       out.append(&d, 3);

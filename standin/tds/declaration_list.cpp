@@ -75,12 +75,12 @@ bool DeclarationList::typeFromName(std::string_view name, int32_t a, int32_t b, 
     out.id = hasArgs && a <= 24 ? TypeId::Real : TypeId::Float;
   else if (n == "real")
     out.id = TypeId::Real;
-  else if (n == "datetime" || n == "time")
+  else if (n == "datetime")
     out.id = TypeId::DateTime;
   else if (n == "date")
     out.id = TypeId::Date;
-  else if (n == "datetime2") {
-    out.id = TypeId::DateTime2;
+  else if (n == "datetime2" || n == "time") {
+    out.id = n == "time" ? TypeId::Time : TypeId::DateTime2;
     out.scale = static_cast<uint8_t>(hasArgs && a >= 0 && a <= 7 ? a : 7);
   } else if (n == "uniqueidentifier")
     out.id = TypeId::UniqueIdentifier;

@@ -419,8 +419,11 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
       out.id = t.maxLength == 4 ? TypeId::SmallDateTime : TypeId::DateTime;
       return true;
     case kDateTime:
-    case kTimeN:
       out.id = TypeId::DateTime;
+      return true;
+    case kTimeN:
+      out.id = TypeId::Time;
+      out.scale = t.scale;
       return true;
     case kDateN:
       out.id = TypeId::Date;

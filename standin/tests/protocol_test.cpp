@@ -32,6 +32,7 @@ struct Token {
   uint8_t state = 0;                 // ERROR/INFO
   std::string text;                  // ERROR/INFO, ASCII only
   std::vector<uint8_t> columnTypes;  // COLMETADATA
+  std::vector<int> columnScales;     // COLMETADATA: time and datetime2 scales, else -1
 };
 
 // Walks a reply's tokens. Knows the column types these tests select (fixed-length types,
@@ -109,6 +110,7 @@ class TokenReader {
       skip(6);  // user type, flags
       uint8_t type = u8();
       Col c{type, 0, 1};
+      int scale = -1;
       switch (type) {
         case kInt1:
         case kBit:
@@ -139,8 +141,9 @@ class TokenReader {
           break;
         case kDateN:
           break;
+        case kTimeN:
         case kDateTime2N:
-          skip(1);
+          scale = u8();
           break;
         case kDecimalN:
         case kNumericN:
@@ -164,6 +167,7 @@ class TokenReader {
       }
       skip(size_t{u8()} * 2);  // column name
       t.columnTypes.push_back(type);
+      t.columnScales.push_back(scale);
       cols_.push_back(c);
     }
     return true;
@@ -443,6 +447,57 @@ TEST_F(ProtocolTest, FreebcpCharacterFormatCarriesDatesGuidsAndCodePageText) {
       "(s2.g = d2.g or (s2.g is null and d2.g is null)) and s2.v = d2.v");
   ASSERT_TRUE(r.ok) << r.describe();
   EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "2");
+}
+
+TEST_F(ProtocolTest, TimeColumnsTravelAsTimeWithTheirScale) {
+  auto tokens = batch(
+      "create table tm (id int not null, a time(0) null, b time(3) not null, c time null)\n"
+      "insert tm values (1, '07:08:09.5', '23:59:59.9996', '07:08:09.1234567')\n"
+      "insert tm values (2, '2024-03-04 12:00', '00:00', null)\n"
+      "select a, b, c from tm order by id");
+  auto meta = only(tokens, kTokenColMetadata);
+  ASSERT_EQ(meta.size(), 1u);
+  EXPECT_EQ(meta[0].columnTypes, (std::vector<uint8_t>{kTimeN, kTimeN, kTimeN}));
+  EXPECT_EQ(meta[0].columnScales, (std::vector<int>{0, 3, 7}));
+  EXPECT_EQ(only(tokens, kTokenRow).size(), 2u);
+  // FreeTDS reads the values back, and a time parameter is stored as a time.
+  OdbcClient odbc;
+  ASSERT_TRUE(odbc.connect(server_.odbcConnectionString()));
+  auto r =
+      odbc.exec("insert tm values (3, ?, '01:02:03', null)", {Bind{SQL_TYPE_TIME, "13:14:15", 8}});
+  ASSERT_TRUE(r.ok) << r.describe();
+  r = odbc.exec("select convert(varchar(20), a), convert(varchar(20), b), c from tm order by id");
+  ASSERT_TRUE(r.ok) << r.describe();
+  ASSERT_EQ(r.sets.at(0).rows.size(), 3u);
+  const auto& rows = r.sets[0].rows;
+  EXPECT_EQ(rows[0][0], "07:08:10");
+  EXPECT_EQ(rows[0][1], "00:00:00.000");  // 23:59:59.9996 rounds past midnight
+  EXPECT_EQ(rows[0][2].value_or("").substr(0, 16), "07:08:09.1234567");
+  EXPECT_EQ(rows[1][0], "12:00:00");
+  EXPECT_FALSE(rows[1][2].has_value());
+  EXPECT_EQ(rows[2][0], "13:14:15");
+  // freebcp copies the character form out and back in (FreeTDS writes a time as a date and
+  // time with milliseconds).
+  ASSERT_TRUE(odbc.exec("create table tm2 (id int not null, a time(0) null, b time(3) not null, "
+                        "c time null)")
+                  .ok);
+  std::filesystem::path file = server_.workDir() / "tm.txt";
+  auto tool = [&](const char* table, const char* dir) {
+    return runCommand(
+        {"freebcp", table, dir, file.string(), "-c", "-S",
+         "127.0.0.1:" + std::to_string(server_.port()), "-U", "sa", "-P", server_.saPassword()},
+        "", server_.clientEnv(), 120);
+  };
+  auto out = tool("tm", "out");
+  ASSERT_EQ(out.exitCode, 0) << out.out << out.err;
+  auto in = tool("tm2", "in");
+  ASSERT_EQ(in.exitCode, 0) << in.out << in.err;
+  EXPECT_NE(in.out.find("3 rows copied"), std::string::npos) << in.out;
+  r = odbc.exec(
+      "select count(*) from tm join tm2 on tm.id = tm2.id and tm.a = tm2.a and tm.b = tm2.b and "
+      "(convert(time(3), tm.c) = tm2.c or (tm.c is null and tm2.c is null))");
+  ASSERT_TRUE(r.ok) << r.describe();
+  EXPECT_EQ(r.sets.at(0).rows.at(0).at(0), "3");
 }
 
 TEST_F(ProtocolTest, UnicodeParametersStoredAsCharDataKeepOnlyWhatTheCodePageHas) {
