@@ -425,7 +425,7 @@ void SessionImpl::execRestoreFileList(const Stmt& s, ResultSink& sink) {
   }
   d.countValid = true;
   d.count = s.name == "headeronly" ? 1 : 2;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
 }
 
@@ -591,7 +591,7 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
   Done d;
   d.countValid = true;
   d.count = out.size();
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
   sink.returnStatus(0);
   sink.done(Done{});
@@ -739,7 +739,7 @@ void SessionImpl::execProcedure(const Stmt& s, ResultSink& sink) {
     Done d;
     d.countValid = true;
     d.count = rows.size();
-    d.command = 0xC1;
+    d.kind = StatementKind::Select;
     sink.done(d);
   } else {
     raise(2812, 16, "Could not find stored procedure '" + s.name + "'.");

@@ -365,7 +365,7 @@ void SessionImpl::execInsert(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC3;
+  d.kind = StatementKind::Insert;
   sink.done(d);
 }
 
@@ -539,7 +539,7 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC5;
+  d.kind = StatementKind::Update;
   sink.done(d);
 }
 
@@ -587,7 +587,7 @@ void SessionImpl::execDelete(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC4;
+  d.kind = StatementKind::Delete;
   sink.done(d);
 }
 

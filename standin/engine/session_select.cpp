@@ -1047,7 +1047,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = true;
   d.count = count;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
   return true;
 }
@@ -1074,7 +1074,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
     Done d;
     d.countValid = !nocount_;
     d.count = r.rows.size();
-    d.command = 0xC1;
+    d.kind = StatementKind::Select;
     sink.done(d);
     return;
   }
@@ -1084,7 +1084,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
     sink.columns(r.cols);
     Done d;
     d.countValid = false;
-    d.command = 0xC1;
+    d.kind = StatementKind::Select;
     sink.done(d);
     return;
   }
@@ -1105,7 +1105,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = true;
   d.count = n;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
 }
 

@@ -281,7 +281,7 @@ ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t, bool nullable) {
     p.code = code;
     if (len < 0 || len > cap) {
       p.plp = true;
-      p.maxLength = 0xFFFF;
+      p.maxLength = kMaxLengthPlp;
     } else {
       p.maxLength = static_cast<uint16_t>((len == 0 ? 1 : len) * unit);
     }
@@ -420,7 +420,7 @@ void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
     case kText:
     case kNText:
     case kImage:
-      out.u32(0x7FFFFFFF);
+      out.u32(kLongTextMaxSize);
       break;
     default:
       out.u16(p.maxLength);
@@ -436,10 +436,10 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
     const Column& c = cols[i];
     out.u32(0);  // user type
     uint16_t flags = 0;
-    if (c.nullable) flags |= 0x01;
-    if (c.updatable && !c.computed && !c.identity) flags |= 0x08;
-    if (c.identity) flags |= 0x10;
-    if (c.computed) flags |= 0x20;
+    if (c.nullable) flags |= kColumnNullable;
+    if (c.updatable && !c.computed && !c.identity) flags |= kColumnUpdatable;
+    if (c.identity) flags |= kColumnIdentity;
+    if (c.computed) flags |= kColumnComputed;
     out.u16(flags);
     writeTypeInfo(out, i);
     if (plans_[i].longText) {
@@ -477,10 +477,10 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
     } else if (p.longText) {
       out.u8(0);
     } else if (p.plp) {
-      out.u64(~uint64_t{0});
+      out.u64(kPlpNull);
     } else if (p.code == kBigVarChar || p.code == kBigChar || p.code == kNVarChar ||
                p.code == kNChar || p.code == kBigVarBinary || p.code == kBigBinary) {
-      out.u16(0xFFFF);
+      out.u16(kNullLength16);
     } else {
       out.u8(0);
     }

@@ -131,7 +131,7 @@ bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
     case kNVarChar:
     case kNChar:
       t.maxLength = in.u16();
-      t.len = t.maxLength == 0xFFFF ? WireType::Len::Plp : WireType::Len::UShort;
+      t.len = t.maxLength == kMaxLengthPlp ? WireType::Len::Plp : WireType::Len::UShort;
       if (t.len == WireType::Len::Plp &&
           (t.code == kBigBinary || t.code == kBigChar || t.code == kNChar))
         return false;
@@ -176,7 +176,7 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
     }
     case WireType::Len::UShort: {
       uint16_t n = in.u16();
-      if (n == 0xFFFF) {
+      if (n == kNullLength16) {
         v.kind = Value::Kind::Null;
         return in.ok();
       }
@@ -193,7 +193,7 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
         in.skip(size_t{ptrLen} + 8);
       }
       uint32_t n = in.u32();
-      if (n == 0xFFFFFFFF) {
+      if (n == kNullLength32) {
         v.kind = Value::Kind::Null;
         return in.ok();
       }
@@ -202,7 +202,7 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
     }
     case WireType::Len::Plp: {
       uint64_t total = in.u64();
-      if (total == ~uint64_t{0}) {
+      if (total == kPlpNull) {
         v.kind = Value::Kind::Null;
         return in.ok();
       }
@@ -378,7 +378,7 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
              : n == 4 ? TypeId::Int
                       : TypeId::BigInt;
   };
-  auto chars = [](uint32_t len) { return len == 0xFFFF ? -1 : static_cast<int32_t>(len); };
+  auto chars = [](uint32_t len) { return len == kMaxLengthPlp ? -1 : static_cast<int32_t>(len); };
   switch (t.code) {
     case kNullType:
       out.id = TypeId::Int;
@@ -445,7 +445,7 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
       return true;
     case kNVarChar:
       out.id = TypeId::NVarChar;
-      out.length = t.maxLength == 0xFFFF ? -1 : static_cast<int32_t>(t.maxLength / 2);
+      out.length = t.maxLength == kMaxLengthPlp ? -1 : static_cast<int32_t>(t.maxLength / 2);
       return true;
     case kNChar:
       out.id = TypeId::NChar;
