@@ -330,16 +330,7 @@ void Connection::rpcCall(RpcCall& call, bool last) {
   errorSeen_ = false;
   int32_t handleOut = 0;
   bool writeHandle = false;
-  auto missing = [&](const char* param) {
-    Message m;
-    m.number = 201;
-    m.severity = 16;
-    m.state = 4;
-    m.procedure = procName(id);
-    m.text = std::string("Procedure or function '") + procName(id) + "' expects parameter '" +
-             param + "', which was not supplied.";
-    message(m);
-  };
+  auto missing = [&](const char* param) { missingParameter(id, param); };
   switch (id) {
     case kProcExecuteSql: {
       std::string sql, decl;
@@ -353,35 +344,9 @@ void Connection::rpcCall(RpcCall& call, bool last) {
       break;
     }
     case kProcPrepExec:
-    case kProcPrepare: {
-      std::string sql, decl;
-      if (ps.size() < 3 || !textParam(ps[2], sql)) {
-        missing("@stmt");
-        break;
-      }
-      if (ps[1].value.kind == Value::Kind::Text) decl = ps[1].value.s;
-      handleOut = nextHandle_++;
-      prepared_[handleOut] = Prepared{sql, decl};
-      writeHandle = true;
-      if (id == kProcPrepExec) {
-        session_->executeWithParams(sql, buildParams(ps, 3, decl), false, *this);
-      } else {
-        // Describe the result without running: parameters typed by their declarations.
-        std::vector<Declaration> decls;
-        std::vector<Param> params;
-        if (DeclarationList::parse(decl, decls)) {
-          for (const Declaration& d : decls) {
-            Param p;
-            p.name = d.name;
-            p.type = d.type;
-            p.output = d.output;
-            params.push_back(std::move(p));
-          }
-        }
-        session_->executeWithParams(sql, params, true, *this);
-      }
+    case kProcPrepare:
+      writeHandle = prepare(id, ps, handleOut);
       break;
-    }
     case kProcExecute: {
       if (ps.empty() || ps[0].value.kind != Value::Kind::Int) {
         missing("@handle");
@@ -433,6 +398,46 @@ void Connection::rpcCall(RpcCall& call, bool last) {
   pending_ =
       PendingDone{true, kTokenDoneProc, static_cast<uint16_t>(failed ? kDoneError : 0), 0, 0};
   if (!last) writePendingDone(true);
+}
+
+bool Connection::prepare(uint16_t id, std::vector<RpcParam>& ps, int32_t& handle) {
+  std::string sql, decl;
+  if (ps.size() < 3 || !textParam(ps[2], sql)) {
+    missingParameter(id, "@stmt");
+    return false;
+  }
+  if (ps[1].value.kind == Value::Kind::Text) decl = ps[1].value.s;
+  handle = nextHandle_++;
+  prepared_[handle] = Prepared{sql, decl};
+  if (id == kProcPrepExec) {
+    session_->executeWithParams(sql, buildParams(ps, 3, decl), false, *this);
+    return true;
+  }
+  // Describe the result without running: parameters typed by their declarations.
+  std::vector<Declaration> decls;
+  std::vector<Param> params;
+  if (DeclarationList::parse(decl, decls)) {
+    for (const Declaration& d : decls) {
+      Param p;
+      p.name = d.name;
+      p.type = d.type;
+      p.output = d.output;
+      params.push_back(std::move(p));
+    }
+  }
+  session_->executeWithParams(sql, params, true, *this);
+  return true;
+}
+
+void Connection::missingParameter(uint16_t id, const char* param) {
+  Message m;
+  m.number = 201;
+  m.severity = 16;
+  m.state = 4;
+  m.procedure = procName(id);
+  m.text = std::string("Procedure or function '") + procName(id) + "' expects parameter '" + param +
+           "', which was not supplied.";
+  message(m);
 }
 
 bool Connection::bulkLoad(const Packet& first) {

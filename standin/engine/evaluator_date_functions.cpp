@@ -1,0 +1,201 @@
+// Built-in date functions. Date arithmetic works on datetime's 1/300-second ticks; a date
+// part is named by any of its SQL Server abbreviations.
+#include <algorithm>
+
+#include "standin/engine/builtin_functions.h"
+#include "standin/engine/evaluator.h"
+#include "standin/engine/number_values.h"
+#include "standin/engine/sql_error.h"
+
+namespace standin {
+namespace {
+
+[[noreturn]] void unknownPart(const std::string& part) {
+  raise(155, 15, "'" + part + "' is not a recognized datepart option.", ErrorScope::Batch);
+}
+
+// The length of one unit of a date part in ticks; for year, quarter and month (which have no
+// fixed length) 0, with *months set to the unit in months. Milliseconds: 0 as well (a
+// millisecond is 0.3 ticks; the callers convert).
+int64_t datePartTicks(const std::string& part, bool* isMonthLike, int* months) {
+  *isMonthLike = false;
+  *months = 0;
+  if (part == "year" || part == "yy" || part == "yyyy") {
+    *isMonthLike = true;
+    *months = 12;
+    return 0;
+  }
+  if (part == "quarter" || part == "qq" || part == "q") {
+    *isMonthLike = true;
+    *months = 3;
+    return 0;
+  }
+  if (part == "month" || part == "mm" || part == "m") {
+    *isMonthLike = true;
+    *months = 1;
+    return 0;
+  }
+  if (part == "day" || part == "dd" || part == "d" || part == "dayofyear" || part == "dy" ||
+      part == "y" || part == "weekday" || part == "dw")
+    return kTicksPerDay;
+  if (part == "week" || part == "wk" || part == "ww") return kTicksPerDay * 7;
+  if (part == "hour" || part == "hh") return 300LL * 3600;
+  if (part == "minute" || part == "mi" || part == "n") return 300LL * 60;
+  if (part == "second" || part == "ss" || part == "s") return 300;
+  if (part == "millisecond" || part == "ms") return 0;
+  unknownPart(part);
+}
+
+[[noreturn]] void dateOverflow() {
+  raise(517, 16, "Adding a value to a 'datetime' column caused an overflow.", ErrorScope::Statement,
+        true);
+}
+
+int64_t floorDiv(int64_t v, int64_t u) {
+  return v >= 0 ? v / u : -((-v + u - 1) / u);
+}
+
+Value now(FunctionCall&) {
+  return nowDateTime();
+}
+
+Value calendarPart(FunctionCall& c) {
+  c.need(1);
+  if (c.arg(0).isNull()) return c.arg(0);
+  Value d = toDateTime(c.arg(0));
+  int y;
+  unsigned m, dd;
+  civilFromDays(d.i, &y, &m, &dd);
+  const std::string& fn = c.name();
+  return Value::integer(fn == "year" ? y : fn == "month" ? int(m) : int(dd));
+}
+
+// DATEPART's number for a part of the datetime d.
+int64_t partOf(FunctionCall& c, const std::string& part, const Value& d) {
+  int y;
+  unsigned m, dd;
+  civilFromDays(d.i, &y, &m, &dd);
+  int64_t ms = (int64_t(d.ticks) * 10 + 1) / 3;
+  if (part == "year" || part == "yy" || part == "yyyy") return y;
+  if (part == "quarter" || part == "qq" || part == "q") return (m - 1) / 3 + 1;
+  if (part == "month" || part == "mm" || part == "m") return m;
+  if (part == "day" || part == "dd" || part == "d") return dd;
+  if (part == "dayofyear" || part == "dy" || part == "y") return d.i - daysFromCivil(y, 1, 1) + 1;
+  if (part == "weekday" || part == "dw") {
+    // Counted from the first day of the week of SET DATEFIRST (7, Sunday, by default);
+    // 1900-01-01 was a Monday.
+    SqlType t;
+    int64_t first = c.host().global("@@datefirst", &t).i;
+    int64_t iso = ((d.i % 7) + 7) % 7 + 1;
+    return (iso - first + 7) % 7 + 1;
+  }
+  if (part == "hour" || part == "hh") return ms / 3600000;
+  if (part == "minute" || part == "mi" || part == "n") return ms / 60000 % 60;
+  if (part == "second" || part == "ss" || part == "s") return ms / 1000 % 60;
+  if (part == "millisecond" || part == "ms") return ms % 1000;
+  unknownPart(part);
+}
+
+Value datepart(FunctionCall& c) {
+  c.need(2);
+  if (c.arg(1).isNull()) return c.arg(1);
+  int64_t r = partOf(c, c.arg(0).s, toDateTime(c.arg(1)));
+  if (c.name() == "datename") return Value::text(std::to_string(r));
+  return Value::integer(r);
+}
+
+Value addMonths(const Value& d, int64_t months) {
+  int y;
+  unsigned m, dd;
+  civilFromDays(d.i, &y, &m, &dd);
+  int64_t total = int64_t(y) * 12 + (m - 1) + months;
+  int ny = int(total / 12);
+  unsigned nm = unsigned(total % 12 + 1);
+  static const unsigned mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (total < 1753 * 12 || total > 9999 * 12 + 11) dateOverflow();
+  unsigned lim = mdays[nm - 1];
+  if (nm == 2 && ((ny % 4 == 0 && ny % 100 != 0) || ny % 400 == 0)) lim = 29;
+  return Value::datetime(daysFromCivil(ny, nm, std::min(dd, lim)), d.ticks);
+}
+
+Value dateadd(FunctionCall& c) {
+  c.need(3);
+  if (c.arg(1).isNull() || c.arg(2).isNull()) return Value::null();
+  int64_t n = c.integer(1);
+  Value d = toDateTime(c.arg(2));
+  bool monthLike;
+  int months;
+  int64_t unit = datePartTicks(c.arg(0).s, &monthLike, &months);
+  if (monthLike) return addMonths(d, n * months);
+  int64_t add = unit ? n * unit : (n * 3 + (n >= 0 ? 5 : -5)) / 10;
+  int64_t total = d.i * kTicksPerDay + d.ticks + add;
+  int64_t days = floorDiv(total, kTicksPerDay);
+  // A datetime holds 1753-01-01 through 9999-12-31.
+  if (days < daysFromCivil(1753, 1, 1) || days > daysFromCivil(9999, 12, 31)) dateOverflow();
+  return Value::datetime(days, uint32_t(total - days * kTicksPerDay));
+}
+
+Value datediff(FunctionCall& c) {
+  c.need(3);
+  if (c.arg(1).isNull() || c.arg(2).isNull()) return Value::null();
+  Value x = toDateTime(c.arg(1)), y = toDateTime(c.arg(2));
+  bool monthLike;
+  int months;
+  int64_t unit = datePartTicks(c.arg(0).s, &monthLike, &months);
+  if (monthLike) {
+    int y1, y2;
+    unsigned m1, m2, d1, d2;
+    civilFromDays(x.i, &y1, &m1, &d1);
+    civilFromDays(y.i, &y2, &m2, &d2);
+    int64_t t1 = int64_t(y1) * 12 + m1 - 1, t2 = int64_t(y2) * 12 + m2 - 1;
+    if (months == 12) return Value::integer(y2 - y1);
+    if (months == 3) return Value::integer(t2 / 3 - t1 / 3);
+    return Value::integer(t2 - t1);
+  }
+  int64_t tx = x.i * kTicksPerDay + x.ticks, ty = y.i * kTicksPerDay + y.ticks;
+  if (!unit) return Value::integer(((ty - tx) * 10) / 3);
+  // Counts boundaries crossed: floor of each point to the unit, then subtract. Weeks start
+  // on Sunday, a day before 1900-01-01's Monday ends.
+  if (unit == kTicksPerDay * 7)
+    return Value::integer(floorDiv(ty + kTicksPerDay, unit) - floorDiv(tx + kTicksPerDay, unit));
+  return Value::integer(floorDiv(ty, unit) - floorDiv(tx, unit));
+}
+
+Value isdate(FunctionCall& c) {
+  c.need(1);
+  int64_t d;
+  uint32_t t;
+  const Value& v = c.arg(0);
+  return Value::integer(!v.isNull() && v.kind == Value::Kind::Text && parseDateTime(v.s, &d, &t));
+}
+
+SqlType datetimeType(const FunctionCall&) {
+  return sqlType(TypeId::DateTime);
+}
+
+SqlType intType(const FunctionCall&) {
+  return sqlType(TypeId::Int);
+}
+
+const BuiltinFunction kFunctions[] = {
+    {"getdate", now, datetimeType},
+    {"getutcdate", now, datetimeType},
+    {"current_timestamp", now, datetimeType},
+    {"sysdatetime", now, datetimeType},
+    {"year", calendarPart, intType},
+    {"month", calendarPart, intType},
+    {"day", calendarPart, intType},
+    {"datepart", datepart, intType},
+    {"datename", datepart, [](const FunctionCall&) { return sqlType(TypeId::NVarChar, 30); }},
+    {"dateadd", dateadd, datetimeType},
+    {"datediff", datediff, intType},
+    {"isdate", isdate, intType},
+};
+
+}  // namespace
+
+std::span<const BuiltinFunction> dateFunctions() {
+  return kFunctions;
+}
+
+}  // namespace standin
