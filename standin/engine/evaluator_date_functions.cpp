@@ -1,5 +1,5 @@
-// Built-in date functions. Date arithmetic works on datetime's 1/300-second ticks; a date
-// part is named by any of its SQL Server abbreviations.
+// Built-in date functions. Date arithmetic on a datetime works on its 1/300-second ticks, on
+// a datetime2 on 100-ns units; a date part is named by any of its SQL Server abbreviations.
 #include <algorithm>
 
 #include "standin/engine/builtin_functions.h"
@@ -118,10 +118,111 @@ Value addMonths(const Value& d, int64_t months) {
   return Value::datetime(daysFromCivil(ny, nm, std::min(dd, lim)), d.ticks);
 }
 
+// The length of one unit of a date part in 100-ns units, for datetime2 arithmetic; 0 for the
+// parts counted in months (with *months set as datePartTicks does).
+int64_t datePartHns(const std::string& part, bool* isMonthLike, int* months) {
+  if (part == "microsecond" || part == "mcs") {
+    *isMonthLike = false;
+    *months = 0;
+    return 10;
+  }
+  if (part == "millisecond" || part == "ms") {
+    *isMonthLike = false;
+    *months = 0;
+    return 10000;
+  }
+  // Every other part is a whole number of ticks: 1/300 s is 100000/3 units of 100 ns.
+  return datePartTicks(part, isMonthLike, months) * 100000 / 3;
+}
+
+[[noreturn]] void datetime2Overflow() {
+  raise(517, 16, "Adding a value to a 'datetime2' column caused an overflow.",
+        ErrorScope::Statement, true);
+}
+
+// A value as a datetime2: days since 1900-01-01 and 100-ns units since midnight.
+void asDatetime2(const Value& v, int64_t* days, int64_t* hns) {
+  Value d = v.kind == Value::Kind::DateTime
+                ? v
+                : convertValue(v, sqlType(TypeId::DateTime2, 0, 0, 7), false);
+  timeOfDay100ns(d, days, hns);
+}
+
+// The days a datetime2 holds: 0001-01-01 through 9999-12-31.
+bool inDatetime2Range(int64_t days) {
+  static const int64_t first = daysFromCivil(1, 1, 1), last = daysFromCivil(9999, 12, 31);
+  return days >= first && days <= last;
+}
+
+// DATEADD on a datetime2: exact to 100 ns.
+Value dateaddDatetime2(const std::string& part, int64_t n, const Value& v) {
+  int64_t days, hns;
+  asDatetime2(v, &days, &hns);
+  bool monthLike;
+  int months;
+  int64_t unit = datePartHns(part, &monthLike, &months);
+  if (monthLike) {
+    int y;
+    unsigned m, dd;
+    civilFromDays(days, &y, &m, &dd);
+    int64_t total = int64_t(y) * 12 + (m - 1) + n * months;
+    if (total < 1 * 12 || total > 9999 * 12 + 11) datetime2Overflow();
+    int ny = int(total / 12);
+    unsigned nm = unsigned(total % 12 + 1);
+    static const unsigned mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    unsigned lim = mdays[nm - 1];
+    if (nm == 2 && ((ny % 4 == 0 && ny % 100 != 0) || ny % 400 == 0)) lim = 29;
+    return datetime2Value(daysFromCivil(ny, nm, std::min(dd, lim)), hns);
+  }
+  __int128 total = __int128(days) * kHnsPerDay + hns + __int128(n) * unit;
+  __int128 day = total >= 0 ? total / kHnsPerDay : -((-total + kHnsPerDay - 1) / kHnsPerDay);
+  if (day < INT64_MIN / 2 || day > INT64_MAX / 2 || !inDatetime2Range(int64_t(day)))
+    datetime2Overflow();
+  return datetime2Value(int64_t(day), int64_t(total - day * kHnsPerDay));
+}
+
+// DATEDIFF when either side is a datetime2: the boundaries of the part crossed, to 100 ns.
+Value datediffDatetime2(const std::string& part, const Value& a, const Value& b) {
+  int64_t da, ha, db, hb;
+  asDatetime2(a, &da, &ha);
+  asDatetime2(b, &db, &hb);
+  int64_t result;
+  if (part == "nanosecond" || part == "ns") {
+    result = ((db - da) * kHnsPerDay + (hb - ha)) * 100;
+  } else {
+    bool monthLike;
+    int months;
+    int64_t unit = datePartHns(part, &monthLike, &months);
+    if (monthLike) {
+      int y1, y2;
+      unsigned m1, m2, d1, d2;
+      civilFromDays(da, &y1, &m1, &d1);
+      civilFromDays(db, &y2, &m2, &d2);
+      int64_t t1 = int64_t(y1) * 12 + m1 - 1, t2 = int64_t(y2) * 12 + m2 - 1;
+      result = months == 12 ? y2 - y1 : months == 3 ? t2 / 3 - t1 / 3 : t2 - t1;
+    } else {
+      // Weeks start on Sunday, a day before 1900-01-01's Monday ends.
+      int64_t shift = unit == 7 * kHnsPerDay ? kHnsPerDay : 0;
+      __int128 ta = __int128(da) * kHnsPerDay + ha + shift;
+      __int128 tb = __int128(db) * kHnsPerDay + hb + shift;
+      auto floorOf = [unit](__int128 t) { return t >= 0 ? t / unit : -((-t + unit - 1) / unit); };
+      __int128 diff = floorOf(tb) - floorOf(ta);
+      result = diff > INT64_MAX || diff < INT64_MIN ? INT64_MAX : int64_t(diff);
+    }
+  }
+  if (result > INT32_MAX || result < INT32_MIN)
+    raise(535, 16,
+          "The datediff function resulted in an overflow. The number of dateparts separating two "
+          "date/time instances is too large. Try to use datediff with a less precise datepart.",
+          ErrorScope::Statement, true);
+  return Value::integer(result);
+}
+
 Value dateadd(FunctionCall& c) {
   c.need(3);
   if (c.arg(1).isNull() || c.arg(2).isNull()) return Value::null();
   int64_t n = c.integer(1);
+  if (c.argType(2).id == TypeId::DateTime2) return dateaddDatetime2(c.arg(0).s, n, c.arg(2));
   Value d = toDateTime(c.arg(2));
   bool monthLike;
   int months;
@@ -138,6 +239,8 @@ Value dateadd(FunctionCall& c) {
 Value datediff(FunctionCall& c) {
   c.need(3);
   if (c.arg(1).isNull() || c.arg(2).isNull()) return Value::null();
+  if (c.argType(1).id == TypeId::DateTime2 || c.argType(2).id == TypeId::DateTime2)
+    return datediffDatetime2(c.arg(0).s, c.arg(1), c.arg(2));
   Value x = toDateTime(c.arg(1)), y = toDateTime(c.arg(2));
   bool monthLike;
   int months;
@@ -187,7 +290,12 @@ const BuiltinFunction kFunctions[] = {
     {"day", calendarPart, intType},
     {"datepart", datepart, intType},
     {"datename", datepart, [](const FunctionCall&) { return sqlType(TypeId::NVarChar, 30); }},
-    {"dateadd", dateadd, datetimeType},
+    {"dateadd", dateadd,
+     [](const FunctionCall& c) {
+       // A datetime2 stays a datetime2 of its scale; anything else becomes a datetime.
+       SqlType t = c.argType(2);
+       return t.id == TypeId::DateTime2 ? t : sqlType(TypeId::DateTime);
+     }},
     {"datediff", datediff, intType},
     {"isdate", isdate, intType},
 };
