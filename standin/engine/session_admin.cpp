@@ -502,23 +502,14 @@ std::pair<int, std::string> odbcType(const SqlType& t) {
   return {0, "?"};
 }
 
-}  // namespace
-
-void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableArg,
-                                   const Value& columnArg, ResultSink& sink) {
-  DatabaseConn& c = connFor("");
-  statementBegin(c, false);
-  c.refreshIfChanged();
-  std::string tablePattern = tableArg.isNull() ? "%" : valueToText(tableArg);
-  std::string columnPattern = columnArg.isNull() ? "%" : valueToText(columnArg);
+// The result columns of sp_tables, sp_pkeys and sp_columns.
+std::vector<Column> catalogColumns(const std::string& proc) {
   auto C = [](std::string n, TypeId id, int32_t len = 0) {
     Column col;
     col.name = std::move(n);
     col.type = SqlType{id, len, 0, 0};
     return col;
   };
-  auto text = [](const std::string& v) { return Value::text(v); };
-  std::vector<std::vector<Value>> out;
   std::vector<Column> cols;
   if (proc == "sp_tables") {
     cols = {C("TABLE_QUALIFIER", TypeId::NVarChar, 128), C("TABLE_OWNER", TypeId::NVarChar, 128),
@@ -552,6 +543,63 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
             C("IS_NULLABLE", TypeId::VarChar, 254),
             C("SS_DATA_TYPE", TypeId::TinyInt)};
   }
+  return cols;
+}
+
+// The sp_columns row of column i of a table.
+std::vector<Value> spColumnsRow(const std::string& db, const TableDef& def, size_t i) {
+  auto text = [](const std::string& v) { return Value::text(v); };
+  const ColumnInfo& ci = def.cols[i];
+  auto [code, name] = odbcType(ci.type);
+  if (ci.identity) name += " identity";
+  bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
+  int64_t precision = chars                                    ? ci.type.length
+                      : ci.type.id == TypeId::DateTime         ? 23
+                      : ci.type.id == TypeId::SmallDateTime    ? 16
+                      : ci.type.id == TypeId::Date             ? 10
+                      : ci.type.id == TypeId::DateTime2        ? 20 + ci.type.scale
+                      : ci.type.id == TypeId::UniqueIdentifier ? 36
+                      : ci.type.id == TypeId::Int              ? 10
+                      : ci.type.id == TypeId::BigInt           ? 19
+                      : ci.type.id == TypeId::SmallInt         ? 5
+                      : ci.type.id == TypeId::TinyInt          ? 3
+                      : ci.type.id == TypeId::Bit              ? 1
+                      : ci.type.id == TypeId::Float            ? 15
+                      : ci.type.id == TypeId::Real             ? 7
+                                                               : ci.type.precision;
+  bool numeric = !chars && !isDateType(ci.type.id);
+  return {text(db),
+          text("dbo"),
+          text(def.name),
+          text(ci.name),
+          Value::integer(code),
+          text(name),
+          Value::integer(precision),
+          Value::integer(fixedSize(ci.type)),
+          numeric ? Value::integer(ci.type.scale) : Value::null(),
+          numeric ? Value::integer(10) : Value::null(),
+          Value::integer(ci.nullable ? 1 : 0),
+          Value::null(),
+          ci.defaultExpr ? text("") : Value::null(),
+          Value::integer(isDateType(ci.type.id) ? 9 : code),
+          isDateType(ci.type.id) ? Value::integer(3) : Value::null(),
+          chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
+          Value::integer(int64_t(i + 1)),
+          text(ci.nullable ? "YES" : "NO"),
+          Value::integer(0)};
+}
+
+}  // namespace
+
+void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableArg,
+                                   const Value& columnArg, ResultSink& sink) {
+  DatabaseConn& c = connFor("");
+  statementBegin(c, false);
+  c.refreshIfChanged();
+  std::string tablePattern = tableArg.isNull() ? "%" : valueToText(tableArg);
+  std::string columnPattern = columnArg.isNull() ? "%" : valueToText(columnArg);
+  auto text = [](const std::string& v) { return Value::text(v); };
+  std::vector<std::vector<Value>> out;
   for (const std::string& tn : c.tableNames()) {
     if (!likeMatch(tn, tablePattern)) continue;
     if (proc == "sp_tables") {
@@ -569,40 +617,11 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
                            text(k.name)});
       continue;
     }
-    for (size_t i = 0; i < def->cols.size(); ++i) {
-      const ColumnInfo& ci = def->cols[i];
-      if (!likeMatch(ci.name, columnPattern)) continue;
-      auto [code, name] = odbcType(ci.type);
-      if (ci.identity) name += " identity";
-      bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
-      int64_t precision = chars                                    ? ci.type.length
-                          : ci.type.id == TypeId::DateTime         ? 23
-                          : ci.type.id == TypeId::SmallDateTime    ? 16
-                          : ci.type.id == TypeId::Date             ? 10
-                          : ci.type.id == TypeId::DateTime2        ? 20 + ci.type.scale
-                          : ci.type.id == TypeId::UniqueIdentifier ? 36
-                          : ci.type.id == TypeId::Int              ? 10
-                          : ci.type.id == TypeId::BigInt           ? 19
-                          : ci.type.id == TypeId::SmallInt         ? 5
-                          : ci.type.id == TypeId::TinyInt          ? 3
-                          : ci.type.id == TypeId::Bit              ? 1
-                          : ci.type.id == TypeId::Float            ? 15
-                          : ci.type.id == TypeId::Real             ? 7
-                                                                   : ci.type.precision;
-      bool numeric = !chars && !isDateType(ci.type.id);
-      out.push_back(
-          {text(c.name()), text("dbo"), text(def->name), text(ci.name), Value::integer(code),
-           text(name), Value::integer(precision), Value::integer(fixedSize(ci.type)),
-           numeric ? Value::integer(ci.type.scale) : Value::null(),
-           numeric ? Value::integer(10) : Value::null(), Value::integer(ci.nullable ? 1 : 0),
-           Value::null(), ci.defaultExpr ? text("") : Value::null(),
-           Value::integer(isDateType(ci.type.id) ? 9 : code),
-           isDateType(ci.type.id) ? Value::integer(3) : Value::null(),
-           chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
-           Value::integer(int64_t(i + 1)), text(ci.nullable ? "YES" : "NO"), Value::integer(0)});
-    }
+    for (size_t i = 0; i < def->cols.size(); ++i)
+      if (likeMatch(def->cols[i].name, columnPattern))
+        out.push_back(spColumnsRow(c.name(), *def, i));
   }
-  sink.columns(cols);
+  sink.columns(catalogColumns(proc));
   for (const auto& r : out) sink.row(r);
   Done d;
   d.countValid = true;

@@ -1,7 +1,8 @@
 // SessionImpl: one client session. Runs batches statement by statement with SQL Server's
 // error semantics (statement-level errors leave the batch and the transaction going; batch
-// errors end the batch), keeps the session's transaction across its database connections,
-// and reports everything through the ResultSink. Used from one thread at a time.
+// errors end the batch), keeps the session's transaction across its database connections
+// (SessionTransaction), and reports everything through the ResultSink. A query block's rows
+// come from a SelectPlan, the system tables from SystemViews. Used from one thread at a time.
 #pragma once
 
 #include <map>
