@@ -165,8 +165,9 @@ Value dateaddDatetime2(const std::string& part, int64_t n, const Value& v) {
     int y;
     unsigned m, dd;
     civilFromDays(days, &y, &m, &dd);
-    int64_t total = int64_t(y) * 12 + (m - 1) + n * months;
-    if (total < 1 * 12 || total > 9999 * 12 + 11) datetime2Overflow();
+    __int128 wide = __int128(y) * 12 + (m - 1) + __int128(n) * months;
+    if (wide < 1 * 12 || wide > 9999 * 12 + 11) datetime2Overflow();
+    int64_t total = int64_t(wide);
     int ny = int(total / 12);
     unsigned nm = unsigned(total % 12 + 1);
     static const unsigned mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -186,9 +187,10 @@ Value datediffDatetime2(const std::string& part, const Value& a, const Value& b)
   int64_t da, ha, db, hb;
   asDatetime2(a, &da, &ha);
   asDatetime2(b, &db, &hb);
-  int64_t result;
+  // Wide enough for any two datetime2 values apart in nanoseconds.
+  __int128 result;
   if (part == "nanosecond" || part == "ns") {
-    result = ((db - da) * kHnsPerDay + (hb - ha)) * 100;
+    result = (__int128(db - da) * kHnsPerDay + (hb - ha)) * 100;
   } else {
     bool monthLike;
     int months;
@@ -206,8 +208,7 @@ Value datediffDatetime2(const std::string& part, const Value& a, const Value& b)
       __int128 ta = __int128(da) * kHnsPerDay + ha + shift;
       __int128 tb = __int128(db) * kHnsPerDay + hb + shift;
       auto floorOf = [unit](__int128 t) { return t >= 0 ? t / unit : -((-t + unit - 1) / unit); };
-      __int128 diff = floorOf(tb) - floorOf(ta);
-      result = diff > INT64_MAX || diff < INT64_MIN ? INT64_MAX : int64_t(diff);
+      result = floorOf(tb) - floorOf(ta);
     }
   }
   if (result > INT32_MAX || result < INT32_MIN)
@@ -215,7 +216,7 @@ Value datediffDatetime2(const std::string& part, const Value& a, const Value& b)
           "The datediff function resulted in an overflow. The number of dateparts separating two "
           "date/time instances is too large. Try to use datediff with a less precise datepart.",
           ErrorScope::Statement, true);
-  return Value::integer(result);
+  return Value::integer(int64_t(result));
 }
 
 Value dateadd(FunctionCall& c) {
