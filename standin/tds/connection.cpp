@@ -154,7 +154,8 @@ bool Connection::login() {
   TokenWriter::message(out, m);
   TokenWriter::envCollation(out);
   TokenWriter::envText(out, kEnvLanguage, "us_english", "");
-  TokenWriter::envText(out, kEnvPacketSize, std::to_string(packetSize), "4096");
+  TokenWriter::envText(out, kEnvPacketSize, std::to_string(packetSize),
+                       std::to_string(kDefaultPacketSize));
   m.number = 5703;
   m.state = 1;
   m.text = "Changed language setting to us_english.";

@@ -49,9 +49,9 @@ std::string LoginCodec::decodePassword(std::string_view scrambled) {
 }
 
 uint32_t LoginCodec::negotiatePacketSize(uint32_t requested) {
-  if (requested == 0) return 4096;
-  if (requested < 512) return 512;
-  if (requested > 32767) return 32767;
+  if (requested == 0) return kDefaultPacketSize;
+  if (requested < kMinPacketSize) return kMinPacketSize;
+  if (requested > kMaxPacketSize) return kMaxPacketSize;
   return requested;
 }
 

@@ -56,7 +56,7 @@ class PacketChannel {
   std::string in_;
   size_t inPos_ = 0;
   ByteWriter out_;
-  uint32_t packetSize_ = 4096;
+  uint32_t packetSize_ = kDefaultPacketSize;
   uint16_t spid_ = 0;
   uint8_t packetId_ = 1;
   bool failed_ = false;

@@ -16,6 +16,10 @@ inline constexpr uint8_t kPacketLogin7 = 0x10;
 inline constexpr uint8_t kPacketPrelogin = 0x12;
 inline constexpr uint8_t kStatusEom = 0x01;
 inline constexpr size_t kHeaderSize = 8;
+// Packet sizes a client may ask for at login, and the size before (and without) its request.
+inline constexpr uint32_t kDefaultPacketSize = 4096;
+inline constexpr uint32_t kMinPacketSize = 512;
+inline constexpr uint32_t kMaxPacketSize = 32767;
 
 // Pre-login option tokens and the values of the options the server answers.
 inline constexpr uint8_t kPreloginVersion = 0x00;
