@@ -140,13 +140,17 @@ struct Message {
   int32_t line = 1;
 };
 
+// What kind of statement a Done ends: a query (or anything that returns rows), a row change,
+// or something else (SET, PRINT, DDL, a transaction statement ...). A bulk load is an Insert.
+enum class StatementKind : uint8_t { Other, Select, Insert, Update, Delete };
+
 // End of one statement. The protocol decides which DONE token kind to send and sets the
 // "more" bit itself; the engine only says how the statement ended.
 struct Done {
   bool error = false;
   bool countValid = false;  // DML sets it even for 0 rows
   uint64_t count = 0;
-  uint16_t command = 0;  // TDS current-command code (0xC1 select, 0xC3 insert, ...)
+  StatementKind kind = StatementKind::Other;
 };
 
 enum class TxEvent : uint8_t { Begin, Commit, Rollback };

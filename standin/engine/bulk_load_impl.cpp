@@ -190,7 +190,7 @@ void BulkLoadImpl::finish(ResultSink& sink) {
   session_.rowcount_ = int64_t(count_);
   d.countValid = true;
   d.count = count_;
-  d.command = 0xC3;
+  d.kind = StatementKind::Insert;
   sink.done(d);
 }
 

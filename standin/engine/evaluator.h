@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "standin/engine/ast.h"
+#include "standin/engine/values.h"
 
 namespace standin {
 
@@ -67,8 +68,28 @@ class Evaluator {
   static void collectAggregates(const Expr& e, std::vector<const Expr*>* out);
 
  private:
+  Value evalUnary(const Expr& e, const Scope& s);
+  Value evalBinary(const Expr& e, const Scope& s);
+  Value evalLogical(const Expr& e, const Scope& s);  // AND, OR
+  Value evalFunction(const Expr& e, const Scope& s);
+  Value evalCase(const Expr& e, const Scope& s);
+  Value evalCast(const Expr& e, const Scope& s);
+  Value evalScalarSubquery(const Expr& e, const Scope& s);
+  Value evalIn(const Expr& e, const Scope& s);  // IN (list), IN (subquery)
+  // A built-in function (see BuiltinFunctions) or one the host computes.
   Value function(const Expr& e, const Scope& s);
-  Value arithmetic(const std::string& op, const Value& a, const Value& b);
+
+  static Value arithmetic(const std::string& op, const Value& a, const Value& b);
+  static Value dateArithmetic(const std::string& op, const Value& a, const Value& b);
+  static Value integerArithmetic(const std::string& op, int64_t x, int64_t y);
+  static Value floatArithmetic(const std::string& op, double p, double q);
+  static Value decimalArithmetic(const std::string& op, const Value& x, const Value& y);
+  static Decimal decimalQuotient(const Decimal& p, const Decimal& q, bool intDivisor);
+
+  SqlType binaryType(const Expr& e, const Scope& s);
+  static SqlType decimalResultType(const std::string& op, SqlType a, SqlType b);
+  SqlType caseType(const Expr& e, const Scope& s);
+
   EvalHost& host_;
 };
 

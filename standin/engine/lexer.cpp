@@ -48,187 +48,215 @@ bool identifierFits(std::string_view name, std::string* error) {
   return false;
 }
 
+// Reads one batch's text token by token. Each read* function starts at the token's first
+// character and returns false (with SQL Server's message in *error_) when the text is wrong.
+class Scanner {
+ public:
+  Scanner(std::string_view s, std::vector<Token>* out, std::string* error, bool quotedIdentifier)
+      : s_(s), out_(out), error_(error), quotedIdentifier_(quotedIdentifier) {}
+
+  bool run() {
+    out_->clear();
+    while (i_ < s_.size()) {
+      if (!next()) return false;
+    }
+    Token end;
+    end.kind = TokKind::End;
+    end.line = line_;
+    end.offset = s_.size();
+    out_->push_back(end);
+    return true;
+  }
+
+ private:
+  bool at(size_t k, char c) const { return i_ + k < s_.size() && s_[i_ + k] == c; }
+
+  void push(TokKind k, std::string text) {
+    Token t;
+    t.kind = k;
+    t.text = std::move(text);
+    t.line = startLine_;
+    t.offset = start_;
+    out_->push_back(std::move(t));
+  }
+
+  // One token, or a stretch of blanks or a comment.
+  bool next() {
+    unsigned char c = static_cast<unsigned char>(s_[i_]);
+    if (c == '\n') {
+      ++line_;
+      ++i_;
+      return true;
+    }
+    if (std::isspace(c)) {
+      ++i_;
+      return true;
+    }
+    if (c == '-' && at(1, '-')) {
+      while (i_ < s_.size() && s_[i_] != '\n') ++i_;
+      return true;
+    }
+    if (c == '/' && at(1, '*')) return skipBlockComment();
+    start_ = i_;
+    startLine_ = line_;
+    bool nstring = (c == 'N' || c == 'n') && at(1, '\'');
+    if (c == '\'' || nstring) {
+      if (nstring) ++i_;
+      return readQuoted('\'', nstring ? TokKind::NString : TokKind::String);
+    }
+    // SET QUOTED_IDENTIFIER OFF: "text" is a string, "" inside stands for one quote.
+    if (c == '"' && !quotedIdentifier_) return readQuoted('"', TokKind::String);
+    if (c == '[') return readQuoted(']', TokKind::QuotedIdent);
+    if (c == '"') return readQuoted('"', TokKind::QuotedIdent);
+    if (c == '0' && (at(1, 'x') || at(1, 'X'))) {
+      readBinary();
+      return true;
+    }
+    if (std::isdigit(c) ||
+        (c == '.' && i_ + 1 < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_ + 1])))) {
+      readNumber();
+      return true;
+    }
+    if (c == '@') {
+      ++i_;
+      if (at(0, '@')) ++i_;
+      while (i_ < s_.size() && identPart(static_cast<unsigned char>(s_[i_]))) ++i_;
+      push(TokKind::Variable, std::string(s_.substr(start_, i_ - start_)));
+      return true;
+    }
+    if (identStart(c)) return readWord();
+    readOperator();
+    return true;
+  }
+
+  // /* ... */, which may nest.
+  bool skipBlockComment() {
+    int depth = 1;
+    i_ += 2;
+    while (i_ < s_.size() && depth > 0) {
+      if (s_[i_] == '\n') ++line_;
+      if (s_[i_] == '/' && at(1, '*')) {
+        ++depth;
+        i_ += 2;
+      } else if (s_[i_] == '*' && at(1, '/')) {
+        --depth;
+        i_ += 2;
+      } else {
+        ++i_;
+      }
+    }
+    if (depth > 0) {
+      *error_ = "Missing end comment mark '*/'.";
+      return false;
+    }
+    return true;
+  }
+
+  // A string literal or a quoted name from its opening character (at i_) to `close`; a
+  // doubled `close` inside stands for one. A quoted name must fit an identifier's length.
+  bool readQuoted(char close, TokKind kind) {
+    ++i_;
+    std::string text;
+    while (i_ < s_.size()) {
+      if (s_[i_] == close) {
+        if (at(1, close)) {
+          text.push_back(close);
+          i_ += 2;
+          continue;
+        }
+        ++i_;
+        if (kind == TokKind::QuotedIdent && !identifierFits(text, error_)) return false;
+        push(kind, std::move(text));
+        return true;
+      }
+      if (s_[i_] == '\n') ++line_;
+      text.push_back(s_[i_++]);
+    }
+    *error_ = "Unclosed quotation mark after the character string '" + text + "'.";
+    return false;
+  }
+
+  // 0x0A1B...: the bytes (an odd digit count gets a leading 0).
+  void readBinary() {
+    i_ += 2;
+    std::string hex;
+    while (i_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[i_])))
+      hex.push_back(s_[i_++]);
+    if (hex.size() % 2) hex.insert(hex.begin(), '0');
+    std::string bytes;
+    for (size_t k = 0; k < hex.size(); k += 2)
+      bytes.push_back(char(std::stoi(hex.substr(k, 2), nullptr, 16)));
+    push(TokKind::Binary, std::move(bytes));
+  }
+
+  void skipDigits() {
+    while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+  }
+
+  // 12, 12.5, .5, 1e-3.
+  void readNumber() {
+    TokKind k = TokKind::Integer;
+    skipDigits();
+    if (at(0, '.')) {
+      k = TokKind::Number;
+      ++i_;
+      skipDigits();
+    }
+    if (at(0, 'e') || at(0, 'E')) {
+      size_t j = i_ + 1;
+      if (j < s_.size() && (s_[j] == '+' || s_[j] == '-')) ++j;
+      if (j < s_.size() && std::isdigit(static_cast<unsigned char>(s_[j]))) {
+        k = TokKind::Float;
+        i_ = j;
+        skipDigits();
+      }
+    }
+    push(k, std::string(s_.substr(start_, i_ - start_)));
+  }
+
+  // An identifier or keyword. SET QUOTED_IDENTIFIER ON/OFF takes effect for the text after it.
+  bool readWord() {
+    while (i_ < s_.size() && identPart(static_cast<unsigned char>(s_[i_]))) ++i_;
+    if (!identifierFits(s_.substr(start_, i_ - start_), error_)) return false;
+    push(TokKind::Ident, std::string(s_.substr(start_, i_ - start_)));
+    size_t n = out_->size();
+    const std::vector<Token>& t = *out_;
+    if (n >= 3 && t[n - 3].kind == TokKind::Ident && t[n - 2].kind == TokKind::Ident &&
+        equalsIgnoreCase(t[n - 3].text, "set") &&
+        equalsIgnoreCase(t[n - 2].text, "quoted_identifier")) {
+      if (equalsIgnoreCase(t[n - 1].text, "on")) quotedIdentifier_ = true;
+      if (equalsIgnoreCase(t[n - 1].text, "off")) quotedIdentifier_ = false;
+    }
+    return true;
+  }
+
+  void readOperator() {
+    static const char* two[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/="};
+    std::string op(1, s_[i_]);
+    if (i_ + 1 < s_.size()) {
+      std::string t2 = std::string(s_.substr(i_, 2));
+      for (const char* t : two)
+        if (t2 == t) op = t2;
+    }
+    i_ += op.size();
+    push(TokKind::Op, op);
+  }
+
+  std::string_view s_;
+  std::vector<Token>* out_;
+  std::string* error_;
+  bool quotedIdentifier_;
+  size_t i_ = 0;
+  int line_ = 1;
+  size_t start_ = 0;  // where the token being read starts
+  int startLine_ = 1;
+};
+
 }  // namespace
 
 bool tokenize(std::string_view s, std::vector<Token>* out, std::string* error,
               bool quotedIdentifier) {
-  out->clear();
-  int line = 1;
-  size_t i = 0;
-  auto push = [&](TokKind k, std::string text, size_t at, int ln) {
-    Token t;
-    t.kind = k;
-    t.text = std::move(text);
-    t.line = ln;
-    t.offset = at;
-    out->push_back(std::move(t));
-  };
-  while (i < s.size()) {
-    unsigned char c = (unsigned char)s[i];
-    if (c == '\n') {
-      ++line;
-      ++i;
-      continue;
-    }
-    if (std::isspace(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
-      while (i < s.size() && s[i] != '\n') ++i;
-      continue;
-    }
-    if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
-      int depth = 1;
-      i += 2;
-      while (i < s.size() && depth > 0) {
-        if (s[i] == '\n') ++line;
-        if (s[i] == '/' && i + 1 < s.size() && s[i + 1] == '*') {
-          ++depth;
-          i += 2;
-        } else if (s[i] == '*' && i + 1 < s.size() && s[i + 1] == '/') {
-          --depth;
-          i += 2;
-        } else {
-          ++i;
-        }
-      }
-      if (depth > 0) {
-        *error = "Missing end comment mark '*/'.";
-        return false;
-      }
-      continue;
-    }
-    size_t start = i;
-    int startLine = line;
-    bool nstring = (c == 'N' || c == 'n') && i + 1 < s.size() && s[i + 1] == '\'';
-    // A string literal from its opening `quote` (at i) to the closing one; a doubled quote
-    // inside stands for one. False, with SQL Server's message, when it is never closed.
-    auto quoted = [&](char quote, TokKind kind) {
-      ++i;
-      std::string text;
-      while (i < s.size()) {
-        if (s[i] == quote) {
-          if (i + 1 < s.size() && s[i + 1] == quote) {
-            text.push_back(quote);
-            i += 2;
-            continue;
-          }
-          ++i;
-          push(kind, std::move(text), start, startLine);
-          return true;
-        }
-        if (s[i] == '\n') ++line;
-        text.push_back(s[i++]);
-      }
-      *error = "Unclosed quotation mark after the character string '" + text + "'.";
-      return false;
-    };
-    if (c == '\'' || nstring) {
-      if (nstring) ++i;
-      if (!quoted('\'', nstring ? TokKind::NString : TokKind::String)) return false;
-      continue;
-    }
-    if (c == '"' && !quotedIdentifier) {
-      // SET QUOTED_IDENTIFIER OFF: "text" is a string, "" inside stands for one quote.
-      if (!quoted('"', TokKind::String)) return false;
-      continue;
-    }
-    if (c == '[' || c == '"') {
-      char close = c == '[' ? ']' : '"';
-      ++i;
-      std::string text;
-      bool closed = false;
-      while (i < s.size()) {
-        if (s[i] == close) {
-          if (i + 1 < s.size() && s[i + 1] == close) {
-            text.push_back(close);
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        if (s[i] == '\n') ++line;
-        text.push_back(s[i++]);
-      }
-      if (!closed) {
-        *error = "Unclosed quotation mark after the character string '" + text + "'.";
-        return false;
-      }
-      if (!identifierFits(text, error)) return false;
-      push(TokKind::QuotedIdent, std::move(text), start, startLine);
-      continue;
-    }
-    if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      i += 2;
-      std::string hex;
-      while (i < s.size() && std::isxdigit((unsigned char)s[i])) hex.push_back(s[i++]);
-      if (hex.size() % 2) hex.insert(hex.begin(), '0');
-      std::string bytes;
-      for (size_t k = 0; k < hex.size(); k += 2)
-        bytes.push_back(char(std::stoi(hex.substr(k, 2), nullptr, 16)));
-      push(TokKind::Binary, std::move(bytes), start, startLine);
-      continue;
-    }
-    if (std::isdigit(c) ||
-        (c == '.' && i + 1 < s.size() && std::isdigit((unsigned char)s[i + 1]))) {
-      TokKind k = TokKind::Integer;
-      while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
-      if (i < s.size() && s[i] == '.') {
-        k = TokKind::Number;
-        ++i;
-        while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
-      }
-      if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-        if (j < s.size() && std::isdigit((unsigned char)s[j])) {
-          k = TokKind::Float;
-          i = j;
-          while (i < s.size() && std::isdigit((unsigned char)s[i])) ++i;
-        }
-      }
-      push(k, std::string(s.substr(start, i - start)), start, startLine);
-      continue;
-    }
-    if (c == '@') {
-      ++i;
-      if (i < s.size() && s[i] == '@') ++i;
-      while (i < s.size() && identPart((unsigned char)s[i])) ++i;
-      push(TokKind::Variable, std::string(s.substr(start, i - start)), start, startLine);
-      continue;
-    }
-    if (identStart(c)) {
-      while (i < s.size() && identPart((unsigned char)s[i])) ++i;
-      if (!identifierFits(s.substr(start, i - start), error)) return false;
-      push(TokKind::Ident, std::string(s.substr(start, i - start)), start, startLine);
-      size_t n = out->size();
-      if (n >= 3 && (*out)[n - 3].kind == TokKind::Ident && (*out)[n - 2].kind == TokKind::Ident &&
-          equalsIgnoreCase((*out)[n - 3].text, "set") &&
-          equalsIgnoreCase((*out)[n - 2].text, "quoted_identifier")) {
-        if (equalsIgnoreCase((*out)[n - 1].text, "on")) quotedIdentifier = true;
-        if (equalsIgnoreCase((*out)[n - 1].text, "off")) quotedIdentifier = false;
-      }
-      continue;
-    }
-    static const char* two[] = {"<>", "!=", "<=", ">=", "!<", "!>", "+=", "-=", "*=", "/="};
-    std::string op(1, char(c));
-    if (i + 1 < s.size()) {
-      std::string t2 = std::string(s.substr(i, 2));
-      for (const char* t : two)
-        if (t2 == t) op = t2;
-    }
-    i += op.size();
-    push(TokKind::Op, op, start, startLine);
-  }
-  Token end;
-  end.kind = TokKind::End;
-  end.line = line;
-  end.offset = s.size();
-  out->push_back(end);
-  return true;
+  return Scanner(s, out, error, quotedIdentifier).run();
 }
 
 }  // namespace standin

@@ -58,6 +58,77 @@ std::string throughput(size_t bytes, double seconds, int pages, const char* what
   return buf;
 }
 
+// Reports why a RESTORE fails and ends it (3013).
+[[noreturn]] void restoreFails(ResultSink& sink, int number, const std::string& text) {
+  sink.message(errorMessage(number, text));
+  raise(3013, 16, "RESTORE DATABASE is terminating abnormally.");
+}
+
+// Reads the backup a RESTORE names: its header and the database image.
+void readBackupForRestore(const Stmt& s, ResultSink& sink, BackupHeader* h, std::string* image) {
+  switch (BackupFile::read(ServerImpl::hostPath(s.disk), h, image)) {
+    case BackupReadResult::Ok:
+      return;
+    case BackupReadResult::CannotOpen:
+      restoreFails(sink, 3201,
+                   "Cannot open backup device '" + s.disk +
+                       "'. Operating system error 2(The system cannot find the file specified.).");
+    case BackupReadResult::Foreign:
+      restoreFails(sink, 3241,
+                   "The media family on device '" + s.disk +
+                       "' is incorrectly formed. SQL Server cannot process this media family.");
+    case BackupReadResult::Damaged:
+      restoreFails(sink, 3183,
+                   "RESTORE detected an error on page (1:0) in database \"" + s.name +
+                       "\" as read from the backup set.");
+  }
+}
+
+// Puts a restored database image at dataPath: writes it beside its target, checks that it
+// opens as a database of this server, and only then renames it into place.
+void placeRestoredImage(ResultSink& sink, const std::string& name, const std::string& database,
+                        const std::string& image, const std::string& dataPath, int lockTimeoutMs) {
+  std::string tmp = dataPath + ".restoring";
+  std::string err;
+  if (!BackupFile::writeAtomically(tmp, image, &err))
+    restoreFails(sink, 3201,
+                 "Cannot open backup device '" + dataPath +
+                     "'. Operating system error 5(Access is denied.).");
+  {
+    auto check = DatabaseConn::open(database, tmp, lockTimeoutMs, false, &err);
+    bool good = false;
+    if (check) {
+      sqlite3_stmt* st = nullptr;
+      if (sqlite3_prepare_v2(check->handle(), "PRAGMA quick_check", -1, &st, nullptr) ==
+              SQLITE_OK &&
+          sqlite3_step(st) == SQLITE_ROW)
+        good = std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) == "ok";
+      sqlite3_finalize(st);
+      if (good)
+        sqlite3_exec(check->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
+    if (!good) {
+      check.reset();
+      removeDatabaseFiles(tmp, "");
+      restoreFails(sink, 3183,
+                   "RESTORE detected an error on page (1:0) in database \"" + name +
+                       "\" as read from the backup set.");
+    }
+  }
+  std::error_code ec;
+  fs::remove(tmp + "-wal", ec);
+  fs::remove(tmp + "-shm", ec);
+  fs::remove(dataPath + "-wal", ec);
+  fs::remove(dataPath + "-shm", ec);
+  fs::rename(tmp, dataPath, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    restoreFails(sink, 3201,
+                 "Cannot open backup device '" + dataPath +
+                     "'. Operating system error 5(Access is denied.).");
+  }
+}
+
 }  // namespace
 
 bool SessionImpl::isSysadmin() {
@@ -71,7 +142,7 @@ void SessionImpl::requireSysadmin(const std::string& what) {
 
 void SessionImpl::execCreateDatabase(const Stmt& s, ResultSink& sink) {
   requireSysadmin("CREATE DATABASE");
-  if (trancount_ > 0)
+  if (tx_.open())
     raise(226, 16, "CREATE DATABASE statement not allowed within multi-statement transaction.");
   std::lock_guard<std::mutex> lock(server_.adminMutex());
   if (server_.catalog().findDatabase(s.name))
@@ -143,7 +214,7 @@ void SessionImpl::execCreateDatabase(const Stmt& s, ResultSink& sink) {
 
 void SessionImpl::execDropDatabase(const Stmt& s, ResultSink& sink) {
   (void)sink;
-  if (trancount_ > 0)
+  if (tx_.open())
     raise(226, 16, "DROP DATABASE statement not allowed within multi-statement transaction.");
   auto d = server_.catalog().findDatabase(s.name);
   if (!d || !isSysadmin())
@@ -167,7 +238,7 @@ void SessionImpl::execBackup(const Stmt& s, ResultSink& sink) {
   };
   if (!isSysadmin())
     abortWith(262, "BACKUP DATABASE permission denied in database '" + s.name + "'.");
-  if (trancount_ > 0)
+  if (tx_.open())
     abortWith(3021, "Cannot perform a backup or restore operation within a transaction.");
   auto d = server_.catalog().findDatabase(s.name);
   if (!d)
@@ -228,34 +299,15 @@ void SessionImpl::execBackup(const Stmt& s, ResultSink& sink) {
 }
 
 void SessionImpl::execRestore(const Stmt& s, ResultSink& sink) {
-  auto abortWith = [&](int number, const std::string& text) {
-    sink.message(errorMessage(number, text));
-    raise(3013, 16, "RESTORE DATABASE is terminating abnormally.");
-  };
+  auto abortWith = [&](int number, const std::string& text) { restoreFails(sink, number, text); };
   if (!isSysadmin())
     abortWith(3110, "User does not have permission to RESTORE database '" + s.name + "'.");
-  if (trancount_ > 0)
+  if (tx_.open())
     abortWith(3021, "Cannot perform a backup or restore operation within a transaction.");
   auto started = std::chrono::steady_clock::now();
   BackupHeader h;
   std::string image;
-  switch (BackupFile::read(ServerImpl::hostPath(s.disk), &h, &image)) {
-    case BackupReadResult::Ok:
-      break;
-    case BackupReadResult::CannotOpen:
-      abortWith(3201, "Cannot open backup device '" + s.disk +
-                          "'. Operating system error 2(The system cannot find the file "
-                          "specified.).");
-      break;
-    case BackupReadResult::Foreign:
-      abortWith(3241, "The media family on device '" + s.disk +
-                          "' is incorrectly formed. SQL Server cannot process this media family.");
-      break;
-    case BackupReadResult::Damaged:
-      abortWith(3183, "RESTORE detected an error on page (1:0) in database \"" + s.name +
-                          "\" as read from the backup set.");
-      break;
-  }
+  readBackupForRestore(s, sink, &h, &image);
   std::string dataPath = h.dataPath, logPath = h.logPath;
   for (const MoveSpec& m : s.moves) {
     if (iequals(m.logicalName, h.dataLogical))
@@ -301,43 +353,7 @@ void SessionImpl::execRestore(const Stmt& s, ResultSink& sink) {
                         "\" failed with the operating system error 3(The system cannot find the "
                         "path specified.).");
   if (existing) closeConnection(existing->name);
-  // Write the image beside its target, check that it opens as a database of this server, and
-  // only then put it in place.
-  std::string tmp = dataPath + ".restoring";
-  std::string err;
-  if (!BackupFile::writeAtomically(tmp, image, &err))
-    abortWith(3201, "Cannot open backup device '" + dataPath +
-                        "'. Operating system error 5(Access is denied.).");
-  {
-    auto check = DatabaseConn::open(h.database, tmp, server_.options().lockTimeoutMs, false, &err);
-    bool good = false;
-    if (check) {
-      sqlite3_stmt* st = nullptr;
-      if (sqlite3_prepare_v2(check->handle(), "PRAGMA quick_check", -1, &st, nullptr) ==
-              SQLITE_OK &&
-          sqlite3_step(st) == SQLITE_ROW)
-        good = std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) == "ok";
-      sqlite3_finalize(st);
-      if (good)
-        sqlite3_exec(check->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    }
-    if (!good) {
-      check.reset();
-      removeDatabaseFiles(tmp, "");
-      abortWith(3183, "RESTORE detected an error on page (1:0) in database \"" + s.name +
-                          "\" as read from the backup set.");
-    }
-  }
-  fs::remove(tmp + "-wal", ec);
-  fs::remove(tmp + "-shm", ec);
-  fs::remove(dataPath + "-wal", ec);
-  fs::remove(dataPath + "-shm", ec);
-  fs::rename(tmp, dataPath, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    abortWith(3201, "Cannot open backup device '" + dataPath +
-                        "'. Operating system error 5(Access is denied.).");
-  }
+  placeRestoredImage(sink, s.name, h.database, image, dataPath, server_.options().lockTimeoutMs);
   writeLogFile(logPath);
   if (existing) {
     if (existing->dataPath != dataPath) removeDatabaseFiles(existing->dataPath, "");
@@ -425,7 +441,7 @@ void SessionImpl::execRestoreFileList(const Stmt& s, ResultSink& sink) {
   }
   d.countValid = true;
   d.count = s.name == "headeronly" ? 1 : 2;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
 }
 
@@ -488,23 +504,14 @@ std::pair<int, std::string> odbcType(const SqlType& t) {
   return {0, "?"};
 }
 
-}  // namespace
-
-void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableArg,
-                                   const Value& columnArg, ResultSink& sink) {
-  DatabaseConn& c = connFor("");
-  statementBegin(c, false);
-  c.refreshIfChanged();
-  std::string tablePattern = tableArg.isNull() ? "%" : valueToText(tableArg);
-  std::string columnPattern = columnArg.isNull() ? "%" : valueToText(columnArg);
+// The result columns of sp_tables, sp_pkeys and sp_columns.
+std::vector<Column> catalogColumns(const std::string& proc) {
   auto C = [](std::string n, TypeId id, int32_t len = 0) {
     Column col;
     col.name = std::move(n);
     col.type = SqlType{id, len, 0, 0};
     return col;
   };
-  auto text = [](const std::string& v) { return Value::text(v); };
-  std::vector<std::vector<Value>> out;
   std::vector<Column> cols;
   if (proc == "sp_tables") {
     cols = {C("TABLE_QUALIFIER", TypeId::NVarChar, 128), C("TABLE_OWNER", TypeId::NVarChar, 128),
@@ -538,6 +545,64 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
             C("IS_NULLABLE", TypeId::VarChar, 254),
             C("SS_DATA_TYPE", TypeId::TinyInt)};
   }
+  return cols;
+}
+
+// The sp_columns row of column i of a table.
+std::vector<Value> spColumnsRow(const std::string& db, const TableDef& def, size_t i) {
+  auto text = [](const std::string& v) { return Value::text(v); };
+  const ColumnInfo& ci = def.cols[i];
+  auto [code, name] = odbcType(ci.type);
+  if (ci.identity) name += " identity";
+  bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
+  int64_t precision = chars                                 ? ci.type.length
+                      : ci.type.id == TypeId::DateTime      ? 23
+                      : ci.type.id == TypeId::SmallDateTime ? 16
+                      : ci.type.id == TypeId::Date          ? 10
+                      : ci.type.id == TypeId::DateTime2     ? 20 + ci.type.scale
+                      : ci.type.id == TypeId::Time ? (ci.type.scale ? 9 + ci.type.scale : 8)
+                      : ci.type.id == TypeId::UniqueIdentifier ? 36
+                      : ci.type.id == TypeId::Int              ? 10
+                      : ci.type.id == TypeId::BigInt           ? 19
+                      : ci.type.id == TypeId::SmallInt         ? 5
+                      : ci.type.id == TypeId::TinyInt          ? 3
+                      : ci.type.id == TypeId::Bit              ? 1
+                      : ci.type.id == TypeId::Float            ? 15
+                      : ci.type.id == TypeId::Real             ? 7
+                                                               : ci.type.precision;
+  bool numeric = !chars && !isDateType(ci.type.id);
+  return {text(db),
+          text("dbo"),
+          text(def.name),
+          text(ci.name),
+          Value::integer(code),
+          text(name),
+          Value::integer(precision),
+          Value::integer(fixedSize(ci.type)),
+          numeric ? Value::integer(ci.type.scale) : Value::null(),
+          numeric ? Value::integer(10) : Value::null(),
+          Value::integer(ci.nullable ? 1 : 0),
+          Value::null(),
+          ci.defaultExpr ? text("") : Value::null(),
+          Value::integer(isDateType(ci.type.id) && ci.type.id != TypeId::Time ? 9 : code),
+          isDateType(ci.type.id) && ci.type.id != TypeId::Time ? Value::integer(3) : Value::null(),
+          chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
+          Value::integer(int64_t(i + 1)),
+          text(ci.nullable ? "YES" : "NO"),
+          Value::integer(0)};
+}
+
+}  // namespace
+
+void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableArg,
+                                   const Value& columnArg, ResultSink& sink) {
+  DatabaseConn& c = connFor("");
+  statementBegin(c, false);
+  c.refreshIfChanged();
+  std::string tablePattern = tableArg.isNull() ? "%" : valueToText(tableArg);
+  std::string columnPattern = columnArg.isNull() ? "%" : valueToText(columnArg);
+  auto text = [](const std::string& v) { return Value::text(v); };
+  std::vector<std::vector<Value>> out;
   for (const std::string& tn : c.tableNames()) {
     if (!likeMatch(tn, tablePattern)) continue;
     if (proc == "sp_tables") {
@@ -555,195 +620,194 @@ void SessionImpl::catalogProcedure(const std::string& proc, const Value& tableAr
                            text(k.name)});
       continue;
     }
-    for (size_t i = 0; i < def->cols.size(); ++i) {
-      const ColumnInfo& ci = def->cols[i];
-      if (!likeMatch(ci.name, columnPattern)) continue;
-      auto [code, name] = odbcType(ci.type);
-      if (ci.identity) name += " identity";
-      bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
-      int64_t precision = chars                                 ? ci.type.length
-                          : ci.type.id == TypeId::DateTime      ? 23
-                          : ci.type.id == TypeId::SmallDateTime ? 16
-                          : ci.type.id == TypeId::Date          ? 10
-                          : ci.type.id == TypeId::DateTime2     ? 20 + ci.type.scale
-                          : ci.type.id == TypeId::Time ? (ci.type.scale ? 9 + ci.type.scale : 8)
-                          : ci.type.id == TypeId::UniqueIdentifier ? 36
-                          : ci.type.id == TypeId::Int              ? 10
-                          : ci.type.id == TypeId::BigInt           ? 19
-                          : ci.type.id == TypeId::SmallInt         ? 5
-                          : ci.type.id == TypeId::TinyInt          ? 3
-                          : ci.type.id == TypeId::Bit              ? 1
-                          : ci.type.id == TypeId::Float            ? 15
-                          : ci.type.id == TypeId::Real             ? 7
-                                                                   : ci.type.precision;
-      bool numeric = !chars && !isDateType(ci.type.id);
-      out.push_back(
-          {text(c.name()), text("dbo"), text(def->name), text(ci.name), Value::integer(code),
-           text(name), Value::integer(precision), Value::integer(fixedSize(ci.type)),
-           numeric ? Value::integer(ci.type.scale) : Value::null(),
-           numeric ? Value::integer(10) : Value::null(), Value::integer(ci.nullable ? 1 : 0),
-           Value::null(), ci.defaultExpr ? text("") : Value::null(),
-           Value::integer(isDateType(ci.type.id) && ci.type.id != TypeId::Time ? 9 : code),
-           isDateType(ci.type.id) && ci.type.id != TypeId::Time ? Value::integer(3) : Value::null(),
-           chars ? Value::integer(fixedSize(ci.type)) : Value::null(),
-           Value::integer(int64_t(i + 1)), text(ci.nullable ? "YES" : "NO"), Value::integer(0)});
-    }
+    for (size_t i = 0; i < def->cols.size(); ++i)
+      if (likeMatch(def->cols[i].name, columnPattern))
+        out.push_back(spColumnsRow(c.name(), *def, i));
   }
-  sink.columns(cols);
+  sink.columns(catalogColumns(proc));
   for (const auto& r : out) sink.row(r);
   Done d;
   d.countValid = true;
   d.count = out.size();
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
   sink.returnStatus(0);
   sink.done(Done{});
 }
 
+Value ProcedureArgs::at(size_t i, const char* name) const {
+  auto it = named.find(name);
+  if (it != named.end()) return it->second;
+  return i < positional.size() ? positional[i] : Value::null();
+}
+
+void SessionImpl::requireNoTransaction(const std::string& procedure) {
+  if (tx_.open())
+    raise(15002, 16, "The procedure '" + procedure + "' cannot be executed within a transaction.");
+}
+
+void SessionImpl::requireSysadminRole() {
+  if (!isSysadmin()) raise(15247, 16, "User does not have permission to perform this action.");
+}
+
+void SessionImpl::spAddLogin(const ProcedureArgs& args, ResultSink& sink) {
+  requireSysadminRole();
+  requireNoTransaction("sp_addlogin");
+  Catalog& cat = server_.catalog();
+  std::string name = argText(args.at(0, "@loginame"));
+  std::string pw = argText(args.at(1, "@passwd"));
+  std::string defdb = argText(args.at(2, "@defdb"));
+  if (name.empty()) raise(15007, 16, "'' is not a valid login or you do not have permission.");
+  if (cat.findLogin(name)) raise(15025, 16, "The server principal '" + name + "' already exists.");
+  if (!defdb.empty() && !cat.findDatabase(defdb))
+    raise(15010, 16,
+          "The database '" + defdb +
+              "' does not exist. Supply a valid database name. To see available databases, use "
+              "sys.databases.");
+  if (!cat.addLogin(name, pw, defdb.empty() ? "master" : cat.findDatabase(defdb)->name, false))
+    raise(15025, 16, "The server principal '" + name + "' already exists.");
+  sink.message(info(15298, "New login created."));
+}
+
+void SessionImpl::spDropLogin(const ProcedureArgs& args, ResultSink& sink) {
+  requireSysadminRole();
+  requireNoTransaction("sp_droplogin");
+  Catalog& cat = server_.catalog();
+  std::string name = argText(args.at(0, "@loginame"));
+  if (!cat.findLogin(name))
+    raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
+  if (iequals(name, "sa")) raise(15405, 11, "Cannot use the special principal 'sa'.");
+  if (server_.loginInUse(name))
+    raise(15434, 16, "Could not drop login '" + name + "' as the user is currently logged in.");
+  cat.dropLogin(name);
+  sink.message(info(15299, "Login dropped."));
+}
+
+void SessionImpl::spAddSrvRoleMember(const ProcedureArgs& args) {
+  requireSysadminRole();
+  Catalog& cat = server_.catalog();
+  std::string name = argText(args.at(0, "@loginame"));
+  std::string role = lowerAscii(argText(args.at(1, "@rolename")));
+  static const char* roles[] = {"sysadmin",     "securityadmin", "serveradmin", "setupadmin",
+                                "processadmin", "diskadmin",     "dbcreator",   "bulkadmin"};
+  bool known = false;
+  for (const char* r : roles)
+    if (role == r) known = true;
+  if (!known)
+    raise(15402, 11, "'" + argText(args.at(1, "@rolename")) + "' is not a fixed server role.");
+  if (!cat.findLogin(name))
+    raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
+  // Only sysadmin changes what the stand-in allows; the other roles are accepted.
+  if (role == "sysadmin") cat.setSysadmin(name);
+}
+
+void SessionImpl::spDefaultDb(const ProcedureArgs& args) {
+  Catalog& cat = server_.catalog();
+  std::string name = argText(args.at(0, "@loginame"));
+  std::string db = argText(args.at(1, "@defdb"));
+  if (!iequals(name, login_)) requireSysadminRole();
+  if (!cat.findLogin(name))
+    raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
+  auto d = cat.findDatabase(db);
+  if (!d)
+    raise(15010, 16,
+          "The database '" + db +
+              "' does not exist. Supply a valid database name. To see available databases, use "
+              "sys.databases.");
+  cat.setDefaultDb(name, d->name);
+}
+
+void SessionImpl::spPassword(const ProcedureArgs& args) {
+  Catalog& cat = server_.catalog();
+  std::string oldPw = argText(args.at(0, "@old"));
+  std::string newPw = argText(args.at(1, "@new"));
+  std::string name = args.at(2, "@loginame").isNull() ? login_ : argText(args.at(2, "@loginame"));
+  if (!iequals(name, login_))
+    requireSysadminRole();
+  else if (!cat.checkPassword(name, oldPw))
+    raise(15211, 16, "Old (current) password incorrect for user. The password was not changed.");
+  auto l = cat.findLogin(name);
+  if (!l) raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
+  cat.dropLogin(name);
+  cat.addLogin(l->name, newPw, l->defaultDb, l->sysadmin);
+}
+
+void SessionImpl::spExecuteSql(const ProcedureArgs& args, ResultSink& sink) {
+  // EXEC sp_executesql N'stmt', N'@P1 int, ...', @P1 = v, ...
+  std::string sql = argText(args.at(0, "@stmt"));
+  std::string decl = argText(args.at(1, "@params"));
+  std::vector<Param> params;
+  if (!decl.empty()) {
+    Batch b;
+    SqlError e;
+    if (!parseBatch("declare " + decl, &b, &e)) throw e;
+    size_t pos = 2;
+    for (const auto& [name, type] : b.statements[0]->declarations) {
+      Param prm;
+      prm.name = name;
+      prm.type = type;
+      prm.value = args.at(pos++, name.c_str());
+      params.push_back(prm);
+    }
+  }
+  SqlError e;
+  std::shared_ptr<Batch> inner = parseCached(sql, &e);
+  if (!inner) throw e;
+  std::unordered_map<std::string, Variable> saved = vars_;
+  for (const Param& prm : params) {
+    SqlType t = normalizedType(prm.type);
+    vars_[prm.name] = Variable{t, convertValue(prm.value, t, false)};
+  }
+  bool returned = false;
+  runStatements(inner->statements, sink, &returned);
+  vars_ = std::move(saved);
+}
+
+void SessionImpl::spWho(ResultSink& sink) {
+  RowSource src;
+  std::vector<std::vector<Value>> rows;
+  ObjectName n;
+  n.name = "sysprocesses";
+  virtualTable(n, &src, &rows);
+  // spid, status, loginame, hostname, dbid, cmd
+  std::vector<Column> cols = {src.cols[0], src.cols[8], src.cols[13],
+                              src.cols[9], src.cols[3], src.cols[12]};
+  sink.columns(cols);
+  for (auto& row : rows) sink.row({row[0], row[8], row[13], row[9], row[3], row[12]});
+  Done d;
+  d.countValid = true;
+  d.count = rows.size();
+  d.kind = StatementKind::Select;
+  sink.done(d);
+}
+
 void SessionImpl::execProcedure(const Stmt& s, ResultSink& sink) {
-  std::vector<Value> a;
-  std::map<std::string, Value> named;
+  ProcedureArgs args;
   for (const ExecArg& arg : s.args) {
     Value v = evalConst(*arg.value);
     if (!arg.paramName.empty())
-      named[arg.paramName] = v;
+      args.named[arg.paramName] = v;
     else
-      a.push_back(v);
+      args.positional.push_back(v);
   }
-  auto argAt = [&](size_t i, const char* name) -> Value {
-    auto it = named.find(name);
-    if (it != named.end()) return it->second;
-    return i < a.size() ? a[i] : Value::null();
-  };
   const std::string& p = s.name;
-  auto inTran = [&]() {
-    if (trancount_ > 0)
-      raise(15002, 16, "The procedure '" + p + "' cannot be executed within a transaction.");
-  };
-  auto needAdmin = [&]() {
-    if (!isSysadmin()) raise(15247, 16, "User does not have permission to perform this action.");
-  };
-  Catalog& cat = server_.catalog();
   if (p == "sp_addlogin") {
-    needAdmin();
-    inTran();
-    std::string name = argText(argAt(0, "@loginame"));
-    std::string pw = argText(argAt(1, "@passwd"));
-    std::string defdb = argText(argAt(2, "@defdb"));
-    if (name.empty()) raise(15007, 16, "'' is not a valid login or you do not have permission.");
-    if (cat.findLogin(name))
-      raise(15025, 16, "The server principal '" + name + "' already exists.");
-    if (!defdb.empty() && !cat.findDatabase(defdb))
-      raise(15010, 16,
-            "The database '" + defdb +
-                "' does not exist. Supply a valid database name. To see available databases, use "
-                "sys.databases.");
-    if (!cat.addLogin(name, pw, defdb.empty() ? "master" : cat.findDatabase(defdb)->name, false))
-      raise(15025, 16, "The server principal '" + name + "' already exists.");
-    sink.message(info(15298, "New login created."));
+    spAddLogin(args, sink);
   } else if (p == "sp_droplogin") {
-    needAdmin();
-    inTran();
-    std::string name = argText(argAt(0, "@loginame"));
-    if (!cat.findLogin(name))
-      raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
-    if (iequals(name, "sa")) raise(15405, 11, "Cannot use the special principal 'sa'.");
-    if (server_.loginInUse(name))
-      raise(15434, 16, "Could not drop login '" + name + "' as the user is currently logged in.");
-    cat.dropLogin(name);
-    sink.message(info(15299, "Login dropped."));
+    spDropLogin(args, sink);
   } else if (p == "sp_addsrvrolemember") {
-    needAdmin();
-    std::string name = argText(argAt(0, "@loginame"));
-    std::string role = lowerAscii(argText(argAt(1, "@rolename")));
-    static const char* roles[] = {"sysadmin",     "securityadmin", "serveradmin", "setupadmin",
-                                  "processadmin", "diskadmin",     "dbcreator",   "bulkadmin"};
-    bool known = false;
-    for (const char* r : roles)
-      if (role == r) known = true;
-    if (!known)
-      raise(15402, 11, "'" + argText(argAt(1, "@rolename")) + "' is not a fixed server role.");
-    if (!cat.findLogin(name))
-      raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
-    if (role == "sysadmin") cat.setSysadmin(name);
+    spAddSrvRoleMember(args);
   } else if (p == "sp_defaultdb") {
-    std::string name = argText(argAt(0, "@loginame"));
-    std::string db = argText(argAt(1, "@defdb"));
-    if (!iequals(name, login_)) needAdmin();
-    if (!cat.findLogin(name))
-      raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
-    auto d = cat.findDatabase(db);
-    if (!d)
-      raise(15010, 16,
-            "The database '" + db +
-                "' does not exist. Supply a valid database name. To see available databases, use "
-                "sys.databases.");
-    cat.setDefaultDb(name, d->name);
+    spDefaultDb(args);
   } else if (p == "sp_password") {
-    std::string oldPw = argText(argAt(0, "@old"));
-    std::string newPw = argText(argAt(1, "@new"));
-    std::string name = argAt(2, "@loginame").isNull() ? login_ : argText(argAt(2, "@loginame"));
-    if (!iequals(name, login_))
-      needAdmin();
-    else if (!cat.checkPassword(name, oldPw))
-      raise(15211, 16, "Old (current) password incorrect for user. The password was not changed.");
-    auto l = cat.findLogin(name);
-    if (!l) raise(15007, 16, "'" + name + "' is not a valid login or you do not have permission.");
-    cat.dropLogin(name);
-    cat.addLogin(l->name, newPw, l->defaultDb, l->sysadmin);
+    spPassword(args);
   } else if (p == "sp_executesql") {
-    // EXEC sp_executesql N'stmt', N'@P1 int, ...', @P1 = v, ...
-    std::string sql = argText(argAt(0, "@stmt"));
-    std::string decl = argText(argAt(1, "@params"));
-    std::vector<Param> params;
-    if (!decl.empty()) {
-      Batch b;
-      SqlError e;
-      if (!parseBatch("declare " + decl, &b, &e)) throw e;
-      size_t pos = 2;
-      for (const auto& [name, type] : b.statements[0]->declarations) {
-        Param prm;
-        prm.name = name;
-        prm.type = type;
-        auto it = named.find(name);
-        prm.value = it != named.end() ? it->second : (pos < a.size() ? a[pos] : Value::null());
-        ++pos;
-        params.push_back(prm);
-      }
-    }
-    std::shared_ptr<Batch> inner;
-    SqlError e;
-    inner = parseCached(sql, &e);
-    if (!inner) throw e;
-    std::unordered_map<std::string, Variable> saved = vars_;
-    for (const Param& prm : params) {
-      SqlType t = normalizedType(prm.type);
-      vars_[prm.name] = Variable{t, convertValue(prm.value, t, false)};
-    }
-    bool returned = false;
-    runStatements(inner->statements, sink, &returned);
-    vars_ = std::move(saved);
+    spExecuteSql(args, sink);
   } else if (p == "sp_tables" || p == "sp_columns" || p == "sp_pkeys") {
-    catalogProcedure(p, argAt(0, "@table_name"), argAt(3, "@column_name"), sink);
+    catalogProcedure(p, args.at(0, "@table_name"), args.at(3, "@column_name"), sink);
     return;
   } else if (p == "sp_who" || p == "sp_who2") {
-    Scope sc;
-    SelectStmt q;
-    QueryResult r;
-    RowSource src;
-    std::vector<std::vector<Value>> rows;
-    ObjectName n;
-    n.name = "sysprocesses";
-    virtualTable(n, &src, &rows);
-    std::vector<Column> cols = {src.cols[0], src.cols[8], src.cols[13],
-                                src.cols[9], src.cols[3], src.cols[12]};
-    sink.columns(cols);
-    for (auto& row : rows) sink.row({row[0], row[8], row[13], row[9], row[3], row[12]});
-    Done d;
-    d.countValid = true;
-    d.count = rows.size();
-    d.command = 0xC1;
-    sink.done(d);
+    spWho(sink);
   } else {
     raise(2812, 16, "Could not find stored procedure '" + s.name + "'.");
   }

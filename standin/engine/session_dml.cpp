@@ -357,14 +357,15 @@ void SessionImpl::execInsert(const Stmt& s, ResultSink& sink) {
     std::vector<std::vector<Value>> inserted;
     insertRows(c, *t, targets, rows, &inserted);
     count = inserted.size();
-    if (!inserted.empty() || true) fireTriggers(c, *t, true, false, false, inserted, {});
+    // Triggers fire for every INSERT statement, even one that inserted no row.
+    fireTriggers(c, *t, true, false, false, inserted, {});
     scope.commit();
   }
   rowcount_ = int64_t(count);
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC3;
+  d.kind = StatementKind::Insert;
   sink.done(d);
 }
 
@@ -395,6 +396,136 @@ void SessionImpl::resolveDmlTarget(const Stmt& s, DmlTarget* out) {
   if (out->index < 0)
     raise(208, 16, "Invalid object name '" + s.table.display() + "'.", ErrorScope::Batch);
   if (!out->table) out->table = requireTable((*out->from)[size_t(out->index)].table, &conn);
+  joinRows(*out->from, out->scope, out->data, s.where.get(), &out->tuples, 0);
+}
+
+std::vector<std::vector<Value>> SessionImpl::targetRows(const DmlTarget& target) {
+  // A row of the target joined with several source rows is changed once.
+  std::vector<std::vector<Value>> rows;
+  std::set<int64_t> seen;
+  size_t rowidIdx = target.table->cols.size();
+  for (const auto& tuple : target.tuples) {
+    const std::vector<Value>& row = *tuple[size_t(target.index)];
+    if (row[rowidIdx].isNull() || !seen.insert(row[rowidIdx].i).second) continue;
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+namespace {
+
+std::vector<UpdateAssignment> assignmentsOf(const Stmt& s, const TableDef& t) {
+  std::vector<UpdateAssignment> out;
+  for (const auto& [target, expr] : s.assignments) {
+    UpdateAssignment a;
+    a.expr = expr.get();
+    if (target->kind == ExprKind::Variable) {
+      a.var = target->name;
+    } else {
+      a.col = t.findColumn(target->parts.back());
+      if (a.col < 0)
+        raise(207, 16, "Invalid column name '" + target->parts.back() + "'.", ErrorScope::Batch);
+      if (t.cols[size_t(a.col)].identity)
+        raise(8102, 16, "Cannot update identity column '" + t.cols[size_t(a.col)].name + "'.");
+    }
+    out.push_back(a);
+  }
+  return out;
+}
+
+// SQL Server checks keys when the statement ends, so "set id = id + 1" works there. When key
+// columns of several rows change (and no other table refers to this one), the rows are taken
+// out and put back with their new values so that only the final state is checked.
+bool updateInTwoPhases(DatabaseConn& c, const TableDef& t,
+                       const std::vector<UpdateAssignment>& assigns, size_t rows) {
+  if (rows <= 1) return false;
+  auto assigned = [&](int col) {
+    for (const UpdateAssignment& a : assigns)
+      if (a.col == col) return true;
+    return false;
+  };
+  bool keyChanges = false;
+  for (const KeyInfo& k : t.keys)
+    for (int col : k.cols) keyChanges = keyChanges || assigned(col);
+  for (const IndexInfo& ix : t.indexes)
+    if (ix.unique)
+      for (int col : ix.cols) keyChanges = keyChanges || assigned(col);
+  if (!keyChanges) return false;
+  for (const std::string& other : c.tableNames()) {
+    auto od = c.table(other);
+    if (od)
+      for (const ForeignKeyInfo& fk : od->fks)
+        if (iequals(fk.refTable, t.name)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<Value> SessionImpl::updatedRow(DatabaseConn& c, const TableDef& t,
+                                           const std::vector<UpdateAssignment>& assigns,
+                                           const Scope& scope, const std::vector<Value>& old) {
+  std::vector<Value> row = old;
+  for (const UpdateAssignment& a : assigns) {
+    Value v = eval_.eval(*a.expr, scope);
+    if (!a.var.empty()) {
+      auto it = vars_.find(a.var);
+      if (it == vars_.end())
+        raise(137, 15, "Must declare the scalar variable \"" + a.var + "\".", ErrorScope::Batch);
+      it->second.value = convertValue(v, it->second.type, false);
+      continue;
+    }
+    const ColumnInfo& col = t.cols[size_t(a.col)];
+    v = col.stored(v);
+    if (v.isNull() && !col.nullable)
+      raise(515, 16,
+            "Cannot insert the value NULL into column '" + col.name + "', table '" +
+                qualified(c, t) + "'; column does not allow nulls. UPDATE fails.",
+            ErrorScope::Statement, true);
+    row[size_t(a.col)] = std::move(v);
+  }
+  checkConstraints(c, t, row);
+  return row;
+}
+
+void SessionImpl::writeUpdatedRows(DatabaseConn& c, const TableDef& t,
+                                   const std::vector<std::vector<Value>>& rows, bool twoPhases) {
+  size_t rowidIdx = t.cols.size();
+  std::string sql;
+  if (twoPhases) {
+    sqlite3_stmt* del = c.prepare("DELETE FROM " + quoteIdent(t.name) + " WHERE rowid = ?");
+    for (const auto& row : rows) {
+      sqlite3_reset(del);
+      sqlite3_bind_int64(del, 1, row[rowidIdx].i);
+      int rc = sqlite3_step(del);
+      sqlite3_reset(del);
+      if (rc != SQLITE_DONE) constraintFailure(c, t, row, sqlite3_extended_errcode(c.handle()));
+    }
+    sql = "INSERT INTO " + quoteIdent(t.name) + " (";
+    std::string qs;
+    for (size_t i = 0; i < t.cols.size(); ++i) {
+      sql += quoteIdent(t.cols[i].name) + ", ";
+      qs += "?, ";
+    }
+    sql += "rowid) VALUES (" + qs + "?)";
+  } else {
+    sql = "UPDATE " + quoteIdent(t.name) + " SET ";
+    for (size_t i = 0; i < t.cols.size(); ++i)
+      sql += (i ? ", " : "") + quoteIdent(t.cols[i].name) + " = ?";
+    sql += " WHERE rowid = ?";
+  }
+  sqlite3_stmt* st = c.prepare(sql);
+  for (const auto& row : rows) {
+    sqlite3_reset(st);
+    for (size_t i = 0; i < t.cols.size(); ++i) bindValue(st, int(i + 1), row[i], t.cols[i].type);
+    sqlite3_bind_int64(st, int(t.cols.size() + 1), row[rowidIdx].i);
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) {
+      sqlite3_reset(st);
+      constraintFailure(c, t, row, sqlite3_extended_errcode(c.handle()));
+    }
+  }
+  sqlite3_reset(st);
 }
 
 void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
@@ -409,136 +540,31 @@ void SessionImpl::execUpdate(const Stmt& s, ResultSink& sink) {
     StatementScope guard(*this, c);
     DmlTarget target;
     resolveDmlTarget(s, &target);
-    std::shared_ptr<TableDef>& t = target.table;
-    const std::vector<TableRef>* from = target.from;
-    Scope& scope = target.scope;
-    auto& data = target.data;
-    int ti = target.index;
-    struct Assign {
-      int col = -1;
-      std::string var;
-      const Expr* expr;
-    };
-    std::vector<Assign> assigns;
-    for (const auto& [target, expr] : s.assignments) {
-      Assign a;
-      a.expr = expr.get();
-      if (target->kind == ExprKind::Variable) {
-        a.var = target->name;
-      } else {
-        a.col = t->findColumn(target->parts.back());
-        if (a.col < 0)
-          raise(207, 16, "Invalid column name '" + target->parts.back() + "'.", ErrorScope::Batch);
-        if (t->cols[size_t(a.col)].identity)
-          raise(8102, 16, "Cannot update identity column '" + t->cols[size_t(a.col)].name + "'.");
-      }
-      assigns.push_back(a);
-    }
-    std::vector<std::vector<const std::vector<Value>*>> tuples;
-    joinRows(*from, scope, data, s.where.get(), &tuples, 0);
+    const TableDef& t = *target.table;
+    std::vector<UpdateAssignment> assigns = assignmentsOf(s, t);
     std::vector<std::vector<Value>> oldRows, newRows;
     std::set<int64_t> seen;
-    size_t rowidIdx = t->cols.size();
-    for (const auto& tup : tuples) {
-      const std::vector<Value>& old = *tup[size_t(ti)];
-      if (old[rowidIdx].isNull()) continue;
-      if (!seen.insert(old[rowidIdx].i).second) continue;
-      for (size_t i = 0; i < tup.size(); ++i) scope.sources[i].row = tup[i];
-      std::vector<Value> row = old;
-      for (const Assign& a : assigns) {
-        Value v = eval_.eval(*a.expr, scope);
-        if (!a.var.empty()) {
-          auto it = vars_.find(a.var);
-          if (it == vars_.end())
-            raise(137, 15, "Must declare the scalar variable \"" + a.var + "\".",
-                  ErrorScope::Batch);
-          it->second.value = convertValue(v, it->second.type, false);
-          continue;
-        }
-        const ColumnInfo& col = t->cols[size_t(a.col)];
-        v = col.stored(v);
-        if (v.isNull() && !col.nullable)
-          raise(515, 16,
-                "Cannot insert the value NULL into column '" + col.name + "', table '" +
-                    qualified(c, *t) + "'; column does not allow nulls. UPDATE fails.",
-                ErrorScope::Statement, true);
-        row[size_t(a.col)] = std::move(v);
-      }
-      checkConstraints(c, *t, row);
+    size_t rowidIdx = t.cols.size();
+    for (const auto& tuple : target.tuples) {
+      const std::vector<Value>& old = *tuple[size_t(target.index)];
+      if (old[rowidIdx].isNull() || !seen.insert(old[rowidIdx].i).second) continue;
+      for (size_t i = 0; i < tuple.size(); ++i) target.scope.sources[i].row = tuple[i];
+      newRows.push_back(updatedRow(c, t, assigns, target.scope, old));
       oldRows.push_back(old);
-      newRows.push_back(std::move(row));
     }
-    // SQL Server checks keys when the statement ends, so "set id = id + 1" works there. When
-    // key columns change (and no other table refers to this one), the rows are taken out and
-    // put back with their new values so that only the final state is checked.
-    bool keyChanges = false;
-    auto assigned = [&](int col) {
-      for (const Assign& a : assigns)
-        if (a.col == col) return true;
-      return false;
-    };
-    for (const KeyInfo& k : t->keys)
-      for (int col : k.cols) keyChanges = keyChanges || assigned(col);
-    for (const IndexInfo& ix : t->indexes)
-      if (ix.unique)
-        for (int col : ix.cols) keyChanges = keyChanges || assigned(col);
-    bool referenced = false;
-    if (keyChanges && newRows.size() > 1)
-      for (const std::string& other : c.tableNames()) {
-        auto od = c.table(other);
-        if (od)
-          for (const ForeignKeyInfo& fk : od->fks)
-            referenced = referenced || iequals(fk.refTable, t->name);
-      }
-    bool twoPhase = keyChanges && newRows.size() > 1 && !referenced;
-    std::string sql;
-    if (twoPhase) {
-      sqlite3_stmt* del = c.prepare("DELETE FROM " + quoteIdent(t->name) + " WHERE rowid = ?");
-      for (const auto& row : newRows) {
-        sqlite3_reset(del);
-        sqlite3_bind_int64(del, 1, row[rowidIdx].i);
-        int rc = sqlite3_step(del);
-        sqlite3_reset(del);
-        if (rc != SQLITE_DONE) constraintFailure(c, *t, row, sqlite3_extended_errcode(c.handle()));
-      }
-      sql = "INSERT INTO " + quoteIdent(t->name) + " (";
-      std::string qs;
-      for (size_t i = 0; i < t->cols.size(); ++i) {
-        sql += quoteIdent(t->cols[i].name) + ", ";
-        qs += "?, ";
-      }
-      sql += "rowid) VALUES (" + qs + "?)";
-    } else {
-      sql = "UPDATE " + quoteIdent(t->name) + " SET ";
-      for (size_t i = 0; i < t->cols.size(); ++i)
-        sql += (i ? ", " : "") + quoteIdent(t->cols[i].name) + " = ?";
-      sql += " WHERE rowid = ?";
-    }
-    sqlite3_stmt* st = c.prepare(sql);
-    for (const auto& row : newRows) {
-      sqlite3_reset(st);
-      for (size_t i = 0; i < t->cols.size(); ++i)
-        bindValue(st, int(i + 1), row[i], t->cols[i].type);
-      sqlite3_bind_int64(st, int(t->cols.size() + 1), row[rowidIdx].i);
-      int rc = sqlite3_step(st);
-      if (rc != SQLITE_DONE) {
-        sqlite3_reset(st);
-        constraintFailure(c, *t, row, sqlite3_extended_errcode(c.handle()));
-      }
-    }
-    sqlite3_reset(st);
+    writeUpdatedRows(c, t, newRows, updateInTwoPhases(c, t, assigns, newRows.size()));
     count = newRows.size();
-    updatedCols_.assign(t->cols.size(), false);
-    for (const Assign& a : assigns)
+    updatedCols_.assign(t.cols.size(), false);
+    for (const UpdateAssignment& a : assigns)
       if (a.col >= 0) updatedCols_[size_t(a.col)] = true;
-    fireTriggers(c, *t, false, true, false, newRows, oldRows);
+    fireTriggers(c, t, false, true, false, newRows, oldRows);
     guard.commit();
   }
   rowcount_ = int64_t(count);
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC5;
+  d.kind = StatementKind::Update;
   sink.done(d);
 }
 
@@ -554,39 +580,29 @@ void SessionImpl::execDelete(const Stmt& s, ResultSink& sink) {
     StatementScope guard(*this, c);
     DmlTarget target;
     resolveDmlTarget(s, &target);
-    std::shared_ptr<TableDef>& t = target.table;
-    const std::vector<TableRef>* from = target.from;
-    Scope& scope = target.scope;
-    auto& data = target.data;
-    int ti = target.index;
-    std::vector<std::vector<const std::vector<Value>*>> tuples;
-    joinRows(*from, scope, data, s.where.get(), &tuples, 0);
-    std::vector<std::vector<Value>> deleted;
-    std::set<int64_t> seen;
-    size_t rowidIdx = t->cols.size();
-    sqlite3_stmt* st = c.prepare("DELETE FROM " + quoteIdent(t->name) + " WHERE rowid = ?");
-    for (const auto& tup : tuples) {
-      const std::vector<Value>& old = *tup[size_t(ti)];
-      if (old[rowidIdx].isNull() || !seen.insert(old[rowidIdx].i).second) continue;
+    const TableDef& t = *target.table;
+    std::vector<std::vector<Value>> deleted = targetRows(target);
+    size_t rowidIdx = t.cols.size();
+    sqlite3_stmt* st = c.prepare("DELETE FROM " + quoteIdent(t.name) + " WHERE rowid = ?");
+    for (const auto& old : deleted) {
       sqlite3_reset(st);
       sqlite3_bind_int64(st, 1, old[rowidIdx].i);
       int rc = sqlite3_step(st);
       if (rc != SQLITE_DONE) {
         sqlite3_reset(st);
-        constraintFailure(c, *t, old, sqlite3_extended_errcode(c.handle()));
+        constraintFailure(c, t, old, sqlite3_extended_errcode(c.handle()));
       }
-      deleted.push_back(old);
     }
     sqlite3_reset(st);
     count = deleted.size();
-    fireTriggers(c, *t, false, false, true, {}, deleted);
+    fireTriggers(c, t, false, false, true, {}, deleted);
     guard.commit();
   }
   rowcount_ = int64_t(count);
   Done d;
   d.countValid = !nocount_;
   d.count = count;
-  d.command = 0xC4;
+  d.kind = StatementKind::Delete;
   sink.done(d);
 }
 

@@ -86,6 +86,7 @@ SessionImpl::SessionImpl(ServerImpl& server, int spid, std::string login, std::s
       spid_(spid),
       login_(std::move(login)),
       currentDb_(std::move(database)),
+      tx_(spid, conns_),
       eval_(*this) {}
 
 SessionImpl::~SessionImpl() {
@@ -107,7 +108,7 @@ void SessionImpl::close() {
   if (closed_) return;
   closed_ = true;
   rollbackAll();
-  trancount_ = 0;
+  tx_.clear();
   pendingBulk_.reset();
   conns_.clear();
   server_.unregisterSession(spid_);
@@ -162,7 +163,7 @@ DatabaseConn* SessionImpl::openConn(const std::string& db) {
 void SessionImpl::closeConnection(const std::string& db) {
   std::string key = lowerAscii(db);
   // The temporary tables' database lives as long as the session.
-  if (txConns_.count(key) || key == ObjectName::kTempDb) return;
+  if (tx_.holds(key) || key == ObjectName::kTempDb) return;
   conns_.erase(key);
   publishState();
 }
@@ -263,7 +264,7 @@ void SessionImpl::runBatch(const Batch& b, ResultSink& sink) {
   // Databases reached by three-part names are not "in use" once the batch is over.
   bool closed = false;
   for (auto it = conns_.begin(); it != conns_.end();) {
-    if (!iequals(it->first, currentDb_) && !txConns_.count(it->first) &&
+    if (!iequals(it->first, currentDb_) && !tx_.holds(it->first) &&
         it->first != ObjectName::kTempDb) {
       it = conns_.erase(it);
       closed = true;
@@ -342,11 +343,11 @@ void SessionImpl::runStatements(const std::vector<StmtPtr>& stmts, ResultSink& s
       Done d;
       d.error = true;
       sink.done(d);
-      if (xactAbort_ && trancount_ > 0) {
+      if (xactAbort_ && tx_.open()) {
         // SET XACT_ABORT ON: any error rolls the transaction back and ends the batch.
         rollbackAll();
-        trancount_ = 0;
-        sink.transaction(TxEvent::Rollback, descriptor_);
+        tx_.clear();
+        sink.transaction(TxEvent::Rollback, tx_.descriptor());
         batchAborted_ = true;
         return;
       }
@@ -363,6 +364,8 @@ Value SessionImpl::evalConst(const Expr& e) {
   return eval_.eval(e, s);
 }
 
+// One case per statement kind, each a call: kept as one switch so that which statements end
+// with their own DONE (return) and which with a plain one (break) reads in one place.
 void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
   // Under SET FMTONLY ON only result descriptions go out: the other statements (SET FMTONLY
   // OFF included) end without a DONE of their own.
@@ -440,95 +443,38 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
       execCommit(sink);
       break;
     case StmtKind::RollbackTran:
-      if (!s.name.empty() && trancount_ > 0 &&
-          std::find(savepoints_.begin(), savepoints_.end(), lowerAscii(s.name)) !=
-              savepoints_.end()) {
-        rollbackToSavepoint(lowerAscii(s.name));
+      if (!s.name.empty() && tx_.open() && tx_.hasSavepoint(lowerAscii(s.name))) {
+        tx_.rollbackTo(lowerAscii(s.name));
         break;
       }
       execRollback(sink);
       break;
     case StmtKind::SaveTran:
-      if (trancount_ == 0)
-        raise(628, 16, "Cannot issue SAVE TRANSACTION when there is no active transaction.");
-      for (const std::string& k : txConns_) {
-        auto it = conns_.find(k);
-        if (it != conns_.end() && it->second->inTransaction())
-          it->second->exec("SAVEPOINT " + quoteIdent("tx_" + lowerAscii(s.name)));
-      }
-      savepoints_.push_back(lowerAscii(s.name));
+      tx_.save(lowerAscii(s.name));
       break;
     case StmtKind::SetOption:
       execSet(s, sink);
       break;
-    case StmtKind::SetVariable: {
-      auto it = vars_.find(s.name);
-      if (it == vars_.end())
-        raise(137, 15, "Must declare the scalar variable \"" + s.name + "\".", ErrorScope::Batch);
-      Value v = evalConst(*s.condition);
-      it->second.value = convertValue(v, it->second.type, false);
+    case StmtKind::SetVariable:
+      execSetVariable(s);
       break;
-    }
     case StmtKind::Declare:
       execDeclare(s);
       return;
-    case StmtKind::Print: {
-      Value v = evalConst(*s.condition);
-      Message m;
-      m.number = 0;
-      m.severity = 0;
-      m.state = 1;
-      m.text = valueToText(v);
-      m.line = s.line;
-      sink.message(m);
+    case StmtKind::Print:
+      execPrint(s, sink);
       break;
-    }
-    case StmtKind::RaisError: {
-      // RAISERROR(text, severity, state, arguments...): the text is a printf-like format.
-      auto intArg = [&](size_t k, int otherwise) {
-        if (k >= s.args.size()) return otherwise;
-        Value v = evalConst(*s.args[k].value);
-        return v.isNull() ? otherwise
-                          : int(convertValue(v, SqlType{TypeId::Int, 0, 0, 0}, false).i);
-      };
-      Value text = evalConst(*s.args[0].value);
-      int sev = std::clamp(intArg(1, 16), 0, 25);
-      int state = std::clamp(intArg(2, 1), 0, 255);
-      std::vector<Value> values;
-      for (size_t k = 3; k < s.args.size(); ++k) values.push_back(evalConst(*s.args[k].value));
-      SqlError e = makeError(50000, sev, formatRaisError(valueToText(text), values));
-      e.state = state;
-      if (sev <= 10) {
-        Message m;
-        m.number = 50000;
-        m.severity = uint8_t(sev);
-        m.state = uint8_t(state);
-        m.text = e.text;
-        m.line = s.line;
-        sink.message(m);
-        break;
-      }
-      throw e;
-    }
+    case StmtKind::RaisError:
+      execRaisError(s, sink);
+      break;
     case StmtKind::InsertBulk:
       execInsertBulk(s);
       break;
     case StmtKind::If:
     case StmtKind::While:
-    case StmtKind::Block: {
-      bool returned = false;
-      if (s.kind == StmtKind::Block) {
-        runStatements(s.body, sink, &returned);
-      } else if (s.kind == StmtKind::If) {
-        if (eval_.truth(*s.condition, Scope()))
-          runStatements(s.body, sink, &returned);
-        else
-          runStatements(s.elseBody, sink, &returned);
-      } else {
-        while (eval_.truth(*s.condition, Scope())) runStatements(s.body, sink, &returned);
-      }
+    case StmtKind::Block:
+      execControlFlow(s, sink);
       return;
-    }
     case StmtKind::Return:
     case StmtKind::Empty:
       return;
@@ -536,10 +482,67 @@ void SessionImpl::execute(const Stmt& s, ResultSink& sink) {
   plainDone();
 }
 
+void SessionImpl::execSetVariable(const Stmt& s) {
+  auto it = vars_.find(s.name);
+  if (it == vars_.end())
+    raise(137, 15, "Must declare the scalar variable \"" + s.name + "\".", ErrorScope::Batch);
+  Value v = evalConst(*s.condition);
+  it->second.value = convertValue(v, it->second.type, false);
+}
+
+void SessionImpl::execPrint(const Stmt& s, ResultSink& sink) {
+  Value v = evalConst(*s.condition);
+  Message m;
+  m.number = 0;
+  m.severity = 0;
+  m.state = 1;
+  m.text = valueToText(v);
+  m.line = s.line;
+  sink.message(m);
+}
+
+void SessionImpl::execRaisError(const Stmt& s, ResultSink& sink) {
+  // RAISERROR(text, severity, state, arguments...): the text is a printf-like format.
+  auto intArg = [&](size_t k, int otherwise) {
+    if (k >= s.args.size()) return otherwise;
+    Value v = evalConst(*s.args[k].value);
+    return v.isNull() ? otherwise : int(convertValue(v, SqlType{TypeId::Int, 0, 0, 0}, false).i);
+  };
+  Value text = evalConst(*s.args[0].value);
+  int sev = std::clamp(intArg(1, 16), 0, 25);
+  int state = std::clamp(intArg(2, 1), 0, 255);
+  std::vector<Value> values;
+  for (size_t k = 3; k < s.args.size(); ++k) values.push_back(evalConst(*s.args[k].value));
+  SqlError e = makeError(50000, sev, formatRaisError(valueToText(text), values));
+  e.state = state;
+  if (sev > 10) throw e;
+  // Severity 10 or less: an informational message, the statement goes on.
+  Message m;
+  m.number = 50000;
+  m.severity = uint8_t(sev);
+  m.state = uint8_t(state);
+  m.text = e.text;
+  m.line = s.line;
+  sink.message(m);
+}
+
+void SessionImpl::execControlFlow(const Stmt& s, ResultSink& sink) {
+  bool returned = false;
+  if (s.kind == StmtKind::Block) {
+    runStatements(s.body, sink, &returned);
+  } else if (s.kind == StmtKind::If) {
+    if (eval_.truth(*s.condition, Scope()))
+      runStatements(s.body, sink, &returned);
+    else
+      runStatements(s.elseBody, sink, &returned);
+  } else {
+    while (eval_.truth(*s.condition, Scope())) runStatements(s.body, sink, &returned);
+  }
+}
+
 void SessionImpl::execDeclare(const Stmt& s) {
   for (size_t i = 0; i < s.declarations.size(); ++i) {
     const auto& [name, type] = s.declarations[i];
-    if (vars_.count(name) && !vars_[name].type.length && false) continue;
     Variable v{normalizedType(type), Value::null()};
     if (s.declInits[i]) v.value = convertValue(evalConst(*s.declInits[i]), v.type, false);
     vars_[name] = std::move(v);
@@ -635,127 +638,33 @@ void SessionImpl::useDatabase(const std::string& name, ResultSink* sink) {
 
 // ---- transactions ----
 
-int SessionImpl::statementBegin(DatabaseConn& c, bool write) {
-  std::string key = lowerAscii(c.name());
-  if (c.inTransaction()) {
-    if (!write) return 0;
-    c.exec("SAVEPOINT si_stmt");
-    return 1;
-  }
-  if (trancount_ > 0) {
-    c.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
-    txConns_.insert(key);
-    // A database joining the transaction late had no work before the savepoints taken so
-    // far: it takes them too, so that rolling back to one undoes its part as well.
-    for (const std::string& sp : savepoints_) c.exec("SAVEPOINT " + quoteIdent("tx_" + sp));
-    c.refreshIfChanged();
-    if (!write) return 0;
-    c.exec("SAVEPOINT si_stmt");
-    return 1;
-  }
-  if (!write) {
-    c.refreshIfChanged();
-    return 0;
-  }
-  c.exec("BEGIN IMMEDIATE");
-  c.refreshIfChanged();
-  return 2;
-}
-
-void SessionImpl::statementEnd(DatabaseConn& c, int mode, bool ok) {
-  if (mode == 0) return;
-  if (mode == 1) {
-    if (!ok) {
-      sqlite3_exec(c.handle(), "ROLLBACK TO si_stmt", nullptr, nullptr, nullptr);
-      c.invalidate();
-    }
-    sqlite3_exec(c.handle(), "RELEASE si_stmt", nullptr, nullptr, nullptr);
-    return;
-  }
-  if (ok) {
-    int rc = sqlite3_exec(c.handle(), "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-      sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-      c.invalidate();
-      c.fail(rc);
-    }
-  } else {
-    sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    c.invalidate();
-  }
-}
-
 void SessionImpl::commitAll() {
-  savepoints_.clear();
-  for (const std::string& k : txConns_) {
-    auto it = conns_.find(k);
-    if (it == conns_.end()) continue;
-    if (it->second->inTransaction()) {
-      int rc = sqlite3_exec(it->second->handle(), "COMMIT", nullptr, nullptr, nullptr);
-      if (rc != SQLITE_OK) {
-        sqlite3_exec(it->second->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        it->second->invalidate();
-      }
-    }
-  }
-  std::set<std::string> done = std::move(txConns_);
-  txConns_.clear();
-  for (const std::string& k : done)
+  for (const std::string& k : tx_.commitAll())
     if (!iequals(k, currentDb_)) closeConnection(k);
 }
 
 void SessionImpl::rollbackAll() {
-  savepoints_.clear();
-  for (const std::string& k : txConns_) {
-    auto it = conns_.find(k);
-    if (it == conns_.end()) continue;
-    if (it->second->inTransaction())
-      sqlite3_exec(it->second->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    it->second->invalidate();
-  }
-  std::set<std::string> done = std::move(txConns_);
-  txConns_.clear();
-  for (const std::string& k : done)
+  for (const std::string& k : tx_.rollbackAll())
     if (!iequals(k, currentDb_)) closeConnection(k);
 }
 
 void SessionImpl::execBegin(ResultSink& sink) {
-  ++trancount_;
-  if (trancount_ == 1) {
-    descriptor_ = (uint64_t(spid_) << 32) | nextDescriptor_++;
-    sink.transaction(TxEvent::Begin, descriptor_);
-  }
+  if (tx_.begin()) sink.transaction(TxEvent::Begin, tx_.descriptor());
 }
 
 void SessionImpl::execCommit(ResultSink& sink) {
-  if (trancount_ == 0)
-    raise(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-  if (--trancount_ == 0) {
+  if (tx_.commit()) {
     commitAll();
-    sink.transaction(TxEvent::Commit, descriptor_);
+    sink.transaction(TxEvent::Commit, tx_.descriptor());
   }
-}
-
-void SessionImpl::rollbackToSavepoint(const std::string& name) {
-  // Undoes the work since the savepoint in every database of the transaction; the transaction
-  // and the savepoint stay, later savepoints go.
-  for (const std::string& k : txConns_) {
-    auto it = conns_.find(k);
-    if (it == conns_.end() || !it->second->inTransaction()) continue;
-    sqlite3_exec(it->second->handle(), ("ROLLBACK TO " + quoteIdent("tx_" + name)).c_str(), nullptr,
-                 nullptr, nullptr);
-    it->second->invalidate();
-  }
-  auto last = std::find(savepoints_.rbegin(), savepoints_.rend(), name);
-  savepoints_.erase(last.base(), savepoints_.end());
 }
 
 void SessionImpl::execRollback(ResultSink& sink) {
-  if (trancount_ == 0)
+  if (!tx_.open())
     raise(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   rollbackAll();
-  trancount_ = 0;
-  sink.transaction(TxEvent::Rollback, descriptor_);
+  tx_.clear();
+  sink.transaction(TxEvent::Rollback, tx_.descriptor());
   if (!triggerStack_.empty())
     raise(3609, 16, "The transaction ended in the trigger. The batch has been aborted.",
           ErrorScope::Batch);
@@ -781,7 +690,7 @@ void SessionImpl::commitTransaction(bool beginNew, ResultSink& sink) {
 
 void SessionImpl::rollbackTransaction(bool beginNew, ResultSink& sink) {
   try {
-    if (trancount_ > 0)
+    if (tx_.open())
       execRollback(sink);
     else if (!beginNew)
       execRollback(sink);
@@ -813,7 +722,7 @@ Value SessionImpl::global(const std::string& name, SqlType* type) {
   SqlType intT{TypeId::Int, 0, 0, 0};
   SqlType textT{TypeId::NVarChar, 128, 0, 0};
   *type = intT;
-  if (name == "@@trancount") return Value::integer(trancount_);
+  if (name == "@@trancount") return Value::integer(tx_.count());
   if (name == "@@spid") return Value::integer(spid_);
   if (name == "@@rowcount") return Value::integer(rowcount_);
   if (name == "@@error") return Value::integer(previousError_);
@@ -891,55 +800,11 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
     return true;
   }
   if (fn == "object_id") {
-    if (a.empty() || a[0].isNull()) {
-      *out = Value::null();
-      return true;
-    }
-    std::string n = valueToText(a[0]);
-    // Accept "dbo.t", "[dbo].[t]", "db..t".
-    std::string last = n.substr(n.rfind('.') == std::string::npos ? 0 : n.rfind('.') + 1);
-    if (!last.empty() && last.front() == '[') last = last.substr(1, last.size() - 2);
-    // 'tempdb..#t' and '#t' name the session's temporary table.
-    DatabaseConn& c = connFor(!last.empty() && last[0] == '#' ? ObjectName::kTempDb : "");
-    statementBegin(c, false);
-    sqlite3_stmt* st = c.prepare("SELECT rowid FROM _si_objects WHERE name=?");
-    sqlite3_bind_text(st, 1, last.c_str(), -1, SQLITE_TRANSIENT);
-    *out = sqlite3_step(st) == SQLITE_ROW ? Value::integer(1000000 + sqlite3_column_int64(st, 0))
-                                          : Value::null();
-    sqlite3_reset(st);
+    *out = a.empty() || a[0].isNull() ? Value::null() : objectId(valueToText(a[0]));
     return true;
   }
   if (fn == "objectproperty" || fn == "object_name") {
-    if (a.empty() || a[0].isNull()) {
-      *out = Value::null();
-      return true;
-    }
-    int64_t id = convertValue(a[0], SqlType{TypeId::BigInt, 0, 0, 0}, false).i - 1000000;
-    DatabaseConn& c = connFor("");
-    statementBegin(c, false);
-    sqlite3_stmt* st = c.prepare("SELECT name, type FROM _si_objects WHERE rowid=?");
-    sqlite3_bind_int64(st, 1, id);
-    std::string name, type;
-    if (sqlite3_step(st) == SQLITE_ROW) {
-      name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-      type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-    }
-    sqlite3_reset(st);
-    if (type.empty() || type == "IX") {
-      *out = Value::null();
-    } else if (fn == "object_name") {
-      *out = Value::text(name);
-    } else {
-      std::string prop = a.size() > 1 ? lowerAscii(valueToText(a[1])) : "";
-      if (prop == "isusertable" || prop == "istable")
-        *out = Value::integer(type == "U");
-      else if (prop == "istrigger")
-        *out = Value::integer(type == "TR");
-      else if (prop == "isprocedure" || prop == "isview")
-        *out = Value::integer(0);
-      else
-        *out = Value::null();
-    }
+    *out = a.empty() || a[0].isNull() ? Value::null() : objectProperty(fn, a);
     return true;
   }
   if (fn == "suser_sname" || fn == "suser_name" || fn == "system_user") {
@@ -968,22 +833,55 @@ bool SessionImpl::sessionFunction(const std::string& fn, const std::vector<Value
     return true;
   }
   if (fn == "serverproperty") {
-    std::string p = a.empty() ? "" : lowerAscii(valueToText(a[0]));
-    if (p == "productversion")
-      *out = Value::text(ServerVersion::kText);
-    else if (p == "productlevel")
-      *out = Value::text(ServerVersion::kLevel);
-    else if (p == "edition")
-      *out = Value::text("Developer Edition");
-    else if (p == "servername" || p == "machinename")
-      *out = Value::text("SQLSTANDIN");
-    else if (p == "collation")
-      *out = Value::text("Chinese_PRC_CI_AS");
-    else
-      *out = Value::null();
+    *out = serverProperty(a.empty() ? "" : lowerAscii(valueToText(a[0])));
     return true;
   }
   return false;
+}
+
+Value SessionImpl::objectId(const std::string& name) {
+  // Accept "dbo.t", "[dbo].[t]", "db..t".
+  std::string last = name.substr(name.rfind('.') == std::string::npos ? 0 : name.rfind('.') + 1);
+  if (!last.empty() && last.front() == '[') last = last.substr(1, last.size() - 2);
+  // 'tempdb..#t' and '#t' name the session's temporary table.
+  DatabaseConn& c = connFor(!last.empty() && last[0] == '#' ? ObjectName::kTempDb : "");
+  statementBegin(c, false);
+  sqlite3_stmt* st = c.prepare("SELECT rowid FROM _si_objects WHERE name=?");
+  sqlite3_bind_text(st, 1, last.c_str(), -1, SQLITE_TRANSIENT);
+  Value id = sqlite3_step(st) == SQLITE_ROW ? Value::integer(1000000 + sqlite3_column_int64(st, 0))
+                                            : Value::null();
+  sqlite3_reset(st);
+  return id;
+}
+
+Value SessionImpl::objectProperty(const std::string& fn, const std::vector<Value>& a) {
+  int64_t id = convertValue(a[0], SqlType{TypeId::BigInt, 0, 0, 0}, false).i - 1000000;
+  DatabaseConn& c = connFor("");
+  statementBegin(c, false);
+  sqlite3_stmt* st = c.prepare("SELECT name, type FROM _si_objects WHERE rowid=?");
+  sqlite3_bind_int64(st, 1, id);
+  std::string name, type;
+  if (sqlite3_step(st) == SQLITE_ROW) {
+    name = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+  }
+  sqlite3_reset(st);
+  if (type.empty() || type == "IX") return Value::null();
+  if (fn == "object_name") return Value::text(name);
+  std::string prop = a.size() > 1 ? lowerAscii(valueToText(a[1])) : "";
+  if (prop == "isusertable" || prop == "istable") return Value::integer(type == "U");
+  if (prop == "istrigger") return Value::integer(type == "TR");
+  if (prop == "isprocedure" || prop == "isview") return Value::integer(0);
+  return Value::null();
+}
+
+Value SessionImpl::serverProperty(const std::string& property) {
+  if (property == "productversion") return Value::text(ServerVersion::kText);
+  if (property == "productlevel") return Value::text(ServerVersion::kLevel);
+  if (property == "edition") return Value::text("Developer Edition");
+  if (property == "servername" || property == "machinename") return Value::text("SQLSTANDIN");
+  if (property == "collation") return Value::text("Chinese_PRC_CI_AS");
+  return Value::null();
 }
 
 }  // namespace standin

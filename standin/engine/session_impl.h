@@ -1,7 +1,8 @@
 // SessionImpl: one client session. Runs batches statement by statement with SQL Server's
 // error semantics (statement-level errors leave the batch and the transaction going; batch
-// errors end the batch), keeps the session's transaction across its database connections,
-// and reports everything through the ResultSink. Used from one thread at a time.
+// errors end the batch), keeps the session's transaction across its database connections
+// (SessionTransaction), and reports everything through the ResultSink. A query block's rows
+// come from a SelectPlan, the system tables from SystemViews. Used from one thread at a time.
 #pragma once
 
 #include <map>
@@ -14,6 +15,7 @@
 #include "standin/engine/ast.h"
 #include "standin/engine/database_conn.h"
 #include "standin/engine/evaluator.h"
+#include "standin/engine/session_transaction.h"
 #include "standin/engine/sql_error.h"
 
 namespace standin {
@@ -41,6 +43,21 @@ struct TriggerFrame {
   std::vector<bool> updatedCols;  // what UPDATE(column) answers
 };
 
+// One "column = expression" or "@variable = expression" of an UPDATE's SET list.
+struct UpdateAssignment {
+  int col = -1;     // the column assigned, or -1 for a variable
+  std::string var;  // the variable assigned
+  const Expr* expr = nullptr;
+};
+
+// The arguments of an EXEC of a system procedure: by position and by @name.
+struct ProcedureArgs {
+  std::vector<Value> positional;
+  std::map<std::string, Value> named;
+  // The argument named `name`, else the one at position i, else NULL.
+  Value at(size_t i, const char* name) const;
+};
+
 class SessionImpl : public Session, public EvalHost {
  public:
   SessionImpl(ServerImpl& server, int spid, std::string login, std::string database);
@@ -50,7 +67,7 @@ class SessionImpl : public Session, public EvalHost {
   // Session
   int32_t spid() const override { return spid_; }
   std::string currentDatabase() const override { return currentDb_; }
-  uint64_t transactionDescriptor() const override { return trancount_ > 0 ? descriptor_ : 0; }
+  uint64_t transactionDescriptor() const override { return tx_.open() ? tx_.descriptor() : 0; }
   void executeBatch(std::string_view sql, ResultSink& sink) override;
   void executeWithParams(std::string_view sql, const std::vector<Param>& params, bool fmtOnly,
                          ResultSink& sink) override;
@@ -73,10 +90,11 @@ class SessionImpl : public Session, public EvalHost {
   DatabaseConn* openConn(const std::string& db);  // null when not open (or session closed)
   std::shared_ptr<TableDef> requireTable(const ObjectName& n, DatabaseConn** conn);
   bool identityInsertOn(const std::string& db, const std::string& table) const;
-  // Statement atomicity: a write statement runs in its own transaction (autocommit) or
-  // savepoint; statementEnd commits/releases it or undoes it.
-  int statementBegin(DatabaseConn& c, bool write);
-  void statementEnd(DatabaseConn& c, int mode, bool ok);
+  // Statement atomicity (see SessionTransaction).
+  int statementBegin(DatabaseConn& c, bool write) { return tx_.statementBegin(c, write); }
+  void statementEnd(DatabaseConn& c, int mode, bool ok) {
+    SessionTransaction::statementEnd(c, mode, ok);
+  }
   void noteIdentity(int64_t v) {
     lastIdentity_ = v;
     scopeIdentity_ = v;
@@ -99,14 +117,21 @@ class SessionImpl : public Session, public EvalHost {
   std::shared_ptr<Batch> parseCached(std::string_view sql, SqlError* err);
   void execSet(const Stmt& s, ResultSink& sink);
   void execDeclare(const Stmt& s);
+  void execSetVariable(const Stmt& s);
+  void execPrint(const Stmt& s, ResultSink& sink);
+  void execRaisError(const Stmt& s, ResultSink& sink);
+  void execControlFlow(const Stmt& s, ResultSink& sink);  // IF, WHILE, BEGIN ... END
   void execBegin(ResultSink& sink);
   void execCommit(ResultSink& sink);
   void execRollback(ResultSink& sink);
-  void rollbackToSavepoint(const std::string& name);
   void commitAll();
   void rollbackAll();
   void useDatabase(const std::string& name, ResultSink* sink);
   void publishState();
+  // OBJECT_ID(name), OBJECTPROPERTY(id, property) / OBJECT_NAME(id), SERVERPROPERTY(property).
+  Value objectId(const std::string& name);
+  Value objectProperty(const std::string& fn, const std::vector<Value>& args);
+  static Value serverProperty(const std::string& property);
   Value evalConst(const Expr& e);
 
   // SELECT (session_select.cpp).
@@ -139,8 +164,19 @@ class SessionImpl : public Session, public EvalHost {
     Scope scope;
     std::vector<std::vector<std::vector<Value>>> data;
     int index = -1;  // the target's position among the sources
+    // The joined rows the WHERE keeps: one row of each source.
+    std::vector<std::vector<const std::vector<Value>*>> tuples;
   };
   void resolveDmlTarget(const Stmt& s, DmlTarget* out);
+  // The target's rows among the tuples, each once, with their rowids.
+  static std::vector<std::vector<Value>> targetRows(const DmlTarget& target);
+  // The new values of a row an UPDATE changes (variables assigned on the way).
+  std::vector<Value> updatedRow(DatabaseConn& c, const TableDef& t,
+                                const std::vector<UpdateAssignment>& assigns, const Scope& scope,
+                                const std::vector<Value>& old);
+  // Writes the rows an UPDATE changed; twoPhases: delete them all first, then insert them.
+  void writeUpdatedRows(DatabaseConn& c, const TableDef& t,
+                        const std::vector<std::vector<Value>>& rows, bool twoPhases);
   void execInsert(const Stmt& s, ResultSink& sink);
   void execUpdate(const Stmt& s, ResultSink& sink);
   void execDelete(const Stmt& s, ResultSink& sink);
@@ -172,6 +208,16 @@ class SessionImpl : public Session, public EvalHost {
   void execRestore(const Stmt& s, ResultSink& sink);
   void execRestoreFileList(const Stmt& s, ResultSink& sink);
   void execProcedure(const Stmt& s, ResultSink& sink);
+  void spAddLogin(const ProcedureArgs& args, ResultSink& sink);
+  void spDropLogin(const ProcedureArgs& args, ResultSink& sink);
+  void spAddSrvRoleMember(const ProcedureArgs& args);
+  void spDefaultDb(const ProcedureArgs& args);
+  void spPassword(const ProcedureArgs& args);
+  void spExecuteSql(const ProcedureArgs& args, ResultSink& sink);
+  void spWho(ResultSink& sink);
+  // Raise 15002 (inside a transaction) and 15247 (not sysadmin).
+  void requireNoTransaction(const std::string& procedure);
+  void requireSysadminRole();
   // sp_tables, sp_columns, sp_pkeys: what the ODBC catalogue functions ask for.
   void catalogProcedure(const std::string& proc, const Value& tableArg, const Value& columnArg,
                         ResultSink& sink);
@@ -184,11 +230,7 @@ class SessionImpl : public Session, public EvalHost {
   std::string login_;
   std::string currentDb_;
   std::map<std::string, std::unique_ptr<DatabaseConn>> conns_;  // key: lower-case db name
-  std::set<std::string> txConns_;  // connections holding part of the open transaction
-  int trancount_ = 0;
-  std::vector<std::string> savepoints_;  // SAVE TRANSACTION names in order, lower case
-  uint64_t descriptor_ = 0;
-  uint64_t nextDescriptor_ = 1;
+  SessionTransaction tx_;
   std::unordered_map<std::string, Variable> vars_;
   std::unordered_map<std::string, std::shared_ptr<Batch>> parseCache_;
   Evaluator eval_;

@@ -6,8 +6,11 @@
 #include <unordered_map>
 
 #include "standin/engine/parser.h"
+#include "standin/engine/result_rows.h"
+#include "standin/engine/select_plan.h"
 #include "standin/engine/server_impl.h"
 #include "standin/engine/session_impl.h"
+#include "standin/engine/system_views.h"
 #include "standin/engine/values.h"
 
 namespace standin {
@@ -16,55 +19,6 @@ namespace {
 
 SqlType T(TypeId id, int32_t len = 0, uint8_t p = 0, uint8_t s = 0) {
   return SqlType{id, len, p, s};
-}
-
-Column col(std::string name, SqlType t, bool nullable = true) {
-  Column c;
-  c.name = std::move(name);
-  c.type = t;
-  c.nullable = nullable;
-  c.updatable = false;
-  return c;
-}
-
-Value::Kind kindFor(TypeId id) {
-  switch (id) {
-    case TypeId::Float:
-    case TypeId::Real:
-      return Value::Kind::Float;
-    case TypeId::Decimal:
-    case TypeId::Money:
-    case TypeId::SmallMoney:
-      return Value::Kind::Decimal;
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime:
-    case TypeId::Date:
-    case TypeId::DateTime2:
-    case TypeId::Time:
-      return Value::Kind::DateTime;
-    case TypeId::UniqueIdentifier:
-      return Value::Kind::Text;
-    case TypeId::Binary:
-    case TypeId::VarBinary:
-    case TypeId::Image:
-      return Value::Kind::Binary;
-    case TypeId::Char:
-    case TypeId::VarChar:
-    case TypeId::NChar:
-    case TypeId::NVarChar:
-    case TypeId::Text:
-    case TypeId::NText:
-      return Value::Kind::Text;
-    default:
-      return Value::Kind::Int;
-  }
-}
-
-// Makes a value's representation agree with the column type the client was told about.
-Value coerce(const Value& v, const SqlType& t) {
-  if (v.isNull()) return v;
-  if (v.kind == kindFor(t.id) && v.kind != Value::Kind::Decimal) return v;
-  return convertValue(v, t, false);
 }
 
 void conjuncts(const Expr* e, std::vector<const Expr*>* out) {
@@ -100,25 +54,6 @@ bool isConstant(const Expr& e) {
   return true;
 }
 
-struct RowLess {
-  const std::vector<bool>* desc;
-  bool operator()(const std::vector<Value>& a, const std::vector<Value>& b) const {
-    for (size_t i = 0; i < a.size(); ++i) {
-      int c;
-      if (a[i].isNull() && b[i].isNull())
-        c = 0;
-      else if (a[i].isNull())
-        c = -1;
-      else if (b[i].isNull())
-        c = 1;
-      else
-        c = compareValues(a[i], b[i]);
-      if (c != 0) return (*desc)[i] ? c > 0 : c < 0;
-    }
-    return false;
-  }
-};
-
 // SET TEXTSIZE: the columns whose values it limits (text, ntext, image and the (max) types).
 std::vector<size_t> longColumns(const std::vector<Column>& cols) {
   std::vector<size_t> out;
@@ -153,22 +88,6 @@ void limitLongValue(Value& v, const SqlType& t, size_t limit) {
   }
   v.s.resize(std::min(i, v.s.size()));
 }
-
-bool sameRow(const std::vector<Value>& a, const std::vector<Value>& b) {
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i].isNull() != b[i].isNull()) return false;
-    if (!a[i].isNull() && compareValues(a[i], b[i]) != 0) return false;
-  }
-  return true;
-}
-
-struct KeyLess {
-  bool operator()(const std::vector<Value>& a, const std::vector<Value>& b) const {
-    static const std::vector<bool> asc(64, false);
-    std::vector<bool> d(a.size(), false);
-    return RowLess{&d}(a, b);
-  }
-};
 
 }  // namespace
 
@@ -210,181 +129,8 @@ void SessionImpl::readTable(DatabaseConn& c, const TableDef& t,
 
 bool SessionImpl::virtualTable(const ObjectName& n, RowSource* src,
                                std::vector<std::vector<Value>>* rows) {
-  std::string name = lowerAscii(n.name);
-  bool masterView = n.db.empty() || iequals(n.db, "master");
-  if (name == "sysdatabases" && masterView) {
-    src->cols = {col("name", T(TypeId::NVarChar, 128), false),
-                 col("dbid", T(TypeId::SmallInt), false),
-                 col("sid", T(TypeId::VarBinary, 85)),
-                 col("mode", T(TypeId::SmallInt)),
-                 col("status", T(TypeId::Int)),
-                 col("status2", T(TypeId::Int)),
-                 col("crdate", T(TypeId::DateTime), false),
-                 col("reserved", T(TypeId::DateTime)),
-                 col("category", T(TypeId::Int)),
-                 col("cmptlevel", T(TypeId::TinyInt)),
-                 col("filename", T(TypeId::NVarChar, 260)),
-                 col("version", T(TypeId::SmallInt))};
-    if (rows) {
-      for (const DatabaseInfo& d : server_.catalog().databases()) {
-        int64_t days = 0;
-        uint32_t ticks = 0;
-        parseDateTime(d.created, &days, &ticks);
-        rows->push_back(
-            {Value::text(d.name), Value::integer(d.dbid), Value::binary(std::string(1, '\x01')),
-             Value::integer(0), Value::integer(16), Value::integer(1090519040),
-             Value::datetime(days, ticks), Value::datetime(days, ticks), Value::integer(0),
-             Value::integer(80), Value::text(d.dataPath), Value::integer(539), Value::integer(0)});
-      }
-    }
-    return true;
-  }
-  if (name == "sysprocesses" && masterView) {
-    src->cols = {col("spid", T(TypeId::SmallInt), false),
-                 col("kpid", T(TypeId::SmallInt), false),
-                 col("blocked", T(TypeId::SmallInt), false),
-                 col("dbid", T(TypeId::SmallInt), false),
-                 col("uid", T(TypeId::SmallInt)),
-                 col("login_time", T(TypeId::DateTime), false),
-                 col("last_batch", T(TypeId::DateTime), false),
-                 col("open_tran", T(TypeId::SmallInt), false),
-                 col("status", T(TypeId::NChar, 30), false),
-                 col("hostname", T(TypeId::NChar, 128), false),
-                 col("program_name", T(TypeId::NChar, 128), false),
-                 col("hostprocess", T(TypeId::NChar, 10), false),
-                 col("cmd", T(TypeId::NChar, 16), false),
-                 col("loginame", T(TypeId::NChar, 128), false)};
-    if (rows) {
-      std::map<std::string, int> dbids;
-      for (const DatabaseInfo& d : server_.catalog().databases())
-        dbids[lowerAscii(d.name)] = d.dbid;
-      for (const SessionEntry& e : server_.sessions()) {
-        int64_t days = 0;
-        uint32_t ticks = 0;
-        parseDateTime(e.loginTime, &days, &ticks);
-        auto nch = [](const std::string& s, int n) {
-          return convertValue(Value::text(s), T(TypeId::NChar, n), false);
-        };
-        rows->push_back({Value::integer(e.spid), Value::integer(0), Value::integer(0),
-                         Value::integer(dbids[lowerAscii(e.currentDb)]), Value::integer(1),
-                         Value::datetime(days, ticks), Value::datetime(days, ticks),
-                         Value::integer(e.spid == spid_ ? trancount_ : 0),
-                         nch(e.spid == spid_ ? "runnable" : "sleeping", 30), nch(e.host, 128),
-                         nch(e.program, 128), nch(std::to_string(e.clientPid), 10),
-                         nch(e.spid == spid_ ? "SELECT" : "AWAITING COMMAND", 16),
-                         nch(e.login, 128), Value::integer(0)});
-      }
-    }
-    return true;
-  }
-  if (name == "syslogins" && masterView) {
-    src->cols = {col("name", T(TypeId::NVarChar, 128)), col("dbname", T(TypeId::NVarChar, 128)),
-                 col("sysadmin", T(TypeId::Int))};
-    if (rows)
-      for (const LoginInfo& l : server_.catalog().logins())
-        rows->push_back({Value::text(l.name), Value::text(l.defaultDb),
-                         Value::integer(l.sysadmin ? 1 : 0), Value::integer(0)});
-    return true;
-  }
-  std::string schema = lowerAscii(n.schema);
-  if (schema == "sys" && name == "databases" && masterView) {
-    src->cols = {col("name", T(TypeId::NVarChar, 128), false),
-                 col("database_id", T(TypeId::Int), false),
-                 col("create_date", T(TypeId::DateTime), false),
-                 col("collation_name", T(TypeId::NVarChar, 128))};
-    if (rows)
-      for (const DatabaseInfo& d : server_.catalog().databases()) {
-        int64_t days = 0;
-        uint32_t ticks = 0;
-        parseDateTime(d.created, &days, &ticks);
-        rows->push_back({Value::text(d.name), Value::integer(d.dbid), Value::datetime(days, ticks),
-                         Value::text("Chinese_PRC_CI_AS"), Value::integer(0)});
-      }
-    return true;
-  }
-  if (schema == "information_schema" && (name == "tables" || name == "columns")) {
-    bool tables = name == "tables";
-    if (tables)
-      src->cols = {col("TABLE_CATALOG", T(TypeId::NVarChar, 128)),
-                   col("TABLE_SCHEMA", T(TypeId::NVarChar, 128)),
-                   col("TABLE_NAME", T(TypeId::NVarChar, 128), false),
-                   col("TABLE_TYPE", T(TypeId::VarChar, 10))};
-    else
-      src->cols = {col("TABLE_CATALOG", T(TypeId::NVarChar, 128)),
-                   col("TABLE_SCHEMA", T(TypeId::NVarChar, 128)),
-                   col("TABLE_NAME", T(TypeId::NVarChar, 128), false),
-                   col("COLUMN_NAME", T(TypeId::NVarChar, 128)),
-                   col("ORDINAL_POSITION", T(TypeId::Int)),
-                   col("COLUMN_DEFAULT", T(TypeId::NVarChar, 4000)),
-                   col("IS_NULLABLE", T(TypeId::VarChar, 3)),
-                   col("DATA_TYPE", T(TypeId::NVarChar, 128)),
-                   col("CHARACTER_MAXIMUM_LENGTH", T(TypeId::Int)),
-                   col("NUMERIC_PRECISION", T(TypeId::TinyInt)),
-                   col("NUMERIC_SCALE", T(TypeId::Int))};
-    if (rows) {
-      DatabaseConn& c = connFor(n.db);
-      statementBegin(c, false);
-      c.refreshIfChanged();
-      for (const std::string& tn : c.tableNames()) {
-        if (tables) {
-          rows->push_back({Value::text(c.name()), Value::text("dbo"), Value::text(tn),
-                           Value::text("BASE TABLE"), Value::integer(0)});
-          continue;
-        }
-        auto def = c.table(tn);
-        if (!def) continue;
-        for (size_t i = 0; i < def->cols.size(); ++i) {
-          const ColumnInfo& ci = def->cols[i];
-          std::string tname = typeName(ci.type);
-          tname = tname.substr(0, tname.find('('));
-          if (ci.type.id == TypeId::Decimal) tname = "decimal";
-          bool chars = isCharType(ci.type.id) || isBinaryType(ci.type.id);
-          bool num = isIntegerType(ci.type.id) || isExactNumeric(ci.type.id);
-          rows->push_back({Value::text(c.name()), Value::text("dbo"), Value::text(def->name),
-                           Value::text(ci.name), Value::integer(int64_t(i + 1)), Value::null(),
-                           Value::text(ci.nullable ? "YES" : "NO"), Value::text(tname),
-                           chars ? Value::integer(ci.type.length) : Value::null(),
-                           num ? Value::integer(ci.type.id == TypeId::Int        ? 10
-                                                : ci.type.id == TypeId::BigInt   ? 19
-                                                : ci.type.id == TypeId::SmallInt ? 5
-                                                : ci.type.id == TypeId::TinyInt  ? 3
-                                                                                : ci.type.precision)
-                               : Value::null(),
-                           num ? Value::integer(ci.type.scale) : Value::null(), Value::integer(0)});
-        }
-      }
-    }
-    return true;
-  }
-  if (name == "sysobjects") {
-    src->cols = {col("name", T(TypeId::NVarChar, 128), false),
-                 col("id", T(TypeId::Int), false),
-                 col("xtype", T(TypeId::Char, 2), false),
-                 col("uid", T(TypeId::SmallInt)),
-                 col("parent_obj", T(TypeId::Int)),
-                 col("type", T(TypeId::Char, 2))};
-    if (rows) {
-      DatabaseConn& c = connFor(n.db);
-      statementBegin(c, false);
-      sqlite3_stmt* st = c.prepare(
-          "SELECT o.name, o.rowid, o.type, (SELECT p.rowid FROM _si_objects p WHERE p.name = "
-          "o.parent AND p.type='U') FROM _si_objects o WHERE o.type IN ('U','TR')");
-      while (sqlite3_step(st) == SQLITE_ROW) {
-        std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
-        std::string t2 = type.size() == 1 ? type + " " : type;
-        rows->push_back({Value::text(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
-                         Value::integer(1000000 + sqlite3_column_int64(st, 1)), Value::text(t2),
-                         Value::integer(1),
-                         Value::integer(sqlite3_column_type(st, 3) == SQLITE_NULL
-                                            ? 0
-                                            : 1000000 + sqlite3_column_int64(st, 3)),
-                         Value::text(t2), Value::integer(0)});
-      }
-      sqlite3_reset(st);
-    }
-    return true;
-  }
-  return false;
+  SystemViews views(server_, *this, tx_.count());
+  return views.find(n, src, rows);
 }
 
 void SessionImpl::sourceFor(const TableRef& ref, const Scope* outer, RowSource* src,
@@ -514,25 +260,23 @@ std::string hashKey(const Value& v) {
   }
 }
 
-}  // namespace
+// An equality join on the inner source i: the expression over the outer sources to look up,
+// and the inner rows by the key text of their joined column.
+struct JoinProbe {
+  const Expr* outerSide = nullptr;
+  std::unordered_map<std::string, std::vector<size_t>> index;
+};
 
-void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
-                           std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
-                           std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit) {
-  size_t n = from.size();
-  std::vector<std::vector<Value>>& nullRows = scope.nullRows;
-  nullRows.assign(n, {});
-  for (size_t i = 0; i < n; ++i)
-    nullRows[i].assign(scope.sources[i].cols.size() + 1, Value::null());
-  // Equality joins use a hash index on the inner source instead of a full scan.
-  struct Probe {
-    const Expr* outerSide = nullptr;
-    std::unordered_map<std::string, std::vector<size_t>> index;
-  };
-  std::vector<Probe> probes(n);
+// Equality joins use a hash index on the inner source instead of a full scan: one probe per
+// source (after the first) of at least 8 rows that an ON (or, for a cross join, WHERE)
+// condition "a = b" joins to an earlier source on columns of one type family.
+std::vector<JoinProbe> joinProbes(const std::vector<TableRef>& from, Scope& scope,
+                                  std::vector<std::vector<std::vector<Value>>>& data,
+                                  const Expr* where, Evaluator& eval) {
+  std::vector<JoinProbe> probes(from.size());
   std::vector<const Expr*> whereParts;
   conjuncts(where, &whereParts);
-  for (size_t i = 1; i < n; ++i) {
+  for (size_t i = 1; i < from.size(); ++i) {
     if (data[i].size() < 8) continue;
     std::vector<const Expr*> parts;
     if (from[i].join == TableRef::Join::Cross)
@@ -546,7 +290,7 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
       const Scope* sc[2];
       int src[2], idx[2];
       try {
-        for (int k = 0; k < 2; ++k) eval_.resolve(*e->args[k], scope, &sc[k], &src[k], &idx[k]);
+        for (int k = 0; k < 2; ++k) eval.resolve(*e->args[k], scope, &sc[k], &src[k], &idx[k]);
       } catch (const SqlError&) {
         continue;
       }
@@ -563,6 +307,20 @@ void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
       break;
     }
   }
+  return probes;
+}
+
+}  // namespace
+
+void SessionImpl::joinRows(const std::vector<TableRef>& from, Scope& scope,
+                           std::vector<std::vector<std::vector<Value>>>& data, const Expr* where,
+                           std::vector<std::vector<const std::vector<Value>*>>* out, size_t limit) {
+  size_t n = from.size();
+  std::vector<std::vector<Value>>& nullRows = scope.nullRows;
+  nullRows.assign(n, {});
+  for (size_t i = 0; i < n; ++i)
+    nullRows[i].assign(scope.sources[i].cols.size() + 1, Value::null());
+  std::vector<JoinProbe> probes = joinProbes(from, scope, data, where, eval_);
   std::vector<const std::vector<Value>*> cur(n, nullptr);
   std::vector<bool> rightMatched(n > 0 ? data[n - 1].size() : 0, false);
   bool stop = false;
@@ -705,7 +463,7 @@ void SessionImpl::runQuery(const SelectStmt& q, const Scope* outer, QueryResult*
     }
   }
   for (auto& row : out->rows)
-    for (size_t i = 0; i < row.size(); ++i) row[i] = coerce(row[i], out->cols[i].type);
+    for (size_t i = 0; i < row.size(); ++i) row[i] = coerceToType(row[i], out->cols[i].type);
   if (!q.orderBy.empty() && !describeOnly) {
     std::vector<std::pair<size_t, bool>> keys;
     for (const OrderItem& o : q.orderBy) {
@@ -744,75 +502,10 @@ void SessionImpl::runSingle(const SelectStmt& q, const Scope* outer, QueryResult
   scope.outer = outer;
   std::vector<std::vector<std::vector<Value>>> data;
   buildSources(q.from, outer, &scope, &data, describeOnly, q.where.get());
-
-  struct Proj {
-    const Expr* expr = nullptr;
-    int src = -1, col = -1;
-  };
-  std::vector<Proj> proj;
-  out->cols.clear();
-  for (const SelectItem& it : q.items) {
-    if (it.expr->kind == ExprKind::Star) {
-      bool any = false;
-      for (size_t si = 0; si < scope.sources.size(); ++si) {
-        const RowSource& src = scope.sources[si];
-        if (!it.expr->parts.empty() && !iequals(src.alias, it.expr->parts.back()) &&
-            !iequals(src.table, it.expr->parts.back()))
-          continue;
-        any = true;
-        for (size_t ci = 0; ci < src.cols.size(); ++ci) {
-          proj.push_back({nullptr, int(si), int(ci)});
-          out->cols.push_back(src.cols[ci]);
-        }
-      }
-      if (!any) {
-        if (it.expr->parts.empty())
-          raise(263, 16, "Must specify table to select from.", ErrorScope::Batch);
-        raise(107, 15,
-              "The column prefix '" + it.expr->parts.back() +
-                  "' does not match with a table name or alias name used in the query.",
-              ErrorScope::Batch);
-      }
-      continue;
-    }
-    proj.push_back({it.expr.get(), -1, -1});
-    out->cols.push_back(eval_.describe(*it.expr, scope, it.alias));
-  }
+  SelectPlan plan(q, scope, eval_);
+  out->cols = plan.columns();
   if (describeOnly) return;
-
-  std::vector<const Expr*> aggs;
-  for (const SelectItem& it : q.items)
-    if (it.expr->kind != ExprKind::Star) Evaluator::collectAggregates(*it.expr, &aggs);
-  if (q.having) Evaluator::collectAggregates(*q.having, &aggs);
-  for (const OrderItem& o : q.orderBy) Evaluator::collectAggregates(*o.expr, &aggs);
-  bool grouped = !q.groupBy.empty() || !aggs.empty();
-
-  // ORDER BY keys: an output column (ordinal or alias) or an expression over the sources.
-  std::vector<int> orderOut;
-  std::vector<bool> orderDesc;
-  for (const OrderItem& o : q.orderBy) {
-    int idx = -1;
-    if (o.expr->kind == ExprKind::Literal && o.expr->lit.kind == Value::Kind::Int) {
-      idx = int(o.expr->lit.i - 1);
-      if (idx < 0 || size_t(idx) >= out->cols.size())
-        raise(108, 15,
-              "The ORDER BY position number " + std::to_string(o.expr->lit.i) +
-                  " is out of range of the number of items in the select list.",
-              ErrorScope::Batch);
-    } else if (o.expr->kind == ExprKind::Column && o.expr->parts.size() == 1) {
-      for (size_t i = 0; i < q.items.size(); ++i)
-        if (!q.items[i].alias.empty() && iequals(q.items[i].alias, o.expr->parts[0])) {
-          // Map the item to its output position (stars expand before it).
-          size_t pos = 0;
-          for (size_t k = 0; k < proj.size(); ++k)
-            if (proj[k].expr == q.items[i].expr.get()) pos = k;
-          idx = int(pos);
-        }
-    }
-    orderOut.push_back(idx);
-    orderDesc.push_back(o.desc);
-  }
-  bool simpleLimit = !grouped && q.orderBy.empty() && !q.distinct;
+  plan.prepare();
   int64_t top = -1;
   if (q.top) {
     top = convertValue(evalConst(*q.top), T(TypeId::BigInt), false).i;
@@ -821,196 +514,19 @@ void SessionImpl::runSingle(const SelectStmt& q, const Scope* outer, QueryResult
             "The number of rows provided for a TOP or FETCH clauses row count parameter must be an "
             "integer.");
   }
+  // When the rows follow the tuples, the join stops after the rows needed.
   size_t limit = 0;
-  if (simpleLimit) {
+  if (plan.rowsFollowTuples()) {
     if (maxRows) limit = maxRows;
     if (top >= 0 && !q.topPercent && (limit == 0 || size_t(top) < limit)) limit = size_t(top);
-    if (top == 0) return;
+    if (top == 0) {
+      out->rows.clear();
+      return;
+    }
   }
-
-  std::vector<std::vector<const std::vector<Value>*>> tuples;
+  std::vector<SelectPlan::Tuple> tuples;
   joinRows(q.from, scope, data, q.where.get(), &tuples, limit);
-
-  std::vector<std::vector<Value>> rows, keys;
-  auto setTuple = [&](const std::vector<const std::vector<Value>*>& t) {
-    for (size_t i = 0; i < t.size(); ++i) scope.sources[i].row = t[i];
-  };
-  auto project = [&]() {
-    std::vector<Value> r;
-    r.reserve(proj.size());
-    for (size_t k = 0; k < proj.size(); ++k) {
-      const Proj& p = proj[k];
-      Value v =
-          p.expr ? eval_.eval(*p.expr, scope)
-                 : (scope.sources[p.src].row ? (*scope.sources[p.src].row)[p.col] : Value::null());
-      r.push_back(coerce(v, out->cols[k].type));
-    }
-    std::vector<Value> key;
-    for (size_t k = 0; k < q.orderBy.size(); ++k)
-      key.push_back(orderOut[k] >= 0 ? r[size_t(orderOut[k])]
-                                     : eval_.eval(*q.orderBy[k].expr, scope));
-    rows.push_back(std::move(r));
-    keys.push_back(std::move(key));
-  };
-
-  if (!grouped) {
-    for (const auto& t : tuples) {
-      setTuple(t);
-      project();
-    }
-  } else {
-    std::vector<std::vector<size_t>> groups;
-    if (q.groupBy.empty()) {
-      groups.emplace_back();
-      for (size_t i = 0; i < tuples.size(); ++i) groups[0].push_back(i);
-    } else {
-      std::map<std::vector<Value>, size_t, KeyLess> index;
-      for (size_t i = 0; i < tuples.size(); ++i) {
-        setTuple(tuples[i]);
-        std::vector<Value> k;
-        for (const ExprPtr& g : q.groupBy) k.push_back(eval_.eval(*g, scope));
-        auto [it, inserted] = index.emplace(std::move(k), groups.size());
-        if (inserted) groups.emplace_back();
-        groups[it->second].push_back(i);
-      }
-    }
-    std::vector<std::vector<Value>> nullRows(scope.sources.size());
-    for (size_t i = 0; i < scope.sources.size(); ++i)
-      nullRows[i].assign(scope.sources[i].cols.size() + 1, Value::null());
-    for (const auto& g : groups) {
-      std::vector<Value> aggValues(aggs.size());
-      for (size_t a = 0; a < aggs.size(); ++a) {
-        const Expr& ag = *aggs[a];
-        const std::string& fn = ag.name;
-        int64_t count = 0;
-        Value acc;
-        Value sum;
-        std::vector<Value> seen;
-        for (size_t ti : g) {
-          setTuple(tuples[ti]);
-          if (ag.star) {
-            ++count;
-            continue;
-          }
-          Value v = eval_.eval(*ag.args[0], scope);
-          if (v.isNull()) continue;
-          if (ag.distinct) {
-            bool dup = false;
-            for (const Value& sv : seen)
-              if (compareValues(sv, v) == 0) {
-                dup = true;
-                break;
-              }
-            if (dup) continue;
-            seen.push_back(v);
-          }
-          ++count;
-          if (fn == "min" || fn == "max") {
-            if (acc.isNull() ||
-                (fn == "min" ? compareValues(v, acc) < 0 : compareValues(v, acc) > 0))
-              acc = v;
-          } else if (fn == "sum" || fn == "avg") {
-            if (v.kind == Value::Kind::Text)
-              raise(8117, 16, "Operand data type varchar is invalid for " + fn + " operator.",
-                    ErrorScope::Batch);
-            if (sum.isNull()) {
-              sum = v;
-            } else if (sum.kind == Value::Kind::Int && v.kind == Value::Kind::Int) {
-              if (__builtin_add_overflow(sum.i, v.i, &sum.i))
-                raise(8115, 16, "Arithmetic overflow error converting expression to data type int.",
-                      ErrorScope::Statement, true);
-            } else if (sum.kind == Value::Kind::Float || v.kind == Value::Kind::Float) {
-              sum = Value::real(convertValue(sum, T(TypeId::Float), false).f +
-                                convertValue(v, T(TypeId::Float), false).f);
-            } else {
-              Decimal x, y;
-              Decimal::parse(convertValue(sum, T(TypeId::Decimal, 0, 38, 10), false).s, &x);
-              Decimal::parse(v.kind == Value::Kind::Int ? std::to_string(v.i) : v.s, &y);
-              int sc = std::max(x.scale, y.scale);
-              if (sum.kind == Value::Kind::Decimal) Decimal::parse(sum.s, &x);
-              sc = std::max(x.scale, y.scale);
-              Decimal r;
-              r.scale = sc;
-              r.m = x.rescaled(sc).m + y.rescaled(sc).m;
-              sum = Value::decimal(r.toString());
-            }
-          }
-        }
-        SqlType at = eval_.typeOf(ag, scope);
-        if (fn == "count" || fn == "count_big")
-          aggValues[a] = Value::integer(count);
-        else if (fn == "min" || fn == "max")
-          aggValues[a] = acc;
-        else if (fn == "sum")
-          aggValues[a] = sum.isNull() ? sum : coerce(sum, at);
-        else if (fn == "avg") {
-          if (sum.isNull() || count == 0) {
-            aggValues[a] = Value::null();
-          } else if (sum.kind == Value::Kind::Int) {
-            aggValues[a] = Value::integer(sum.i / count);
-          } else if (sum.kind == Value::Kind::Float) {
-            aggValues[a] = Value::real(sum.f / double(count));
-          } else {
-            Decimal x;
-            Decimal::parse(sum.s, &x);
-            int sc = std::max<int>(at.scale, x.scale);
-            x = x.rescaled(sc + 1);
-            __int128 q2 = x.m / count;
-            Decimal r;
-            r.m = q2;
-            r.scale = sc + 1;
-            aggValues[a] = coerce(Value::decimal(r.rescaled(sc).toString()), at);
-          }
-        }
-      }
-      if (!g.empty())
-        setTuple(tuples[g[0]]);
-      else
-        for (size_t i = 0; i < scope.sources.size(); ++i) scope.sources[i].row = &nullRows[i];
-      scope.aggValues = &aggValues;
-      if (q.having && !eval_.truth(*q.having, scope)) {
-        scope.aggValues = nullptr;
-        continue;
-      }
-      project();
-      scope.aggValues = nullptr;
-    }
-  }
-
-  if (q.distinct) {
-    std::vector<std::vector<Value>> r2, k2;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      bool dup = false;
-      for (const auto& u : r2)
-        if (sameRow(u, rows[i])) {
-          dup = true;
-          break;
-        }
-      if (!dup) {
-        r2.push_back(std::move(rows[i]));
-        k2.push_back(std::move(keys[i]));
-      }
-    }
-    rows = std::move(r2);
-    keys = std::move(k2);
-  }
-  if (!q.orderBy.empty()) {
-    std::vector<size_t> order(rows.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    RowLess less{&orderDesc};
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return less(keys[a], keys[b]); });
-    std::vector<std::vector<Value>> sorted;
-    sorted.reserve(rows.size());
-    for (size_t i : order) sorted.push_back(std::move(rows[i]));
-    rows = std::move(sorted);
-  }
-  if (top >= 0) {
-    size_t n = q.topPercent ? size_t((double(rows.size()) * double(top) + 99) / 100) : size_t(top);
-    if (rows.size() > n) rows.resize(n);
-  }
-  if (maxRows && rows.size() > maxRows) rows.resize(maxRows);
-  out->rows = std::move(rows);
+  out->rows = plan.rows(tuples, top, maxRows);
 }
 
 bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
@@ -1053,7 +569,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = true;
   d.count = count;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
   return true;
 }
@@ -1080,7 +596,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
     Done d;
     d.countValid = !nocount_;
     d.count = r.rows.size();
-    d.command = 0xC1;
+    d.kind = StatementKind::Select;
     sink.done(d);
     return;
   }
@@ -1090,7 +606,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
     sink.columns(r.cols);
     Done d;
     d.countValid = false;
-    d.command = 0xC1;
+    d.kind = StatementKind::Select;
     sink.done(d);
     return;
   }
@@ -1111,7 +627,7 @@ void SessionImpl::execSelect(const Stmt& s, ResultSink& sink) {
   Done d;
   d.countValid = true;
   d.count = n;
-  d.command = 0xC1;
+  d.kind = StatementKind::Select;
   sink.done(d);
 }
 

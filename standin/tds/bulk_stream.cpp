@@ -67,9 +67,9 @@ BulkStream::Event BulkStream::readColumns(ByteReader& in) {
     std::string_view name = in.bytes(size_t{nameChars} * 2);
     if (!in.ok()) return Event::NeedMore;
     c.name = TextCodec::utf16ToUtf8(name);
-    c.nullable = (flags & 0x01) != 0;
-    c.identity = (flags & 0x10) != 0;
-    c.computed = (flags & 0x20) != 0;
+    c.nullable = (flags & kColumnNullable) != 0;
+    c.identity = (flags & kColumnIdentity) != 0;
+    c.computed = (flags & kColumnComputed) != 0;
     wire_.push_back(w);
     columns_.push_back(std::move(c));
   }

@@ -228,6 +228,8 @@ bool ColumnEncoder::parseDecimal(std::string_view text, uint8_t scale, bool& neg
   return true;
 }
 
+// One case per SQL type, each a few lines: the whole mapping from SQL types to wire types
+// reads in one place, so it stays one function.
 ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t, bool nullable) {
   Plan p;
   p.id = t.id;
@@ -281,7 +283,7 @@ ColumnEncoder::Plan ColumnEncoder::planFor(const SqlType& t, bool nullable) {
     p.code = code;
     if (len < 0 || len > cap) {
       p.plp = true;
-      p.maxLength = 0xFFFF;
+      p.maxLength = kMaxLengthPlp;
     } else {
       p.maxLength = static_cast<uint16_t>((len == 0 ? 1 : len) * unit);
     }
@@ -426,7 +428,7 @@ void ColumnEncoder::writeTypeInfo(ByteWriter& out, size_t col) const {
     case kText:
     case kNText:
     case kImage:
-      out.u32(0x7FFFFFFF);
+      out.u32(kLongTextMaxSize);
       break;
     default:
       out.u16(p.maxLength);
@@ -442,10 +444,10 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
     const Column& c = cols[i];
     out.u32(0);  // user type
     uint16_t flags = 0;
-    if (c.nullable) flags |= 0x01;
-    if (c.updatable && !c.computed && !c.identity) flags |= 0x08;
-    if (c.identity) flags |= 0x10;
-    if (c.computed) flags |= 0x20;
+    if (c.nullable) flags |= kColumnNullable;
+    if (c.updatable && !c.computed && !c.identity) flags |= kColumnUpdatable;
+    if (c.identity) flags |= kColumnIdentity;
+    if (c.computed) flags |= kColumnComputed;
     out.u16(flags);
     writeTypeInfo(out, i);
     if (plans_[i].longText) {
@@ -473,6 +475,8 @@ void ColumnEncoder::writeColMetadata(ByteWriter& out, const std::vector<Column>&
   }
 }
 
+// One case per wire type, in one function: this is the inner loop of every result row, and
+// each case is a few lines that read best beside the others.
 void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) const {
   const Plan& p = plans_[col];
   auto writeNull = [&] {
@@ -483,10 +487,10 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
     } else if (p.longText) {
       out.u8(0);
     } else if (p.plp) {
-      out.u64(~uint64_t{0});
+      out.u64(kPlpNull);
     } else if (p.code == kBigVarChar || p.code == kBigChar || p.code == kNVarChar ||
                p.code == kNChar || p.code == kBigVarBinary || p.code == kBigBinary) {
-      out.u16(0xFFFF);
+      out.u16(kNullLength16);
     } else {
       out.u8(0);
     }

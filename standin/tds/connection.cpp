@@ -54,6 +54,23 @@ const char* procName(uint16_t id) {
   }
 }
 
+// The DONE current-command code of a statement of this kind.
+uint16_t doneCommand(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::Select:
+      return kCommandSelect;
+    case StatementKind::Insert:
+      return kCommandInsert;
+    case StatementKind::Update:
+      return kCommandUpdate;
+    case StatementKind::Delete:
+      return kCommandDelete;
+    case StatementKind::Other:
+      break;
+  }
+  return kCommandNone;
+}
+
 bool textParam(const RpcParam& p, std::string& out) {
   if (p.value.kind != Value::Kind::Text) return false;
   out = p.value.s;
@@ -127,7 +144,7 @@ bool Connection::login() {
   }
   channel_.setSpid(static_cast<uint16_t>(session_->spid()));
   std::string database = session_->currentDatabase();
-  TokenWriter::envText(out, 1, database, "master");
+  TokenWriter::envText(out, kEnvDatabase, database, "master");
   Message m;
   m.number = 5701;
   m.state = 2;
@@ -136,8 +153,9 @@ bool Connection::login() {
   m.line = 1;
   TokenWriter::message(out, m);
   TokenWriter::envCollation(out);
-  TokenWriter::envText(out, 2, "us_english", "");
-  TokenWriter::envText(out, 4, std::to_string(packetSize), "4096");
+  TokenWriter::envText(out, kEnvLanguage, "us_english", "");
+  TokenWriter::envText(out, kEnvPacketSize, std::to_string(packetSize),
+                       std::to_string(kDefaultPacketSize));
   m.number = 5703;
   m.state = 1;
   m.text = "Changed language setting to us_english.";
@@ -229,19 +247,19 @@ bool Connection::transactionRequest(const std::string& body) {
     uint8_t nameChars = in.u8();
     in.skip(size_t{nameChars} * 2);
     uint8_t flags = in.remaining() > 0 ? in.u8() : 0;
-    return (flags & 0x01) != 0;
+    return (flags & kTmFlagBeginNew) != 0;
   };
   switch (request) {
-    case 5:
+    case kTmBeginTransaction:
       session_->beginTransaction(*this);
       break;
-    case 7: {
+    case kTmCommitTransaction: {
       bool beginNew = beginNewFlag();
       if (!in.ok()) return false;
       session_->commitTransaction(beginNew, *this);
       break;
     }
-    case 8: {
+    case kTmRollbackTransaction: {
       bool beginNew = beginNewFlag();
       if (!in.ok()) return false;
       session_->rollbackTransaction(beginNew, *this);
@@ -313,16 +331,7 @@ void Connection::rpcCall(RpcCall& call, bool last) {
   errorSeen_ = false;
   int32_t handleOut = 0;
   bool writeHandle = false;
-  auto missing = [&](const char* param) {
-    Message m;
-    m.number = 201;
-    m.severity = 16;
-    m.state = 4;
-    m.procedure = procName(id);
-    m.text = std::string("Procedure or function '") + procName(id) + "' expects parameter '" +
-             param + "', which was not supplied.";
-    message(m);
-  };
+  auto missing = [&](const char* param) { missingParameter(id, param); };
   switch (id) {
     case kProcExecuteSql: {
       std::string sql, decl;
@@ -336,35 +345,9 @@ void Connection::rpcCall(RpcCall& call, bool last) {
       break;
     }
     case kProcPrepExec:
-    case kProcPrepare: {
-      std::string sql, decl;
-      if (ps.size() < 3 || !textParam(ps[2], sql)) {
-        missing("@stmt");
-        break;
-      }
-      if (ps[1].value.kind == Value::Kind::Text) decl = ps[1].value.s;
-      handleOut = nextHandle_++;
-      prepared_[handleOut] = Prepared{sql, decl};
-      writeHandle = true;
-      if (id == kProcPrepExec) {
-        session_->executeWithParams(sql, buildParams(ps, 3, decl), false, *this);
-      } else {
-        // Describe the result without running: parameters typed by their declarations.
-        std::vector<Declaration> decls;
-        std::vector<Param> params;
-        if (DeclarationList::parse(decl, decls)) {
-          for (const Declaration& d : decls) {
-            Param p;
-            p.name = d.name;
-            p.type = d.type;
-            p.output = d.output;
-            params.push_back(std::move(p));
-          }
-        }
-        session_->executeWithParams(sql, params, true, *this);
-      }
+    case kProcPrepare:
+      writeHandle = prepare(id, ps, handleOut);
       break;
-    }
     case kProcExecute: {
       if (ps.empty() || ps[0].value.kind != Value::Kind::Int) {
         missing("@handle");
@@ -416,6 +399,46 @@ void Connection::rpcCall(RpcCall& call, bool last) {
   pending_ =
       PendingDone{true, kTokenDoneProc, static_cast<uint16_t>(failed ? kDoneError : 0), 0, 0};
   if (!last) writePendingDone(true);
+}
+
+bool Connection::prepare(uint16_t id, std::vector<RpcParam>& ps, int32_t& handle) {
+  std::string sql, decl;
+  if (ps.size() < 3 || !textParam(ps[2], sql)) {
+    missingParameter(id, "@stmt");
+    return false;
+  }
+  if (ps[1].value.kind == Value::Kind::Text) decl = ps[1].value.s;
+  handle = nextHandle_++;
+  prepared_[handle] = Prepared{sql, decl};
+  if (id == kProcPrepExec) {
+    session_->executeWithParams(sql, buildParams(ps, 3, decl), false, *this);
+    return true;
+  }
+  // Describe the result without running: parameters typed by their declarations.
+  std::vector<Declaration> decls;
+  std::vector<Param> params;
+  if (DeclarationList::parse(decl, decls)) {
+    for (const Declaration& d : decls) {
+      Param p;
+      p.name = d.name;
+      p.type = d.type;
+      p.output = d.output;
+      params.push_back(std::move(p));
+    }
+  }
+  session_->executeWithParams(sql, params, true, *this);
+  return true;
+}
+
+void Connection::missingParameter(uint16_t id, const char* param) {
+  Message m;
+  m.number = 201;
+  m.severity = 16;
+  m.state = 4;
+  m.procedure = procName(id);
+  m.text = std::string("Procedure or function '") + procName(id) + "' expects parameter '" + param +
+           "', which was not supplied.";
+  message(m);
 }
 
 bool Connection::bulkLoad(const Packet& first) {
@@ -504,19 +527,21 @@ void Connection::done(const Done& d) {
   uint16_t status = 0;
   if (d.error) status |= kDoneError;
   if (d.countValid) status |= kDoneCount;
-  pending_ = PendingDone{true, token, status, d.command, d.countValid ? d.count : 0};
+  pending_ = PendingDone{true, token, status, doneCommand(d.kind), d.countValid ? d.count : 0};
   maybeSend();
 }
 
 void Connection::databaseChanged(const std::string& oldName, const std::string& newName) {
   writePendingDone(true);
   // The engine follows this with its own message 5701.
-  TokenWriter::envText(channel_.out(), 1, newName, oldName);
+  TokenWriter::envText(channel_.out(), kEnvDatabase, newName, oldName);
 }
 
 void Connection::transaction(TxEvent ev, uint64_t descriptor) {
   writePendingDone(true);
-  uint8_t type = ev == TxEvent::Begin ? 8 : ev == TxEvent::Commit ? 9 : 10;
+  uint8_t type = ev == TxEvent::Begin    ? kEnvBeginTransaction
+                 : ev == TxEvent::Commit ? kEnvCommitTransaction
+                                         : kEnvRollbackTransaction;
   TokenWriter::envTransaction(channel_.out(), type, descriptor);
 }
 

@@ -54,6 +54,10 @@ class Connection : public ResultSink {
   bool transactionRequest(const std::string& body);
   bool bulkLoad(const Packet& first);
   void rpcCall(RpcCall& call, bool last);
+  // sp_prepare / sp_prepexec: keeps the statement under a new handle (true) and describes or
+  // runs it; false after reporting a missing statement.
+  bool prepare(uint16_t id, std::vector<RpcParam>& ps, int32_t& handle);
+  void missingParameter(uint16_t id, const char* param);  // error 201
   std::vector<Param> buildParams(std::vector<RpcParam>& values, size_t from,
                                  const std::string& declarations);
   void beginRequest(Mode mode);

@@ -2,6 +2,7 @@
 
 #include "standin/tds/byte_reader.h"
 #include "standin/tds/text_codec.h"
+#include "standin/tds/wire_codes.h"
 
 namespace standin {
 
@@ -10,7 +11,7 @@ bool LoginCodec::parsePrelogin(std::string_view payload) {
   for (int options = 0; options < 64; ++options) {
     uint8_t token = in.u8();
     if (!in.ok()) return false;
-    if (token == 0xFF) return true;
+    if (token == kPreloginTerminator) return true;
     uint16_t offset = in.u16be();
     uint16_t length = in.u16be();
     if (!in.ok() || size_t{offset} + length > payload.size()) return false;
@@ -20,7 +21,8 @@ bool LoginCodec::parsePrelogin(std::string_view payload) {
 
 void LoginCodec::writePreloginReply(ByteWriter& out) {
   // Options: version (6 bytes), encryption (1), instance (1), thread id (0), MARS (1).
-  const uint8_t tokens[] = {0x00, 0x01, 0x02, 0x03, 0x04};
+  const uint8_t tokens[] = {kPreloginVersion, kPreloginEncryption, kPreloginInstance,
+                            kPreloginThreadId, kPreloginMars};
   const uint16_t lengths[] = {6, 1, 1, 0, 1};
   uint16_t offset = 5 * 5 + 1;
   for (int i = 0; i < 5; ++i) {
@@ -29,10 +31,10 @@ void LoginCodec::writePreloginReply(ByteWriter& out) {
     out.u16be(lengths[i]);
     offset = static_cast<uint16_t>(offset + lengths[i]);
   }
-  out.u8(0xFF);
+  out.u8(kPreloginTerminator);
   const uint8_t version[6] = {10, 50, 0x06, 0x40, 0, 0};
   out.append(version, 6);
-  out.u8(0x02);  // encryption not supported
+  out.u8(kEncryptNotSupported);
   out.u8(0x00);  // instance: default
   out.u8(0x00);  // MARS off
 }
@@ -40,16 +42,16 @@ void LoginCodec::writePreloginReply(ByteWriter& out) {
 std::string LoginCodec::decodePassword(std::string_view scrambled) {
   std::string utf16(scrambled);
   for (char& c : utf16) {
-    uint8_t b = static_cast<uint8_t>(c) ^ 0xA5;
+    uint8_t b = static_cast<uint8_t>(c) ^ kPasswordXor;
     c = static_cast<char>(static_cast<uint8_t>((b << 4) | (b >> 4)));
   }
   return TextCodec::utf16ToUtf8(utf16);
 }
 
 uint32_t LoginCodec::negotiatePacketSize(uint32_t requested) {
-  if (requested == 0) return 4096;
-  if (requested < 512) return 512;
-  if (requested > 32767) return 32767;
+  if (requested == 0) return kDefaultPacketSize;
+  if (requested < kMinPacketSize) return kMinPacketSize;
+  if (requested > kMaxPacketSize) return kMaxPacketSize;
   return requested;
 }
 

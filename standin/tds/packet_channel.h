@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "standin/tds/byte_writer.h"
+#include "standin/tds/wire_codes.h"
 
 namespace standin {
 
@@ -18,7 +19,7 @@ struct Packet {
   uint8_t type = 0;
   uint8_t status = 0;
   std::string_view payload;  // valid until the next read
-  bool endOfMessage() const { return (status & 0x01) != 0; }
+  bool endOfMessage() const { return (status & kStatusEom) != 0; }
 };
 
 class PacketChannel {
@@ -55,7 +56,7 @@ class PacketChannel {
   std::string in_;
   size_t inPos_ = 0;
   ByteWriter out_;
-  uint32_t packetSize_ = 4096;
+  uint32_t packetSize_ = kDefaultPacketSize;
   uint16_t spid_ = 0;
   uint8_t packetId_ = 1;
   bool failed_ = false;

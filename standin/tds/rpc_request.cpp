@@ -1,6 +1,7 @@
 #include "standin/tds/rpc_request.h"
 
 #include "standin/tds/text_codec.h"
+#include "standin/tds/wire_codes.h"
 
 namespace standin {
 
@@ -24,7 +25,7 @@ bool RpcRequest::parse(std::string_view payload, std::vector<RpcCall>& calls, st
   while (!in.atEnd()) {
     RpcCall call;
     uint16_t nameLen = in.u16();
-    if (nameLen == 0xFFFF) {
+    if (nameLen == kRpcProcById) {
       call.procId = in.u16();
     } else {
       call.procName = TextCodec::utf16ToUtf8(in.bytes(size_t{nameLen} * 2));
@@ -36,7 +37,8 @@ bool RpcRequest::parse(std::string_view payload, std::vector<RpcCall>& calls, st
     }
     while (!in.atEnd()) {
       uint8_t next = in.peek();
-      if (next == 0x80 || next == 0xFF || next == 0xFE) {
+      if (next == kRpcBatchSeparator || next == kRpcBatchSeparatorOld ||
+          next == kRpcNoExecSeparator) {
         in.u8();  // batch separator: another call follows
         break;
       }
@@ -44,7 +46,7 @@ bool RpcRequest::parse(std::string_view payload, std::vector<RpcCall>& calls, st
       uint8_t nameChars = in.u8();
       p.name = TextCodec::utf16ToUtf8(in.bytes(size_t{nameChars} * 2));
       uint8_t status = in.u8();
-      p.output = (status & 0x01) != 0;
+      p.output = (status & kRpcParamByRef) != 0;
       if (!in.ok()) {
         error = "truncated parameter";
         return false;

@@ -71,9 +71,9 @@ void TokenWriter::envText(ByteWriter& out, uint8_t type, std::string_view newVal
 
 void TokenWriter::envCollation(ByteWriter& out) {
   size_t at = openToken(out, kTokenEnvChange);
-  out.u8(7);
-  out.u8(5);
-  out.append(kCollation, 5);
+  out.u8(kEnvCollation);
+  out.u8(sizeof kCollation);
+  out.append(kCollation, sizeof kCollation);
   out.u8(0);
   closeToken(out, at);
 }
@@ -81,13 +81,14 @@ void TokenWriter::envCollation(ByteWriter& out) {
 void TokenWriter::envTransaction(ByteWriter& out, uint8_t type, uint64_t descriptor) {
   size_t at = openToken(out, kTokenEnvChange);
   out.u8(type);
-  if (type == 8) {
-    out.u8(8);
+  // The descriptor is the new value of a begin and the old value of a commit or rollback.
+  if (type == kEnvBeginTransaction) {
+    out.u8(sizeof descriptor);
     out.u64(descriptor);
     out.u8(0);
   } else {
     out.u8(0);
-    out.u8(8);
+    out.u8(sizeof descriptor);
     out.u64(descriptor);
   }
   closeToken(out, at);
@@ -95,9 +96,8 @@ void TokenWriter::envTransaction(ByteWriter& out, uint8_t type, uint64_t descrip
 
 void TokenWriter::loginAck(ByteWriter& out) {
   size_t at = openToken(out, kTokenLoginAck);
-  out.u8(1);  // interface: SQL
-  const uint8_t version[4] = {0x74, 0x00, 0x00, 0x04};
-  out.append(version, 4);
+  out.u8(kLoginAckInterfaceSql);
+  out.append(kTdsVersion74, sizeof kTdsVersion74);
   bVarchar(out, "Microsoft SQL Server");
   const uint8_t programVersion[4] = {ServerVersion::kMajor, ServerVersion::kMinor,
                                      static_cast<uint8_t>(ServerVersion::kBuild >> 8),
@@ -116,9 +116,9 @@ void TokenWriter::returnInt(ByteWriter& out, uint16_t ordinal, std::string_view 
   out.u8(kTokenReturnValue);
   out.u16(ordinal);
   bVarchar(out, name);
-  out.u8(0x01);   // output parameter
-  out.u32(0);     // user type
-  out.u16(0x01);  // nullable
+  out.u8(kRpcParamByRef);  // output parameter
+  out.u32(0);              // user type
+  out.u16(kColumnNullable);
   out.u8(kIntN);
   out.u8(4);
   out.u8(4);

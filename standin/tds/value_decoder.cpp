@@ -131,7 +131,7 @@ bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
     case kNVarChar:
     case kNChar:
       t.maxLength = in.u16();
-      t.len = t.maxLength == 0xFFFF ? WireType::Len::Plp : WireType::Len::UShort;
+      t.len = t.maxLength == kMaxLengthPlp ? WireType::Len::Plp : WireType::Len::UShort;
       if (t.len == WireType::Len::Plp &&
           (t.code == kBigBinary || t.code == kBigChar || t.code == kNChar))
         return false;
@@ -153,90 +153,188 @@ bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
   return in.ok();
 }
 
-bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx, Value& v) {
-  v.subTick = 0;  // v may hold the previous value
-  // Raw bytes of the value; null is reported through v directly.
-  std::string_view raw;
+namespace {
+
+// How the length prefix of a value framed it.
+enum class Framing {
+  Bytes,     // its bytes follow (raw)
+  Null,      // NULL: v holds it
+  Complete,  // read whole into v (a PLP value)
+  Failed,    // truncated or malformed
+};
+
+uint64_t littleEndian(const uint8_t* b, size_t count) {
+  uint64_t x = 0;
+  for (size_t i = 0; i < count; ++i) x |= static_cast<uint64_t>(b[i]) << (8 * i);
+  return x;
+}
+
+// A partially length-prefixed value: chunks until a zero length, gathered into v.
+Framing readPlp(ByteReader& in, const WireType& t, Value& v) {
+  uint64_t total = in.u64();
+  if (total == kPlpNull) {
+    v.kind = Value::Kind::Null;
+    return in.ok() ? Framing::Null : Framing::Failed;
+  }
+  std::string collected;
+  for (;;) {
+    uint32_t n = in.u32();
+    if (!in.ok()) return Framing::Failed;
+    if (n == 0) break;
+    std::string_view chunk = in.bytes(n);
+    if (!in.ok()) return Framing::Failed;
+    collected.append(chunk);
+  }
+  if (t.code == kBigVarChar) {
+    v.kind = Value::Kind::Text;
+    TextCodec::gbkToUtf8(collected, v.s);
+  } else if (t.code == kNVarChar) {
+    v.kind = Value::Kind::Text;
+    TextCodec::utf16ToUtf8(collected, v.s);
+  } else {
+    v.kind = Value::Kind::Binary;
+    v.s = std::move(collected);
+  }
+  return Framing::Complete;
+}
+
+// Reads a value's length prefix (by the kind of length its type has) and then its bytes.
+Framing readFraming(ByteReader& in, const WireType& t, ValueContext ctx, Value& v,
+                    std::string_view& raw) {
+  auto null = [&] {
+    v.kind = Value::Kind::Null;
+    return in.ok() ? Framing::Null : Framing::Failed;
+  };
   switch (t.len) {
     case WireType::Len::Fixed:
       raw = in.bytes(t.maxLength);
       if (t.code == kNullType) {
         v = Value::null();
-        return in.ok();
+        return in.ok() ? Framing::Null : Framing::Failed;
       }
       break;
     case WireType::Len::Byte: {
       uint8_t n = in.u8();
-      if (n == 0) {
-        v.kind = Value::Kind::Null;
-        return in.ok();
-      }
+      if (n == 0) return null();
       raw = in.bytes(n);
       break;
     }
     case WireType::Len::UShort: {
       uint16_t n = in.u16();
-      if (n == 0xFFFF) {
-        v.kind = Value::Kind::Null;
-        return in.ok();
-      }
+      if (n == kNullLength16) return null();
       raw = in.bytes(n);
       break;
     }
     case WireType::Len::Long: {
       if (ctx == ValueContext::Bulk) {
+        // A bulk row's text, ntext and image values start with a text pointer (its length
+        // first; none for NULL) and an 8-byte timestamp.
         uint8_t ptrLen = in.u8();
-        if (ptrLen == 0) {
-          v.kind = Value::Kind::Null;
-          return in.ok();
-        }
+        if (ptrLen == 0) return null();
         in.skip(size_t{ptrLen} + 8);
       }
       uint32_t n = in.u32();
-      if (n == 0xFFFFFFFF) {
-        v.kind = Value::Kind::Null;
-        return in.ok();
-      }
+      if (n == kNullLength32) return null();
       raw = in.bytes(n);
       break;
     }
-    case WireType::Len::Plp: {
-      uint64_t total = in.u64();
-      if (total == ~uint64_t{0}) {
-        v.kind = Value::Kind::Null;
-        return in.ok();
-      }
-      // Chunks follow until a zero length; collect them in v.s (raw for now).
-      std::string collected;
-      for (;;) {
-        uint32_t n = in.u32();
-        if (!in.ok()) return false;
-        if (n == 0) break;
-        std::string_view chunk = in.bytes(n);
-        if (!in.ok()) return false;
-        collected.append(chunk);
-      }
-      if (t.code == kBigVarChar) {
-        v.kind = Value::Kind::Text;
-        TextCodec::gbkToUtf8(collected, v.s);
-      } else if (t.code == kNVarChar) {
-        v.kind = Value::Kind::Text;
-        TextCodec::utf16ToUtf8(collected, v.s);
-      } else {
-        v.kind = Value::Kind::Binary;
-        v.s = std::move(collected);
-      }
-      return true;
-    }
+    case WireType::Len::Plp:
+      return readPlp(in, t, v);
   }
-  if (!in.ok()) return false;
+  return in.ok() ? Framing::Bytes : Framing::Failed;
+}
+
+bool decodeInteger(uint8_t code, const uint8_t* b, size_t n, Value& v) {
+  if (n != 1 && n != 2 && n != 4 && n != 8) return false;
+  uint64_t x = littleEndian(b, n);
+  int64_t s;
+  if (n == 1)
+    s = (code == kBit || code == kBitN) ? (x != 0) : static_cast<int64_t>(x);
+  else if (n == 2)
+    s = static_cast<int16_t>(x);
+  else if (n == 4)
+    s = static_cast<int32_t>(x);
+  else
+    s = static_cast<int64_t>(x);
+  v.kind = Value::Kind::Int;
+  v.i = s;
+  return true;
+}
+
+bool decodeFloat(const uint8_t* b, size_t n, Value& v) {
+  v.kind = Value::Kind::Float;
+  if (n == 4) {
+    float f;
+    std::memcpy(&f, b, 4);
+    v.f = f;
+  } else if (n == 8) {
+    std::memcpy(&v.f, b, 8);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// money: the high 32 bits first, then the low; smallmoney: one 32-bit number.
+bool decodeMoney(const uint8_t* b, size_t n, Value& v) {
+  int64_t m;
+  if (n == 8)
+    m = static_cast<int64_t>((littleEndian(b, 4) << 32) | littleEndian(b + 4, 4));
+  else if (n == 4)
+    m = static_cast<int32_t>(littleEndian(b, 4));
+  else
+    return false;
+  v.kind = Value::Kind::Decimal;
+  moneyText(m, v.s);
+  return true;
+}
+
+// datetime: days and 1/300-s ticks; smalldatetime: days and minutes.
+bool decodeDateTime(const uint8_t* b, size_t n, Value& v) {
+  v.kind = Value::Kind::DateTime;
+  if (n == 8) {
+    v.i = static_cast<int32_t>(littleEndian(b, 4));
+    uint32_t ticks = static_cast<uint32_t>(littleEndian(b + 4, 4));
+    if (ticks >= 300u * 86400) return false;
+    v.ticks = ticks;
+  } else if (n == 4) {
+    v.i = static_cast<uint16_t>(littleEndian(b, 2));
+    uint32_t minutes = static_cast<uint16_t>(littleEndian(b + 2, 2));
+    if (minutes >= 1440) return false;
+    v.ticks = minutes * 60 * 300;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// time and datetime2: 10^-scale seconds since midnight in as few bytes as the scale needs,
+// then (datetime2) three bytes of days since 0001-01-01.
+bool decodeTimeOfDay(const WireType& t, const uint8_t* b, size_t n, Value& v) {
+  size_t tb = timeBytes(t.scale);
+  size_t want = t.code == kTimeN ? tb : tb + 3;
+  if (n != want) return false;
+  int64_t days = 0;
+  if (t.code == kDateTime2N)
+    days = static_cast<int64_t>(littleEndian(b, tb + 3) >> (8 * tb)) - kDaysTo1900;
+  uint64_t units = littleEndian(b, tb);
+  v.kind = Value::Kind::DateTime;
+  int64_t before = days;
+  timeToTicks(units, t.scale, days, v.ticks);
+  v.i = days;
+  // datetime2 keeps 100-ns units: the difference from the (rounded) tick.
+  uint64_t toHns = 1;
+  for (int k = t.scale; k < 7; ++k) toHns *= 10;
+  int64_t hns = static_cast<int64_t>(units * toHns);
+  if (days != before) hns -= 864000000000LL;
+  v.subTick = static_cast<int32_t>(hns - (static_cast<int64_t>(v.ticks) * 200000 + 3) / 6);
+  return true;
+}
+
+// The value of type t from its bytes.
+bool decodeBytes(const WireType& t, std::string_view raw, Value& v) {
   const auto* b = reinterpret_cast<const uint8_t*>(raw.data());
   size_t n = raw.size();
-  auto le = [&](size_t count) {
-    uint64_t x = 0;
-    for (size_t i = 0; i < count; ++i) x |= static_cast<uint64_t>(b[i]) << (8 * i);
-    return x;
-  };
   switch (t.code) {
     case kInt1:
     case kBit:
@@ -244,107 +342,36 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
     case kInt2:
     case kInt4:
     case kInt8:
-    case kIntN: {
-      if (n != 1 && n != 2 && n != 4 && n != 8) return false;
-      uint64_t x = le(n);
-      int64_t s;
-      if (n == 1)
-        s = (t.code == kBit || t.code == kBitN) ? (x != 0) : static_cast<int64_t>(x);
-      else if (n == 2)
-        s = static_cast<int16_t>(x);
-      else if (n == 4)
-        s = static_cast<int32_t>(x);
-      else
-        s = static_cast<int64_t>(x);
-      v.kind = Value::Kind::Int;
-      v.i = s;
-      return true;
-    }
+    case kIntN:
+      return decodeInteger(t.code, b, n, v);
     case kFloat4:
     case kFloat8:
-    case kFloatN: {
-      v.kind = Value::Kind::Float;
-      if (n == 4) {
-        float f;
-        std::memcpy(&f, b, 4);
-        v.f = f;
-      } else if (n == 8) {
-        std::memcpy(&v.f, b, 8);
-      } else {
-        return false;
-      }
-      return true;
-    }
+    case kFloatN:
+      return decodeFloat(b, n, v);
     case kMoney:
     case kMoney4:
-    case kMoneyN: {
-      int64_t m;
-      if (n == 8)
-        m = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(le(4))) << 32) |
-                                 static_cast<uint32_t>(b[4] | (b[5] << 8) | (b[6] << 16) |
-                                                       (static_cast<uint32_t>(b[7]) << 24)));
-      else if (n == 4)
-        m = static_cast<int32_t>(le(4));
-      else
-        return false;
-      v.kind = Value::Kind::Decimal;
-      moneyText(m, v.s);
-      return true;
-    }
+    case kMoneyN:
+      return decodeMoney(b, n, v);
     case kDateTime:
     case kDateTime4:
-    case kDateTimeN: {
-      v.kind = Value::Kind::DateTime;
-      if (n == 8) {
-        v.i = static_cast<int32_t>(le(4));
-        uint32_t ticks = static_cast<uint32_t>(b[4] | (b[5] << 8) | (b[6] << 16) |
-                                               (static_cast<uint32_t>(b[7]) << 24));
-        if (ticks >= 300u * 86400) return false;
-        v.ticks = ticks;
-      } else if (n == 4) {
-        v.i = static_cast<uint16_t>(le(2));
-        uint32_t minutes = static_cast<uint16_t>(b[2] | (b[3] << 8));
-        if (minutes >= 1440) return false;
-        v.ticks = minutes * 60 * 300;
-      } else {
-        return false;
-      }
-      return true;
-    }
-    case kDateN: {
+    case kDateTimeN:
+      return decodeDateTime(b, n, v);
+    case kDateN:
       if (n != 3) return false;
       v.kind = Value::Kind::DateTime;
-      v.i = static_cast<int64_t>(le(3)) - kDaysTo1900;
+      v.i = static_cast<int64_t>(littleEndian(b, 3)) - kDaysTo1900;
       v.ticks = 0;
       return true;
-    }
     case kTimeN:
-    case kDateTime2N: {
-      size_t tb = timeBytes(t.scale);
-      size_t want = t.code == kTimeN ? tb : tb + 3;
-      if (n != want) return false;
-      int64_t days = 0;
-      if (t.code == kDateTime2N) days = static_cast<int64_t>(le(tb + 3) >> (8 * tb)) - kDaysTo1900;
-      uint64_t units = le(tb);
-      v.kind = Value::Kind::DateTime;
-      int64_t before = days;
-      timeToTicks(units, t.scale, days, v.ticks);
-      v.i = days;
-      // datetime2 keeps 100-ns units: the difference from the (rounded) tick.
-      uint64_t toHns = 1;
-      for (int k = t.scale; k < 7; ++k) toHns *= 10;
-      int64_t hns = static_cast<int64_t>(units * toHns);
-      if (days != before) hns -= 864000000000LL;
-      v.subTick = static_cast<int32_t>(hns - (static_cast<int64_t>(v.ticks) * 200000 + 3) / 6);
-      return true;
-    }
+    case kDateTime2N:
+      return decodeTimeOfDay(t, b, n, v);
     case kDecimalN:
-    case kNumericN: {
+    case kNumericN:
+      // A sign byte (1: positive), then the magnitude.
       if (n < 2 || n > 17) return false;
       v.kind = Value::Kind::Decimal;
-      decimalText(b[0] == 0, b + 1, n - 1, t.scale, v.s);
+      ValueDecoder::decimalText(b[0] == 0, b + 1, n - 1, t.scale, v.s);
       return true;
-    }
     case kBigVarChar:
     case kBigChar:
     case kText:
@@ -370,6 +397,24 @@ bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx
   }
 }
 
+}  // namespace
+
+bool ValueDecoder::readValue(ByteReader& in, const WireType& t, ValueContext ctx, Value& v) {
+  v.subTick = 0;  // v may hold the previous value
+  std::string_view raw;
+  switch (readFraming(in, t, ctx, v, raw)) {
+    case Framing::Bytes:
+      return decodeBytes(t, raw, v);
+    case Framing::Null:
+    case Framing::Complete:
+      return true;
+    case Framing::Failed:
+      break;
+  }
+  return false;
+}
+
+// One case per wire type, each a line or two: the mapping reads best as one switch.
 bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
   out = SqlType{};
   auto intBySize = [&](uint32_t n) {
@@ -378,7 +423,7 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
              : n == 4 ? TypeId::Int
                       : TypeId::BigInt;
   };
-  auto chars = [](uint32_t len) { return len == 0xFFFF ? -1 : static_cast<int32_t>(len); };
+  auto chars = [](uint32_t len) { return len == kMaxLengthPlp ? -1 : static_cast<int32_t>(len); };
   switch (t.code) {
     case kNullType:
       out.id = TypeId::Int;
@@ -448,7 +493,7 @@ bool ValueDecoder::sqlType(const WireType& t, SqlType& out) {
       return true;
     case kNVarChar:
       out.id = TypeId::NVarChar;
-      out.length = t.maxLength == 0xFFFF ? -1 : static_cast<int32_t>(t.maxLength / 2);
+      out.length = t.maxLength == kMaxLengthPlp ? -1 : static_cast<int32_t>(t.maxLength / 2);
       return true;
     case kNChar:
       out.id = TypeId::NChar;

@@ -44,7 +44,7 @@ class FakeBulk : public BulkLoad {
     Done d;
     d.countValid = true;
     d.count = log_.bulkRows.size();
-    d.command = 0xF0;
+    d.kind = StatementKind::Insert;
     sink.done(d);
   }
 
@@ -72,7 +72,7 @@ class FakeSession : public Session {
       sink.row(std::vector<Value>(FakeServer::typedColumns().size()));
       d.countValid = true;
       d.count = 2;
-      d.command = 0xC1;
+      d.kind = StatementKind::Select;
     } else if (s.rfind("select rows ", 0) == 0) {
       long n = std::stol(s.substr(12));
       sink.columns({col("id", TypeId::Int), col("name", TypeId::VarChar, 30)});
@@ -89,7 +89,7 @@ class FakeSession : public Session {
       }
       d.countValid = true;
       d.count = static_cast<uint64_t>(i);
-      d.command = 0xC1;
+      d.kind = StatementKind::Select;
     } else if (s == "fail") {
       Message m;
       m.number = 2627;
@@ -123,7 +123,7 @@ class FakeSession : public Session {
       return;
     } else if (s.find("fmtonly on") != std::string::npos) {
       sink.columns(FakeServer::bulkTableColumns());
-      d.command = 0xC1;
+      d.kind = StatementKind::Select;
     } else if (s.rfind("insert bulk", 0) == 0) {
       pendingBulk_ = std::make_unique<FakeBulk>(log_);
     } else if (s.rfind("select * from bulktab", 0) == 0) {
@@ -132,7 +132,7 @@ class FakeSession : public Session {
       for (const auto& r : log_.bulkRows) sink.row(r);
       d.countValid = true;
       d.count = log_.bulkRows.size();
-      d.command = 0xC1;
+      d.kind = StatementKind::Select;
     } else {
       d.countValid = true;
     }
@@ -164,11 +164,11 @@ class FakeSession : public Session {
         d.countValid = true;
         d.count = 1;
       }
-      d.command = 0xC1;
+      d.kind = StatementKind::Select;
     } else {
       d.countValid = true;
       d.count = 1;
-      d.command = 0xC3;
+      d.kind = StatementKind::Insert;
     }
     sink.done(d);
   }

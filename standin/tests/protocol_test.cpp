@@ -27,6 +27,7 @@ using testsupport::runCommand;
 struct Token {
   uint8_t type = 0;
   uint16_t status = 0;               // DONE tokens
+  uint16_t command = 0;              // DONE tokens: the current-command code
   uint64_t count = 0;                // DONE tokens
   int32_t number = 0;                // ERROR/INFO: message number; RETURNSTATUS: the status
   uint8_t state = 0;                 // ERROR/INFO
@@ -52,7 +53,7 @@ class TokenReader {
         case kTokenDoneProc:
         case kTokenDoneInProc:
           t.status = u16();
-          skip(2);
+          t.command = u16();
           t.count = u64();
           break;
         case kTokenError:
@@ -288,6 +289,18 @@ TEST_F(ProtocolTest, EveryStatementButADeclarationEndsWithItsDone) {
   ASSERT_TRUE(r.ok) << r.describe();
   ASSERT_FALSE(r.rowCounts.empty());
   EXPECT_EQ(r.rowCounts.back(), 1);
+}
+
+TEST_F(ProtocolTest, EachDoneNamesTheKindOfStatementItEnds) {
+  auto tokens = batch(
+      "create table k (v int)\ninsert k values (1)\nupdate k set v = 2\ndelete k where v = 5\n"
+      "select v from k\nset nocount on");
+  auto dones = only(tokens, kTokenDone);
+  ASSERT_EQ(dones.size(), 6u);
+  std::vector<uint16_t> commands;
+  for (const Token& t : dones) commands.push_back(t.command);
+  EXPECT_EQ(commands, (std::vector<uint16_t>{kCommandNone, kCommandInsert, kCommandUpdate,
+                                             kCommandDelete, kCommandSelect, kCommandNone}));
 }
 
 TEST_F(ProtocolTest, AttentionDuringALockWaitIsAnsweredAtOnceAndAlone) {

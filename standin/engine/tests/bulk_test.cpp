@@ -56,6 +56,7 @@ TEST_F(BulkTest, RowsAreConvertedAndIdentityGenerated) {
   ASSERT_EQ(sink.dones.size(), 1u);
   EXPECT_TRUE(sink.dones[0].countValid);
   EXPECT_EQ(sink.dones[0].count, 2u);
+  EXPECT_EQ(sink.dones[0].kind, StatementKind::Insert) << "a bulk load ends as an insert";
   EXPECT_EQ(rows("select id, code, price, note from item order by id"),
             (Rows{{"1", "A1", "1.2346", "甲"}, {"2", "B2", "NULL", "NULL"}}));
 }

@@ -343,12 +343,12 @@ TEST_F(ServerTest, StatementsEndWithTheDoneTheProtocolNeeds) {
       run("insert dn values (1) update dn set v = 2 delete dn where v = 9 select * from dn "
           "insert dn values ('x')");
   ASSERT_EQ(r.dones.size(), 5u);
-  EXPECT_EQ(r.dones[0].command, 0xC3);
-  EXPECT_EQ(r.dones[1].command, 0xC5);
-  EXPECT_EQ(r.dones[2].command, 0xC4);
+  EXPECT_EQ(r.dones[0].kind, StatementKind::Insert);
+  EXPECT_EQ(r.dones[1].kind, StatementKind::Update);
+  EXPECT_EQ(r.dones[2].kind, StatementKind::Delete);
   EXPECT_TRUE(r.dones[2].countValid) << "DML reports its count even when it is 0";
   EXPECT_EQ(r.dones[2].count, 0u);
-  EXPECT_EQ(r.dones[3].command, 0xC1);
+  EXPECT_EQ(r.dones[3].kind, StatementKind::Select);
   EXPECT_EQ(r.dones[3].count, 1u);
   EXPECT_TRUE(r.dones[4].error);
   EXPECT_EQ(r.messages.back().line, 1);
