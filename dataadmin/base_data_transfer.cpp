@@ -194,7 +194,13 @@ bool base_data_transfer::of_bd_export() {
         failed = true;
         break;
       }
-      if (!manifest.AddExported(ls_table, path, sqlca, ls_err)) {
+      // The writer hashed the bytes as it wrote them: the file is not read back.
+      const bool added = rows == 0 ? manifest.AddExported(ls_table, path, sqlca, ls_err)
+                                   : manifest.AddExported(ls_table, path,
+                                                          FileFacts{rows, streaming.ExportedBytes(),
+                                                                    streaming.ExportedSha256()},
+                                                          sqlca, ls_err);
+      if (!added) {
         failed = true;
         break;
       }

@@ -238,12 +238,17 @@ bool ExportManifest::ReadFacts(const std::string& path, FileFacts& facts, std::s
 
 bool ExportManifest::AddExported(const std::string& table, const std::string& path,
                                  hostrt::Transaction& trans, std::string& error) {
+  FileFacts facts;
+  return ReadFacts(path, facts, error) && AddExported(table, path, facts, trans, error);
+}
+
+bool ExportManifest::AddExported(const std::string& table, const std::string& path,
+                                 const FileFacts& facts, hostrt::Transaction& trans,
+                                 std::string& error) {
   ManifestEntry entry;
   entry.table = table;
   const size_t sep = path.find_last_of("\\/");
   entry.file = sep == std::string::npos ? path : path.substr(sep + 1);
-  FileFacts facts;
-  if (!ReadFacts(path, facts, error)) return false;
   entry.rows = facts.rows;
   entry.bytes = facts.bytes;
   entry.sha256 = facts.sha256;

@@ -53,6 +53,8 @@ table_transfer::Result table_transfer::Export(long row, const std::string& table
   transfer.SetChunkCallback(Chunks(row));
   const Result result = transfer.Export(table, path, error);
   rows = transfer.Rows();
+  exported_bytes_ = transfer.Bytes();
+  exported_sha256_ = transfer.ExportedSha256();
   return result;
 }
 

@@ -35,6 +35,9 @@ class table_transfer {
                 const std::string& path, std::string& error, long& rows);
   Result Export(long row, const std::string& table, const std::string& path, std::string& error,
                 long& rows);
+  // Of the last Export that returned Done: bytes written and their SHA-256 (lower-case hex).
+  std::uint64_t ExportedBytes() const { return exported_bytes_; }
+  const std::string& ExportedSha256() const { return exported_sha256_; }
 
  private:
   hostrt::TableFileTransfer::ChunkCallback Chunks(long row);
@@ -45,6 +48,8 @@ class table_transfer {
   TransferObserver* observer_;
   std::uint64_t bytes_total_ = 0;
   std::uint64_t bytes_done_ = 0;
+  std::uint64_t exported_bytes_ = 0;
+  std::string exported_sha256_;
 };
 
 }  // namespace importlib

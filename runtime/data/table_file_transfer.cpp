@@ -488,6 +488,7 @@ TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
                                                     const std::string& path, std::string& error) {
   rows_ = 0;
   bytes_ = 0;
+  sha256_.clear();
   error.clear();
   trans_.Reset();
   SqlStatement select(trans_);
@@ -557,6 +558,7 @@ TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
   bytes_ = writer.Bytes();
   if (onChunk_) onChunk_(rows_, bytes_ - reported, true);
   if (!writer.Commit(error)) return Result::Failed;
+  sha256_ = writer.Sha256Hex();
   return Result::Done;
 }
 

@@ -48,6 +48,9 @@ class TableFileTransfer {
   long Rows() const { return rows_; }          // rows moved by the last call
   uint64_t Bytes() const { return bytes_; }    // file bytes read or written by the last call
   bool UsedBulkCopy() const { return bulk_; }  // the last import went through bulk copy
+  // The SHA-256 (lower-case hex) of the file the last export wrote, computed while writing;
+  // empty unless that export returned Done.
+  const std::string& ExportedSha256() const { return sha256_; }
 
  private:
   Transaction& trans_;
@@ -56,6 +59,7 @@ class TableFileTransfer {
   bool bulk_ = false;
   long rows_ = 0;
   uint64_t bytes_ = 0;
+  std::string sha256_;
 };
 
 }  // namespace hostrt

@@ -16,11 +16,15 @@ bool TextRowWriter::Open(const std::string& path, std::string& error) {
   rows_ = 0;
   bytes_ = 0;
   pending_.clear();
+  pending_.reserve(chunk_ + (size_t{64} << 10));
+  hash_ = Sha256();
+  sha256_.clear();
   return true;
 }
 
 bool TextRowWriter::Flush(std::string& error) {
   if (pending_.empty()) return true;
+  hash_.Update(pending_);
   if (!out_.Write(pending_)) {
     error = out_.Error();
     open_ = false;  // OutputFile dropped its temporary file
@@ -53,6 +57,7 @@ bool TextRowWriter::Commit(std::string& error) {
     error = out_.Error();
     return false;
   }
+  sha256_ = hash_.HexDigest();
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
 #include "runtime/text/gbk.h"
+#include "runtime/text/sha256.h"
 #include "tests/support/sql_test_server.h"
 
 namespace hostrt {
@@ -159,6 +160,7 @@ TEST_F(TableFileTransferTest, BulkAndRowByRowLeaveTheSameRowsAndExportTheSameByt
   EXPECT_EQ(exporter.Rows(), 4);
   EXPECT_EQ(Read(out), Utf8ToGbk(kExported));
   EXPECT_EQ(exporter.Bytes(), Utf8ToGbk(kExported).size());
+  EXPECT_EQ(exporter.ExportedSha256(), Sha256::Hex(Utf8ToGbk(kExported)));
 }
 
 TEST_F(TableFileTransferTest, ServerRulesHoldOnBothPathsAndFailTheLoad) {
