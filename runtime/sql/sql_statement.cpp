@@ -296,21 +296,24 @@ bool SqlStatement::GetDouble(int column, std::optional<double>& value) {
   return true;
 }
 
-bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows) {
+bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows,
+                             const std::vector<bool>& ascii) {
   if (stmt_ == nullptr || rows == 0) return false;
   static_assert(sizeof(fetched_) >= sizeof(SQLULEN), "the fetched count is an SQLULEN");
   block_.assign(chars.size(), BlockColumn());
   blockRows_ = rows;
   for (size_t c = 0; c < chars.size(); ++c) {
     BlockColumn& b = block_[c];
+    const bool narrow = c < ascii.size() && ascii[c];
     b.room = chars[c] + 1;
-    b.text.assign(b.room * rows * sizeof(odbctext::Char), 0);
+    b.unit = narrow ? 1 : sizeof(odbctext::Char);
+    b.text.assign(b.room * rows * b.unit, 0);
     b.indicators.assign(rows * sizeof(SQLLEN), 0);
-    if (!trans_.Check(
-            SQLBindCol(H(stmt_), static_cast<SQLUSMALLINT>(c + 1), odbctext::kCType, b.text.data(),
-                       static_cast<SQLLEN>(b.room * sizeof(odbctext::Char)),
-                       reinterpret_cast<SQLLEN*>(b.indicators.data())),
-            SQL_HANDLE_STMT, stmt_, "bind a result column"))
+    if (!trans_.Check(SQLBindCol(H(stmt_), static_cast<SQLUSMALLINT>(c + 1),
+                                 narrow ? SQL_C_CHAR : odbctext::kCType, b.text.data(),
+                                 static_cast<SQLLEN>(b.room * b.unit),
+                                 reinterpret_cast<SQLLEN*>(b.indicators.data())),
+                      SQL_HANDLE_STMT, stmt_, "bind a result column"))
       return false;
   }
   return trans_.Check(SQLSetStmtAttr(H(stmt_), SQL_ATTR_ROW_BIND_TYPE,
@@ -335,8 +338,8 @@ int SqlStatement::FetchBlock() {
     for (size_t c = 0; c < block_.size(); ++c)
       for (size_t r = 0; r < fetched; ++r) {
         const SQLLEN length = reinterpret_cast<const SQLLEN*>(block_[c].indicators.data())[r];
-        if (length == SQL_NO_TOTAL || (length > 0 && static_cast<size_t>(length) >=
-                                                         block_[c].room * sizeof(odbctext::Char))) {
+        if (length == SQL_NO_TOTAL ||
+            (length > 0 && static_cast<size_t>(length) >= block_[c].room * block_[c].unit)) {
           trans_.Fail("第 " + std::to_string(c + 1) + " 列的值比为它留出的空间长");
           return -1;
         }
@@ -353,9 +356,15 @@ void SqlStatement::BlockText(size_t row, int column, std::optional<std::string>&
     value.reset();
     return;
   }
+  if (!value) value.emplace();
+  if (b.unit == 1) {
+    value->assign(reinterpret_cast<const char*>(b.text.data()) + row * b.room,
+                  static_cast<size_t>(length));
+    return;
+  }
   const auto* text = reinterpret_cast<const odbctext::Char*>(b.text.data());
-  value =
-      odbctext::FromOdbc(text + row * b.room, static_cast<size_t>(length) / sizeof(odbctext::Char));
+  odbctext::AssignFromOdbc(*value, text + row * b.room,
+                           static_cast<size_t>(length) / sizeof(odbctext::Char));
 }
 
 long SqlStatement::RowCount() {
