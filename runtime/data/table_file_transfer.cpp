@@ -516,7 +516,7 @@ TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
   // Rows come in blocks into bound buffers when every column has a bounded text form (long
   // text columns are read value by value).
   std::vector<size_t> chars;
-  std::vector<bool> ascii;  // numbers and dates: their text is ASCII
+  std::vector<SqlStatement::BlockKind> kinds;
   for (int c = 1; c <= columns; ++c) {
     SqlColumn column;
     if (!select.Describe(c, column)) {
@@ -528,10 +528,12 @@ TableFileTransfer::Result TableFileTransfer::Export(const std::string& table,
         column.size > 0 && column.size <= 4000 && type.find("text") == std::string::npos &&
         type.find("image") == std::string::npos && type.find("binary") == std::string::npos;
     chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
-    ascii.push_back(AsciiText(type));
+    kinds.push_back(type == "datetime" ? SqlStatement::BlockKind::DateTime
+                    : AsciiText(type)  ? SqlStatement::BlockKind::AsciiText
+                                       : SqlStatement::BlockKind::Text);
   }
   const bool blocks = std::find(chars.begin(), chars.end(), size_t{0}) == chars.end() &&
-                      select.BindBlock(chars, kRowsPerBlock, ascii);
+                      select.BindBlock(chars, kRowsPerBlock, kinds);
   if (!blocks) trans_.Reset();  // a refused binding leaves the value-by-value path
   TextRowWriter writer;
   DataRow row(static_cast<size_t>(columns));
