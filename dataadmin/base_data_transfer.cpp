@@ -190,7 +190,13 @@ bool base_data_transfer::of_bd_export() {
       }
       // An empty table leaves an empty file, never an older export's rows.
       if (rows == 0) status = ExportManifest::WriteEmptyFile(path);
-      if (status.ok()) status = manifest.AddExported(ls_table, path, sqlca);
+      // The writer hashed the bytes as it wrote them: the file is not read back.
+      if (status.ok())
+        status = rows == 0 ? manifest.AddExported(ls_table, path, sqlca)
+                           : manifest.AddExported(ls_table, path,
+                                                  FileFacts{rows, streaming.ExportedBytes(),
+                                                            streaming.ExportedSha256()},
+                                                  sqlca);
       if (!status.ok()) break;
       turn->Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
       continue;

@@ -236,12 +236,17 @@ hostrt::Status ExportManifest::ReadFacts(const std::string& path, FileFacts& fac
 
 hostrt::Status ExportManifest::AddExported(const std::string& table, const std::string& path,
                                            hostrt::Transaction& trans) {
+  FileFacts facts;
+  if (hostrt::Status read = ReadFacts(path, facts); !read.ok()) return read;
+  return AddExported(table, path, facts, trans);
+}
+
+hostrt::Status ExportManifest::AddExported(const std::string& table, const std::string& path,
+                                           const FileFacts& facts, hostrt::Transaction& trans) {
   ManifestEntry entry;
   entry.table = table;
   const size_t sep = path.find_last_of("\\/");
   entry.file = sep == std::string::npos ? path : path.substr(sep + 1);
-  FileFacts facts;
-  if (hostrt::Status read = ReadFacts(path, facts); !read.ok()) return read;
   entry.rows = facts.rows;
   entry.bytes = facts.bytes;
   entry.sha256 = facts.sha256;

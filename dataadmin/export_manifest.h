@@ -1,7 +1,8 @@
 // ExportManifest: the list an export writes beside its table files, so that an import can prove
 // the files whole. One entry per exported table: its file name, rows, bytes, SHA-256 and the
-// table's identity counter. The export adds each file after writing it (the facts are read
-// back from the file itself, whatever wrote it) and writes the manifest last, atomically,
+// table's identity counter. The export adds each file after writing it (the facts read back
+// from the file itself, or handed over by a writer that computed them from the bytes it
+// wrote) and writes the manifest last, atomically,
 // under a name no table can have. An import that finds a manifest checks every ticked file
 // against it before anything changes, empties the tables listed with 0 rows and restores the
 // identity counters; without a manifest nothing here applies. Nothing throws: failures return
@@ -51,6 +52,10 @@ class ExportManifest {
   // Records the file just written for `table` and the table's identity counter read on `trans`.
   hostrt::Status AddExported(const std::string& table, const std::string& path,
                              hostrt::Transaction& trans);
+  // The same for a file whose facts its writer computed from the bytes as it wrote them (no
+  // reading back).
+  hostrt::Status AddExported(const std::string& table, const std::string& path,
+                             const FileFacts& facts, hostrt::Transaction& trans);
   // Replaces whatever is at `path` with an empty file (a table without rows).
   static hostrt::Status WriteEmptyFile(const std::string& path);
   // Writes the manifest into `directory` in one step (replacing an older one).

@@ -56,6 +56,8 @@ table_transfer::Result table_transfer::Export(long row, const std::string& table
   const Result result = transfer.Export(table, path);
   rows = transfer.Rows();
   status_ = transfer.LastStatus();
+  exported_bytes_ = transfer.Bytes();
+  exported_sha256_ = transfer.ExportedSha256();
   return result;
 }
 

@@ -37,6 +37,9 @@ class table_transfer {
   Result Export(long row, const std::string& table, const std::string& path, long& rows);
   // Why the last call failed or stopped; Ok after one that did neither.
   const hostrt::Status& LastStatus() const { return status_; }
+  // Of the last Export that returned Done: bytes written and their SHA-256 (lower-case hex).
+  std::uint64_t ExportedBytes() const { return exported_bytes_; }
+  const std::string& ExportedSha256() const { return exported_sha256_; }
 
  private:
   hostrt::TableFileTransfer::ChunkCallback Chunks(long row);
@@ -48,6 +51,8 @@ class table_transfer {
   std::uint64_t bytes_total_ = 0;
   std::uint64_t bytes_done_ = 0;
   hostrt::Status status_;
+  std::uint64_t exported_bytes_ = 0;
+  std::string exported_sha256_;
 };
 
 }  // namespace importlib

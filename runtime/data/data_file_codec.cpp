@@ -29,22 +29,17 @@ constexpr char kDbfLiveRecord = ' ';
 constexpr char kDbfDeletedRecord = '*';
 constexpr char kDbfFileEnd = 0x1A;
 
-bool NeedsQuotes(const std::string& value) {
-  if (value.empty()) return true;  // "" tells the empty string from NULL
-  if (value[0] == '"') return true;
-  return value.find_first_of("\t\r\n") != std::string::npos;
-}
-
-bool IsAscii(const std::string& value) {
-  for (char c : value)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 void AppendTextField(std::string& out, const std::optional<std::string>& value) {
   if (!value) return;
-  const bool ascii = IsAscii(*value);  // ASCII is the same in GBK: no conversion needed
-  if (!NeedsQuotes(*value)) {
+  // One pass: is it ASCII (the same in GBK: no conversion needed), does it need quotes.
+  bool ascii = true;
+  bool special = false;
+  for (const char c : *value) {
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    special = special || c == '\t' || c == '\r' || c == '\n';
+  }
+  // Quotes for "" (which tells the empty string from NULL), a leading quote, TAB, CR, LF.
+  if (!(value->empty() || (*value)[0] == '"' || special)) {
     if (ascii)
       out += *value;
     else

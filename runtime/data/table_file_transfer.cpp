@@ -80,6 +80,17 @@ ColumnPlan PlanOf(const SqlColumn& c) {
   return p;
 }
 
+// Types whose values read as ASCII text in every character set (the name as the server
+// describes it, lower case, e.g. "int identity").
+bool AsciiText(std::string type) {
+  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+  static const char* const kTypes[] = {"tinyint",       "smallint", "int",     "bigint",
+                                       "bit",           "decimal",  "numeric", "money",
+                                       "smallmoney",    "float",    "real",    "datetime",
+                                       "smalldatetime", "date",     "time",    "datetime2"};
+  return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
+}
+
 std::string Quoted(const std::string& value) {
   return "“" + value + "”";
 }
@@ -521,6 +532,7 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
                                                         std::string& error) {
   rows_ = 0;
   bytes_ = 0;
+  sha256_.clear();
   error.clear();
   trans_.Reset();
   SqlStatement select(trans_);
@@ -537,6 +549,7 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
   // Rows come in blocks into bound buffers when every column has a bounded text form (long
   // text columns are read value by value).
   std::vector<size_t> chars;
+  std::vector<SqlStatement::BlockKind> kinds;
   for (int c = 1; c <= columns; ++c) {
     SqlColumn column;
     if (!select.Describe(c, column)) {
@@ -548,9 +561,12 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
         column.size > 0 && column.size <= 4000 && type.find("text") == std::string::npos &&
         type.find("image") == std::string::npos && type.find("binary") == std::string::npos;
     chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
+    kinds.push_back(type == "datetime" ? SqlStatement::BlockKind::DateTime
+                    : AsciiText(type)  ? SqlStatement::BlockKind::AsciiText
+                                       : SqlStatement::BlockKind::Text);
   }
   const bool blocks = std::find(chars.begin(), chars.end(), size_t{0}) == chars.end() &&
-                      select.BindBlock(chars, kRowsPerBlock);
+                      select.BindBlock(chars, kRowsPerBlock, kinds);
   if (!blocks) trans_.Reset();  // a refused binding leaves the value-by-value path
   TextRowWriter writer;
   DataRow row(static_cast<size_t>(columns));
@@ -597,6 +613,7 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
     error = committed.message();
     return Result::Failed;
   }
+  sha256_ = writer.Sha256Hex();
   return Result::Done;
 }
 

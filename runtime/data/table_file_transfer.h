@@ -51,6 +51,9 @@ class TableFileTransfer {
   uint64_t Bytes() const { return bytes_; }    // file bytes read or written by the last call
   bool UsedBulkCopy() const { return bulk_; }  // the last import went through bulk copy
   const Status& LastStatus() const { return status_; }  // of the last call; Ok unless it failed
+  // The SHA-256 (lower-case hex) of the file the last export wrote, computed while writing;
+  // empty unless that export returned Done.
+  const std::string& ExportedSha256() const { return sha256_; }
 
  private:
   Result ImportRows(const std::string& table, const std::string& path, std::string& error);
@@ -65,6 +68,7 @@ class TableFileTransfer {
   long rows_ = 0;
   uint64_t bytes_ = 0;
   Status status_;
+  std::string sha256_;
 };
 
 }  // namespace hostrt

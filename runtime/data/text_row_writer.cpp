@@ -17,11 +17,15 @@ Status TextRowWriter::Open(const std::string& path) {
   rows_ = 0;
   bytes_ = 0;
   pending_.clear();
+  pending_.reserve(chunk_ + (size_t{64} << 10));
+  hash_ = Sha256();
+  sha256_.clear();
   return Status::Ok();
 }
 
 Status TextRowWriter::Flush() {
   if (pending_.empty()) return Status::Ok();
+  hash_.Update(pending_);
   if (!out_.Write(pending_)) {
     open_ = false;  // OutputFile dropped its temporary file
     return Status::FileFault(out_.Error());
@@ -44,6 +48,7 @@ Status TextRowWriter::Commit() {
   if (Status flushed = Flush(); !flushed.ok()) return flushed;
   open_ = false;
   if (!out_.Commit()) return Status::FileFault(out_.Error());
+  sha256_ = hash_.HexDigest();
   return Status::Ok();
 }
 

@@ -4,6 +4,8 @@
 // target, so a failed or abandoned write never leaves a partial file under the target's name.
 // Failures return FileFault with OutputFile's text, which names the file and the cause (disk
 // full, permission, file too large, ...), as DataStore::SaveAs reports them. Never throws.
+// The SHA-256 of the bytes is computed as they are written, so the file never needs reading
+// back to prove it whole (Sha256Hex() after a successful Commit()).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 
 #include "runtime/data/data_file_codec.h"
 #include "runtime/system/output_file.h"
+#include "runtime/text/sha256.h"
 #include "runtime/text/status.h"
 
 namespace hostrt {
@@ -29,6 +32,8 @@ class TextRowWriter {
 
   long Rows() const { return rows_; }
   uint64_t Bytes() const { return bytes_; }
+  // Lower-case hex SHA-256 of the committed file's bytes; empty until Commit() succeeds.
+  const std::string& Sha256Hex() const { return sha256_; }
 
  private:
   Status Flush();
@@ -36,6 +41,8 @@ class TextRowWriter {
   size_t chunk_;
   OutputFile out_;
   std::string pending_;
+  Sha256 hash_;
+  std::string sha256_;
   long rows_ = 0;
   uint64_t bytes_ = 0;
   bool open_ = false;

@@ -27,6 +27,10 @@ std::string FromOdbc(const Char* text, size_t length) {
                         nullptr);
   return utf8;
 }
+
+void AssignFromOdbc(std::string& out, const Char* text, size_t length) {
+  out = FromOdbc(text, length);
+}
 #else
 // UTF-8 to UTF-16; a malformed sequence becomes U+FFFD.
 String ToOdbc(std::string_view utf8) {
@@ -69,15 +73,18 @@ String ToOdbc(std::string_view utf8) {
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string FromOdbc(const Char* text, size_t length) {
   std::string out;
+  AssignFromOdbc(out, text, length);
+  return out;
+}
+
+void AssignFromOdbc(std::string& out, const Char* text, size_t length) {
   size_t ascii = 0;
   while (ascii < length && text[ascii] < 0x80) ++ascii;
-  if (ascii == length) {  // the common case of large transfers: no conversion needed
-    out.resize(length);
-    for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
-    return out;
-  }
-  out.reserve(length * 3);
-  for (size_t i = 0; i < length; ++i) {
+  out.resize(ascii);
+  for (size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+  if (ascii == length) return;  // the common case of large transfers: no conversion needed
+  out.reserve(ascii + (length - ascii) * 3);
+  for (size_t i = ascii; i < length; ++i) {
     char32_t code = text[i];
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
@@ -102,7 +109,6 @@ std::string FromOdbc(const Char* text, size_t length) {
       out += static_cast<char>(0x80 | (code & 0x3F));
     }
   }
-  return out;
 }
 #endif
 

@@ -18,6 +18,8 @@ using String = std::basic_string<Char>;
 
 String ToOdbc(std::string_view utf8);
 std::string FromOdbc(const Char* text, size_t length);  // length in Chars
+// The same into `out` (replacing its text), reusing the room it has.
+void AssignFromOdbc(std::string& out, const Char* text, size_t length);
 
 SQLRETURN DriverConnect(SQLHDBC dbc, std::string_view connectionString);
 SQLRETURN ExecDirect(SQLHSTMT stmt, std::string_view sql);

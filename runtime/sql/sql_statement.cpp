@@ -1,6 +1,7 @@
 #include "runtime/sql/sql_statement.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "runtime/sql/driver_results.h"
@@ -301,21 +302,32 @@ bool SqlStatement::GetDouble(int column, std::optional<double>& value) {
   return true;
 }
 
-bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows) {
+bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows,
+                             const std::vector<BlockKind>& kinds) {
   if (stmt_ == nullptr || rows == 0) return false;
   static_assert(sizeof(fetched_) >= sizeof(SQLULEN), "the fetched count is an SQLULEN");
   block_.assign(chars.size(), BlockColumn());
   blockRows_ = rows;
   for (size_t c = 0; c < chars.size(); ++c) {
     BlockColumn& b = block_[c];
+    b.kind = c < kinds.size() ? kinds[c] : BlockKind::Text;
+    SQLSMALLINT cType = odbctext::kCType;
     b.room = chars[c] + 1;
-    b.text.assign(b.room * rows * sizeof(odbctext::Char), 0);
+    b.unit = sizeof(odbctext::Char);
+    if (b.kind == BlockKind::AsciiText) {
+      cType = SQL_C_CHAR;
+      b.unit = 1;
+    } else if (b.kind == BlockKind::DateTime) {
+      cType = SQL_C_TYPE_TIMESTAMP;
+      b.room = 1;
+      b.unit = sizeof(SQL_TIMESTAMP_STRUCT);
+    }
+    b.text.assign(b.room * rows * b.unit, 0);
     b.indicators.assign(rows * sizeof(SQLLEN), 0);
-    if (!trans_.Check(
-            SQLBindCol(H(stmt_), static_cast<SQLUSMALLINT>(c + 1), odbctext::kCType, b.text.data(),
-                       static_cast<SQLLEN>(b.room * sizeof(odbctext::Char)),
-                       reinterpret_cast<SQLLEN*>(b.indicators.data())),
-            SQL_HANDLE_STMT, stmt_, "bind a result column"))
+    if (!trans_.Check(SQLBindCol(H(stmt_), static_cast<SQLUSMALLINT>(c + 1), cType, b.text.data(),
+                                 static_cast<SQLLEN>(b.room * b.unit),
+                                 reinterpret_cast<SQLLEN*>(b.indicators.data())),
+                      SQL_HANDLE_STMT, stmt_, "bind a result column"))
       return false;
   }
   return trans_.Check(SQLSetStmtAttr(H(stmt_), SQL_ATTR_ROW_BIND_TYPE,
@@ -340,8 +352,9 @@ int SqlStatement::FetchBlock() {
     for (size_t c = 0; c < block_.size(); ++c)
       for (size_t r = 0; r < fetched; ++r) {
         const SQLLEN length = reinterpret_cast<const SQLLEN*>(block_[c].indicators.data())[r];
-        if (length == SQL_NO_TOTAL || (length > 0 && static_cast<size_t>(length) >=
-                                                         block_[c].room * sizeof(odbctext::Char))) {
+        if (block_[c].kind == BlockKind::DateTime) continue;
+        if (length == SQL_NO_TOTAL ||
+            (length > 0 && static_cast<size_t>(length) >= block_[c].room * block_[c].unit)) {
           trans_.Fail("第 " + std::to_string(c + 1) + " 列的值比为它留出的空间长");
           return -1;
         }
@@ -358,9 +371,42 @@ void SqlStatement::BlockText(size_t row, int column, std::optional<std::string>&
     value.reset();
     return;
   }
+  if (!value) value.emplace();
+  if (b.kind == BlockKind::DateTime) {
+    // "yyyy-mm-dd hh:mm:ss.fff", the driver's text of a datetime (milliseconds rounded from
+    // the value's 1/300 seconds).
+    SQL_TIMESTAMP_STRUCT t;
+    std::memcpy(&t, b.text.data() + row * b.unit, sizeof t);
+    const unsigned ms = static_cast<unsigned>((t.fraction + 500000u) / 1000000u);
+    char text[23];
+    auto put = [&text](size_t at, unsigned number, size_t digits) {
+      for (size_t k = digits; k > 0; --k, number /= 10)
+        text[at + k - 1] = static_cast<char>('0' + number % 10);
+    };
+    put(0, static_cast<unsigned>(t.year), 4);
+    text[4] = '-';
+    put(5, t.month, 2);
+    text[7] = '-';
+    put(8, t.day, 2);
+    text[10] = ' ';
+    put(11, t.hour, 2);
+    text[13] = ':';
+    put(14, t.minute, 2);
+    text[16] = ':';
+    put(17, t.second, 2);
+    text[19] = '.';
+    put(20, ms, 3);
+    value->assign(text, sizeof text);
+    return;
+  }
+  if (b.unit == 1) {
+    value->assign(reinterpret_cast<const char*>(b.text.data()) + row * b.room,
+                  static_cast<size_t>(length));
+    return;
+  }
   const auto* text = reinterpret_cast<const odbctext::Char*>(b.text.data());
-  value =
-      odbctext::FromOdbc(text + row * b.room, static_cast<size_t>(length) / sizeof(odbctext::Char));
+  odbctext::AssignFromOdbc(*value, text + row * b.room,
+                           static_cast<size_t>(length) / sizeof(odbctext::Char));
 }
 
 long SqlStatement::RowCount() {

@@ -68,9 +68,15 @@ class SqlStatement {
   // Block fetching of the current result, for reading many rows fast: every column is bound
   // as text of at most `chars[c]` characters, and FetchBlock() fills up to `rows` rows at a
   // time. A value longer than its room fails the fetch (recorded). Use instead of Fetch().
-  bool BindBlock(const std::vector<size_t>& chars, size_t rows);
+  // `kinds` (one a column; Text where missing) lets the driver skip work: AsciiText columns
+  // (numbers: text that is ASCII in every character set) come as narrow text, DateTime
+  // columns (the datetime type) as timestamps formatted here as the driver writes them.
+  enum class BlockKind { Text, AsciiText, DateTime };
+  bool BindBlock(const std::vector<size_t>& chars, size_t rows,
+                 const std::vector<BlockKind>& kinds = {});
   int FetchBlock();  // rows now in the block; 0 at the end; -1 on error
   // Column (from 1) of a row of the block (from 0), as GetText gives it; nullopt for NULL.
+  // The text is assigned into `value`'s own string, reusing its room.
   void BlockText(size_t row, int column, std::optional<std::string>& value) const;
   long RowCount();  // rows affected by the current result, -1 when not known
   // Moves to the next result of the batch: 1 there is one, 0 none left, -1 that result is an
@@ -95,9 +101,11 @@ class SqlStatement {
   bool failedAtStart_ = false;  // the execute itself reported the batch's first error
   std::vector<std::unique_ptr<Buffer>> buffers_;
   struct BlockColumn {
-    std::vector<unsigned char> text;        // `room` UTF-16 units per row
+    std::vector<unsigned char> text;        // `room` units per row
     std::vector<unsigned char> indicators;  // one SQLLEN per row
     size_t room = 0;                        // units per row, the terminator included
+    size_t unit = 2;  // bytes a unit: UTF-16, 1 for ASCII text, a timestamp for DateTime
+    BlockKind kind = BlockKind::Text;
   };
   std::vector<BlockColumn> block_;
   size_t blockRows_ = 0;

@@ -3,8 +3,10 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "runtime/text/gbk.h"
 
@@ -79,7 +81,73 @@ std::string GbkToUtf8(std::string_view gbk) {
   return converter.Run(gbk, "\xEF\xBF\xBD");
 }
 
+// The two GBK bytes of every character of the Basic Multilingual Plane that has a two-byte
+// form (0 for the rest: four-byte GB18030 forms and characters iconv refuses), made once from
+// iconv's own conversion of each, so that both ways always give the same bytes. Empty when
+// there is no converter.
+static const std::vector<std::uint16_t>& TwoByteForms() {
+  static const std::vector<std::uint16_t> table = [] {
+    Converter converter("GB18030", "UTF-8");
+    if (!converter.valid()) return std::vector<std::uint16_t>();
+    std::vector<std::uint16_t> forms(0x10000, 0);
+    std::string one;
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      one.clear();
+      if (c < 0x800) {
+        one += static_cast<char>(0xC0 | (c >> 6));
+      } else {
+        one += static_cast<char>(0xE0 | (c >> 12));
+        one += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      one += static_cast<char>(0x80 | (c & 0x3F));
+      const std::string gbk = converter.Run(one, "?");
+      if (gbk.size() == 2 && static_cast<unsigned char>(gbk[0]) >= 0x81)
+        forms[c] = static_cast<std::uint16_t>((static_cast<unsigned char>(gbk[0]) << 8) |
+                                              static_cast<unsigned char>(gbk[1]));
+    }
+    return forms;
+  }();
+  return table;
+}
+
 std::string Utf8ToGbk(std::string_view utf8) {
+  // Characters of two-byte forms (nearly all Chinese text) go through the table; anything
+  // else (four-byte forms, malformed UTF-8) sends the whole text through iconv.
+  const std::vector<std::uint16_t>& forms = TwoByteForms();
+  std::string out;
+  bool table = !forms.empty();
+  if (table) {
+    out.reserve(utf8.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    for (size_t i = 0; i < n && table;) {
+      const unsigned char lead = p[i];
+      if (lead < 0x80) {
+        out += static_cast<char>(lead);
+        ++i;
+        continue;
+      }
+      char32_t c = 0;
+      if (lead >= 0xC2 && lead <= 0xDF && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+        c = (char32_t{lead & 0x1Fu} << 6) | (p[i + 1] & 0x3Fu);
+        i += 2;
+      } else if (lead >= 0xE0 && lead <= 0xEF && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 &&
+                 (p[i + 2] & 0xC0) == 0x80) {
+        c = (char32_t{lead & 0x0Fu} << 12) | (char32_t{p[i + 1] & 0x3Fu} << 6) | (p[i + 2] & 0x3Fu);
+        i += 3;
+        if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) c = 0;  // overlong or a surrogate
+      }
+      const std::uint16_t form = c != 0 ? forms[c] : 0;
+      if (form == 0) {
+        table = false;
+        break;
+      }
+      out += static_cast<char>(form >> 8);
+      out += static_cast<char>(form & 0xFF);
+    }
+  }
+  if (table) return out;
   thread_local Converter converter("GB18030", "UTF-8");
   return converter.Run(utf8, "?");
 }

@@ -6,6 +6,23 @@
 
 namespace standin {
 
+namespace {
+
+// Page cache of a bulk load, in KiB (SQLite's negative cache_size).
+constexpr int kLoadCacheSize = -65536;
+
+int64_t pragmaValue(sqlite3* db, const char* pragma) {
+  sqlite3_stmt* st = nullptr;
+  int64_t value = 0;
+  if (sqlite3_prepare_v2(db, pragma, -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    value = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  return value;
+}
+
+}  // namespace
+
 BulkLoadImpl::BulkLoadImpl(SessionImpl& session, std::string db, std::string table,
                            std::vector<int> targets, Hints hints)
     : session_(session),
@@ -15,9 +32,17 @@ BulkLoadImpl::BulkLoadImpl(SessionImpl& session, std::string db, std::string tab
       hints_(hints) {}
 
 BulkLoadImpl::~BulkLoadImpl() {
+  restoreCache();
   // A load that never finished is undone.
   if (mode_ < 0) return;
   if (DatabaseConn* c = session_.openConn(db_)) session_.statementEnd(*c, mode_, false);
+}
+
+void BulkLoadImpl::restoreCache() {
+  if (conn_ == nullptr || cacheBefore_ == 0) return;
+  const std::string sql = "PRAGMA cache_size = " + std::to_string(cacheBefore_);
+  sqlite3_exec(conn_->handle(), sql.c_str(), nullptr, nullptr, nullptr);
+  cacheBefore_ = 0;
 }
 
 void BulkLoadImpl::fail(ResultSink& sink) {
@@ -57,6 +82,10 @@ bool BulkLoadImpl::start(const std::vector<Column>& clientColumns, ResultSink& s
       qs += i ? ", ?" : "?";
     }
     insert_ = conn_->prepare(sql + ") VALUES (" + qs + ")");
+    // A large load touches index pages all over: a page cache big enough to hold them spares
+    // writing the same pages out again and again before the end. Put back when the load ends.
+    cacheBefore_ = pragmaValue(conn_->handle(), "PRAGMA cache_size");
+    conn_->exec("PRAGMA cache_size = " + std::to_string(kLoadCacheSize));
     row_.assign(def_->cols.size(), Value::null());
     given_.assign(def_->cols.size(), false);
     for (int t : targets_) given_[size_t(t)] = true;
@@ -115,8 +144,9 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
     }
     if (hints_.checkConstraints) session_.checkConstraints(*conn_, t, row_);
     sqlite3_reset(insert_);
+    // row_ stays as it is until the step is done: its text need not be copied.
     for (size_t i = 0; i < row_.size(); ++i)
-      bindValue(insert_, int(i + 1), row_[i], t.cols[i].type);
+      bindValue(insert_, int(i + 1), row_[i], t.cols[i].type, false);
     int rc = sqlite3_step(insert_);
     if (rc != SQLITE_DONE) {
       sqlite3_reset(insert_);
@@ -139,6 +169,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
 
 void BulkLoadImpl::finish(ResultSink& sink) {
   if (insert_) sqlite3_reset(insert_);
+  restoreCache();
   Done d;
   if (failed_ || !conn_ || mode_ < 0) {
     if (conn_ && mode_ >= 0) session_.statementEnd(*conn_, mode_, false);

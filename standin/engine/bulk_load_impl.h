@@ -36,6 +36,7 @@ class BulkLoadImpl : public BulkLoad {
 
  private:
   void fail(ResultSink& sink);
+  void restoreCache();  // the connection's page cache size as it was before the load
   SessionImpl& session_;
   std::string db_;
   std::string table_;
@@ -55,6 +56,7 @@ class BulkLoadImpl : public BulkLoad {
   int64_t identityNext_ = 0;
   int64_t identityMax_ = 0;
   uint64_t count_ = 0;
+  int64_t cacheBefore_ = 0;  // 0: not changed
   std::vector<Value> row_;
   std::vector<bool> given_;
 };

@@ -169,6 +169,17 @@ void SessionImpl::sourceFor(const TableRef& ref, const Scope* outer, RowSource* 
   // "column = constant" in the WHERE of a one-table statement reads only the matching rows.
   std::vector<const Expr*> parts;
   conjuncts(where, &parts);
+  // A part that reads no column and is not TRUE (WHERE 1 = 0, the usual way to learn a
+  // table's columns) leaves no row to read. One that fails to evaluate is left to the filter.
+  for (const Expr* e : parts) {
+    if (!isConstant(*e)) continue;
+    Scope constScope;
+    constScope.outer = outer;
+    try {
+      if (!eval_.truth(*e, constScope)) return;
+    } catch (const SqlError&) {
+    }
+  }
   for (const Expr* e : parts) {
     if (e->kind != ExprKind::Binary || e->op != "=") continue;
     for (int side = 0; side < 2; ++side) {

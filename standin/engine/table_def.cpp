@@ -252,7 +252,7 @@ std::shared_ptr<TableDef> TableDef::fromStatement(const Stmt& s, std::shared_ptr
   return def;
 }
 
-void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
+void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t, bool copy) {
   if (v.isNull()) {
     sqlite3_bind_null(st, index);
     return;
@@ -291,12 +291,14 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t) {
     case TypeId::Text:
     case TypeId::NText:
     case TypeId::UniqueIdentifier:
-      sqlite3_bind_text(st, index, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(st, index, v.s.data(), int(v.s.size()),
+                        copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
       break;
     case TypeId::Binary:
     case TypeId::VarBinary:
     case TypeId::Image:
-      sqlite3_bind_blob(st, index, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_blob(st, index, v.s.data(), int(v.s.size()),
+                        copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
       break;
     default:
       sqlite3_bind_int64(st, index, v.i);

@@ -94,7 +94,9 @@ inline constexpr const char* kAnsiPaddingOffPrefix = "SET ANSI_PADDING OFF\n";
 
 std::string quoteIdent(std::string_view name);  // "name" for SQLite
 // Storage encoding of a value of the given type in SQLite.
-void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t);
+// With `copy` false the text or bytes are not copied: `v` must stay unchanged until the
+// statement has been stepped (and is rebound before it is stepped again).
+void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t, bool copy = true);
 Value readValue(sqlite3_stmt* st, int index, const SqlType& t);
 
 }  // namespace standin

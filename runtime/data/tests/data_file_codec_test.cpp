@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "runtime/data/text_row_writer.h"
 #include "runtime/text/gbk.h"
+#include "runtime/text/sha256.h"
 
 namespace hostrt {
 namespace {
@@ -40,6 +46,44 @@ TEST(DataFileCodecTest, TextIsGbkTabSeparatedWithCrLfAndPlainValuesUnquoted) {
             "\"\"\t\"x\ty\"\r\n");
   EXPECT_EQ(DataFileCodec::EncodeText({"a", "b"}, {{V("12\" pizza"), V("\"q\"")}}, false),
             "12\" pizza\t\"\"\"q\"\"\"\r\n");
+}
+
+// The streaming writer, flushing in pieces far smaller than a row, writes the codec's bytes and
+// hashes exactly what it wrote; an abandoned write leaves the older file alone.
+TEST(DataFileCodecTest, TextRowWriterWritesTheCodecBytesAndTheirHash) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "hostrt_text_row_writer_test";
+  fs::create_directories(dir);
+  const std::string path = (dir / "t.txt").string();
+  const std::vector<DataRow> rows = Awkward();
+  auto read = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (size_t chunk : {size_t{1}, size_t{7}, size_t{1} << 20}) {
+    TextRowWriter writer(chunk);
+    Status done = writer.Open(path);
+    ASSERT_TRUE(done.ok()) << done.message();
+    for (const DataRow& row : rows) {
+      done = writer.Write(row);
+      ASSERT_TRUE(done.ok()) << done.message();
+    }
+    EXPECT_TRUE(writer.Sha256Hex().empty());
+    done = writer.Commit();
+    ASSERT_TRUE(done.ok()) << done.message();
+    const std::string expected = DataFileCodec::EncodeText({}, rows, false);
+    EXPECT_EQ(read(), expected) << chunk;
+    EXPECT_EQ(writer.Bytes(), expected.size());
+    EXPECT_EQ(writer.Rows(), static_cast<long>(rows.size()));
+    EXPECT_EQ(writer.Sha256Hex(), Sha256::Hex(expected)) << chunk;
+  }
+  {
+    TextRowWriter abandoned(4);
+    ASSERT_TRUE(abandoned.Open(path).ok());
+    ASSERT_TRUE(abandoned.Write({V("x"), V("y"), V("z")}).ok());
+  }
+  EXPECT_EQ(read(), DataFileCodec::EncodeText({}, rows, false));
+  fs::remove_all(dir);
 }
 
 TEST(DataFileCodecTest, TextFromOtherWritersIsRead) {

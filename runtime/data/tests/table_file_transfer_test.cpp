@@ -13,6 +13,7 @@
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
 #include "runtime/text/gbk.h"
+#include "runtime/text/sha256.h"
 #include "tests/support/sql_test_server.h"
 
 namespace hostrt {
@@ -161,6 +162,45 @@ TEST_F(TableFileTransferTest, BulkAndRowByRowLeaveTheSameRowsAndExportTheSameByt
   EXPECT_EQ(exporter.Rows(), 4);
   EXPECT_EQ(Read(out), Utf8ToGbk(kExported));
   EXPECT_EQ(exporter.Bytes(), Utf8ToGbk(kExported).size());
+  EXPECT_EQ(exporter.ExportedSha256(), Sha256::Hex(Utf8ToGbk(kExported)));
+  EXPECT_EQ(exporter.ExportedSha256(), Sha256::Hex(Utf8ToGbk(kExported)));
+}
+
+// A table without long text columns is fetched in blocks, numbers and dates as narrow text:
+// the bytes written are still those of the file loaded (every type of the template, NULLs,
+// the empty string, Chinese text, quotes, extreme values), whatever the block boundaries.
+TEST_F(TableFileTransferTest, BlockFetchedExportWritesTheLoadedBytes) {
+  Exec("if object_id('tft_c') is not null drop table tft_c");
+  Exec(
+      "create table tft_c (id int identity(1,1) not null primary key, code char(4) not null, "
+      "name varchar(20) null, qty smallint null, big bigint null, flag tinyint null, "
+      "amount decimal(12,3) null, price money null, at datetime null, ratio float null)");
+  std::string rows =
+      "7\tA1  \t菜品大类\t-3\t-9223372036854775808\t255\t-12.345\t-922337203685477.5808\t"
+      "2023-12-31 23:59:59.997\t0.5\r\n"
+      "9\tB   \t\"\"\t\t\t0\t0.000\t0.0000\t1900-01-01 00:00:00.003\t\r\n"
+      "30\t    \t\"甲\t乙\r\n丙\"\t32767\t9223372036854775807\t\t999999999.999\t1.2300\t"
+      "9999-12-31 23:59:59.997\t-2\r\n"
+      "31\t\"\"\"Q  \"\t\t\t\t\t\t\t\t\r\n";
+  for (int i = 100; i < 700; ++i)  // more rows than one block
+    rows += std::to_string(i) + "\tR   \t员" + std::to_string(i) + "\t" + std::to_string(i % 7) +
+            "\t\t1\t" + std::to_string(i) + ".001\t\t2024-02-29 12:00:00.00" +
+            std::to_string(i % 3 == 0   ? 0
+                           : i % 3 == 1 ? 3
+                                        : 7) +
+            "\t\r\n";
+  const std::string file = Write("c.txt", rows);
+  TableFileTransfer load(sqlca_);
+  ASSERT_EQ(load.Import("tft_c", file), TableFileTransfer::Result::Done)
+      << load.LastStatus().message();
+  const std::string out = (dir_ / "c_out.txt").string();
+  TableFileTransfer exporter(sqlca_);
+  ASSERT_EQ(exporter.Export("tft_c", out), TableFileTransfer::Result::Done)
+      << exporter.LastStatus().message();
+  EXPECT_EQ(exporter.Rows(), 604);
+  EXPECT_EQ(Read(out), Utf8ToGbk(rows));
+  EXPECT_EQ(exporter.ExportedSha256(), Sha256::Hex(Utf8ToGbk(rows)));
+  sqlca_.Rollback();
 }
 
 TEST_F(TableFileTransferTest, ServerRulesHoldOnBothPathsAndFailTheLoad) {

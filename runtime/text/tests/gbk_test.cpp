@@ -31,6 +31,41 @@ TEST(GbkConversion, CharactersOutsideGbkUseFourByteFormAndSurvive) {
   EXPECT_EQ(hostrt::Utf8ToGbk("菜€"), "\xB2\xCB\xA2\xE3");
 }
 
+// Every character of the Basic Multilingual Plane (that the system's converter knows), alone
+// and in one text, converts to GBK and back unchanged, with the known forms of a few: two bytes for
+// GBK's characters, four for the rest. Malformed UTF-8 still becomes '?'.
+TEST(GbkConversion, EveryBmpCharacterConvertsAndReturns) {
+  if (!hostrt::GbkHasFourByteForms()) GTEST_SKIP() << "no GB18030 code page on this system";
+  std::string all;
+  for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string one;
+    if (c < 0x800) {
+      one += static_cast<char>(0xC0 | (c >> 6));
+    } else {
+      one += static_cast<char>(0xE0 | (c >> 12));
+      one += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    one += static_cast<char>(0x80 | (c & 0x3F));
+    const std::string gbk = hostrt::Utf8ToGbk(one);
+    // A few private-use characters have no form in the system's converter: '?' as anywhere.
+    if (gbk.find('?') != std::string::npos) continue;
+    ASSERT_TRUE(gbk.size() == 2 || gbk.size() == 4) << std::hex << static_cast<unsigned>(c);
+    ASSERT_EQ(hostrt::GbkToUtf8(gbk), one) << std::hex << static_cast<unsigned>(c);
+    all += one;
+  }
+  EXPECT_EQ(hostrt::GbkToUtf8(hostrt::Utf8ToGbk(all)), all);
+  EXPECT_EQ(hostrt::Utf8ToGbk("\u00B7\u4E00\u9F98"), "\xA1\xA4\xD2\xBB\xFD\x93");
+  EXPECT_EQ(hostrt::Utf8ToGbk("\u0080"), "\x81\x30\x81\x30");
+  EXPECT_EQ(hostrt::Utf8ToGbk("\u00E9a\u5458"),
+            "\xA8\xA6"
+            "a\xD4\xB1");
+  EXPECT_EQ(hostrt::Utf8ToGbk("a\xE5\x91"
+                              "b"),
+            "a??b");
+  EXPECT_EQ(hostrt::Utf8ToGbk("\xC0\x80\xE5\x91\x98"), "??\xD4\xB1");
+}
+
 TEST(GbkConversion, InvalidGbkBytesBecomeReplacementCharacters) {
   // A lone lead byte at the end, a lead byte followed by an invalid trail byte, then plain text.
   EXPECT_EQ(hostrt::GbkToUtf8("ab\xB2"), "ab\xEF\xBF\xBD");

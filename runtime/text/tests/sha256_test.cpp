@@ -39,5 +39,29 @@ TEST(Sha256Test, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
   }
 }
 
+// The processor's SHA instructions (where present) and the portable code give the same digests,
+// whatever the lengths and the pieces the bytes come in.
+TEST(Sha256Test, BothEnginesAgree) {
+  Sha256 portable(Sha256::Engine::Portable);
+  portable.Update("abc");
+  EXPECT_EQ(portable.HexDigest(),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  std::string bytes(70000, '\0');
+  uint32_t state = 12345;
+  for (char& c : bytes) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  for (size_t length : {0u, 1u, 63u, 64u, 65u, 127u, 128u, 1000u, 4096u, 65536u, 70000u}) {
+    Sha256 fastest, slow(Sha256::Engine::Portable);
+    const size_t half = length / 3;
+    fastest.Update(bytes.data(), half);
+    fastest.Update(bytes.data() + half, length - half);
+    slow.Update(bytes.data(), length);
+    EXPECT_EQ(fastest.HexDigest(), slow.HexDigest()) << length;
+  }
+  if (!Sha256::HardwareAvailable()) GTEST_LOG_(INFO) << "no SHA instructions: portable only";
+}
+
 }  // namespace
 }  // namespace hostrt
