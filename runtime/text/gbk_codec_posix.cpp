@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/text/gbk.h"
+#include "runtime/text/gbk_units.h"
 
 namespace hostrt {
 
@@ -94,13 +95,7 @@ static const std::vector<std::uint16_t>& TwoByteForms() {
     for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
       if (c >= 0xD800 && c <= 0xDFFF) continue;
       one.clear();
-      if (c < 0x800) {
-        one += static_cast<char>(0xC0 | (c >> 6));
-      } else {
-        one += static_cast<char>(0xE0 | (c >> 12));
-        one += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      }
-      one += static_cast<char>(0x80 | (c & 0x3F));
+      detail::AppendBmpUtf8(one, c);
       const std::string gbk = converter.Run(one, "?");
       if (gbk.size() == 2 && static_cast<unsigned char>(gbk[0]) >= 0x81)
         forms[c] = static_cast<std::uint16_t>((static_cast<unsigned char>(gbk[0]) << 8) |

@@ -25,13 +25,7 @@ const std::array<std::uint8_t, 0x10000>& BmpWidths() {
     utf8.reserve(0x10000 * 4);
     for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
       if (cp >= 0xD800 && cp <= 0xDFFF) continue;  // never reached: DecodeUtf8 rejects them
-      if (cp < 0x800) {
-        utf8 += static_cast<char>(0xC0 | (cp >> 6));
-      } else {
-        utf8 += static_cast<char>(0xE0 | (cp >> 12));
-        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      }
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      AppendBmpUtf8(utf8, cp);
       utf8 += '\n';
     }
     const std::string gbk = Utf8ToGbk(utf8);

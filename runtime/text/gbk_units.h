@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,17 @@ int GbkWidthOf(char32_t codePoint);
 // Decodes the UTF-8 character starting at text[pos]. Returns its byte length, or 0 when the bytes
 // there are not a valid UTF-8 sequence; `codePoint` receives the value when valid.
 std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& codePoint);
+
+// Appends the UTF-8 form of a code point of the Basic Multilingual Plane from U+0080 up (two or
+// three bytes); surrogates are not characters and must not be passed.
+inline void AppendBmpUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (cp & 0x3F));
+}
 
 }  // namespace hostrt::detail

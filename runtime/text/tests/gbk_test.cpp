@@ -4,6 +4,7 @@
 
 #include "runtime/text/gbk.h"
 #include "runtime/text/gbk_bytes.h"
+#include "runtime/text/gbk_units.h"
 
 namespace {
 
@@ -40,13 +41,7 @@ TEST(GbkConversion, EveryBmpCharacterConvertsAndReturns) {
   for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;
     std::string one;
-    if (c < 0x800) {
-      one += static_cast<char>(0xC0 | (c >> 6));
-    } else {
-      one += static_cast<char>(0xE0 | (c >> 12));
-      one += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    one += static_cast<char>(0x80 | (c & 0x3F));
+    hostrt::detail::AppendBmpUtf8(one, c);
     const std::string gbk = hostrt::Utf8ToGbk(one);
     // A few private-use characters have no form in the system's converter: '?' as anywhere.
     if (gbk.find('?') != std::string::npos) continue;
