@@ -116,6 +116,127 @@ long ToLong(const std::string& text) {
   return end == text.c_str() ? 0 : value;
 }
 
+// One ticked table to its text file, streamed, and into the manifest. A non-ok status ends
+// the run; the turn is finished here unless the table failed (the run's failure finishes it).
+hostrt::Status ExportStreamed(table_transfer& streaming, long row, const std::string& table,
+                              const std::string& path, ExportManifest& manifest, TableTurn& turn) {
+  long rows = 0;
+  const auto result = streaming.Export(row, table, path, rows);
+  if (result == table_transfer::Result::Stopped) {
+    const hostrt::Status stopped = hostrt::Status::Cancelled(kExportStopped);
+    turn.Finish(TableOutcome::Kind::Stopped, rows, stopped.message());
+    return stopped;
+  }
+  if (result == table_transfer::Result::Failed) return streaming.LastStatus();
+  hostrt::Status status;
+  // An empty table leaves an empty file, never an older export's rows.
+  if (rows == 0) status = ExportManifest::WriteEmptyFile(path);
+  // The writer hashed the bytes as it wrote them: the file is not read back.
+  if (status.ok())
+    status = rows == 0 ? manifest.AddExported(table, path, hostrt::sqlca)
+                       : manifest.AddExported(
+                             table, path,
+                             FileFacts{rows, streaming.ExportedBytes(), streaming.ExportedSha256()},
+                             hostrt::sqlca);
+  if (!status.ok()) return status;
+  turn.Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
+  return status;
+}
+
+// One ticked table retrieved whole into `lds_data` and saved as a file of `type`, and into
+// the manifest. Reports as ExportStreamed does.
+hostrt::Status ExportThroughStore(hostrt::DataStore& lds_data, const std::string& table,
+                                  const std::string& path, hostrt::SaveAsType type,
+                                  ExportManifest& manifest, TableTurn& turn) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  std::string ls_syntax;
+  hostrt::Status status =
+      hostrt::SyntaxFromSQL(sqlca, "SELECT * FROM " + table, kGridStyle, ls_syntax);
+  if (!status.ok()) return status;
+  if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1 ||
+      lds_data.Retrieve() == -1) {
+    return lds_data.LastStatus();
+  }
+  if (lds_data.RowCount() != 0) {
+    if (lds_data.SaveAs(path, type, false) != 1) {
+      status = lds_data.LastStatus();
+      if (status.message().empty()) status = hostrt::Status::FileFault("无法写入文件 " + path);
+      return status;
+    }
+  } else {
+    // An empty table leaves an empty file, never an older export's rows.
+    status = ExportManifest::WriteEmptyFile(path);
+  }
+  if (status.ok()) status = manifest.AddExported(table, path, sqlca);
+  if (!status.ok()) return status;
+  if (lds_data.RowCount() != 0) {
+    turn.Finish(TableOutcome::Kind::Exported, lds_data.RowCount());
+  } else {
+    turn.Finish(TableOutcome::Kind::NoRows, 0);
+  }
+  return status;
+}
+
+// One ticked table from its text file, streamed. A non-ok status ends the run; the turn is
+// finished here unless the table failed (the run's failure finishes it).
+hostrt::Status ImportStreamed(table_transfer& streaming, long row, const std::string& table,
+                              const std::string& label, const std::string& path,
+                              const ExportManifest& manifest, TableTurn& turn) {
+  long rows = 0;
+  const auto result = streaming.Import(row, table, label, path, rows);
+  if (result == table_transfer::Result::NoFile) {
+    if (!manifest.ListsEmpty(table)) {
+      turn.Finish(TableOutcome::Kind::NoFile, 0);
+      return hostrt::Status::Ok();
+    }
+    // Exported empty: the table is emptied to match its export.
+    if (hostrt::sqlca.ExecuteImmediate("Truncate Table " + table) != 0)
+      return hostrt::sqlca.LastStatus();
+    turn.Finish(TableOutcome::Kind::Imported, 0);
+    return hostrt::Status::Ok();
+  }
+  if (result == table_transfer::Result::Stopped) {
+    const hostrt::Status stopped = hostrt::Status::Cancelled(kImportStopped);
+    turn.Finish(TableOutcome::Kind::Stopped, rows, stopped.message());
+    return stopped;
+  }
+  if (result != table_transfer::Result::Done) return streaming.LastStatus();
+  turn.Finish(TableOutcome::Kind::Imported, rows);
+  return hostrt::Status::Ok();
+}
+
+// One ticked table from a file of another format, read whole into `lds_data` and saved
+// through it. Reports as ImportStreamed does.
+hostrt::Status ImportThroughStore(hostrt::DataStore& lds_data, const std::string& table,
+                                  const std::string& path, const ExportManifest& manifest,
+                                  TableTurn& turn) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  std::string ls_syntax;
+  hostrt::Status status =
+      hostrt::SyntaxFromSQL(sqlca, "SELECT * FROM " + table, kGridStyle, ls_syntax);
+  if (!status.ok()) return status;
+  if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1)
+    return lds_data.LastStatus();
+
+  // A missing or empty file leaves the table as it is. A file that is there but cannot be
+  // read in full must not count as imported: it fails the run.
+  const long imported = lds_data.ImportFile(path);
+  if (imported < 0 && !(imported == hostrt::DataStore::kNoSuchFile && !hostrt::FileExists(path))) {
+    status = lds_data.LastStatus();
+    if (status.message().empty()) status = hostrt::Status::FileFault("无法读取文件 " + path);
+    return status;
+  }
+  if (lds_data.RowCount() == 0 && !manifest.ListsEmpty(table)) {
+    turn.Finish(TableOutcome::Kind::NoFile, 0);
+    return hostrt::Status::Ok();
+  }
+
+  if (sqlca.ExecuteImmediate("Truncate Table " + table) != 0) return sqlca.LastStatus();
+  if (lds_data.Update() == -1) return lds_data.LastStatus();
+  turn.Finish(TableOutcome::Kind::Imported, lds_data.RowCount());
+  return hostrt::Status::Ok();
+}
+
 }  // namespace
 
 FileFormat FormatFromText(const std::string& format_text) {
@@ -166,7 +287,6 @@ bool base_data_transfer::of_bd_export() {
     hpb_1_.SetPosition(static_cast<int>(static_cast<double>(i) / catalogue_.RowCount() * 100.0));
     if (ItemText(catalogue_, i, "flag") != "1") continue;
     const std::string ls_table = ItemText(catalogue_, i, "table");
-    const std::string ls_sql = "SELECT * FROM " + ls_table;
     turn.emplace(observer_, i, ls_table);
     if (observer_ != nullptr && observer_->StopRequested()) {
       status = hostrt::Status::Cancelled(kExportStopped);
@@ -174,59 +294,11 @@ bool base_data_transfer::of_bd_export() {
       break;
     }
     const std::string path = FilePath(directory, ls_table, format.extension);
-
-    if (format.type == hostrt::SaveAsType::Text) {
-      // Text files stream from the result set to the file.
-      long rows = 0;
-      const auto result = streaming.Export(i, ls_table, path, rows);
-      if (result == table_transfer::Result::Stopped) {
-        status = hostrt::Status::Cancelled(kExportStopped);
-        turn->Finish(TableOutcome::Kind::Stopped, rows, status.message());
-        break;
-      }
-      if (result == table_transfer::Result::Failed) {
-        status = streaming.LastStatus();
-        break;
-      }
-      // An empty table leaves an empty file, never an older export's rows.
-      if (rows == 0) status = ExportManifest::WriteEmptyFile(path);
-      // The writer hashed the bytes as it wrote them: the file is not read back.
-      if (status.ok())
-        status = rows == 0 ? manifest.AddExported(ls_table, path, sqlca)
-                           : manifest.AddExported(ls_table, path,
-                                                  FileFacts{rows, streaming.ExportedBytes(),
-                                                            streaming.ExportedSha256()},
-                                                  sqlca);
-      if (!status.ok()) break;
-      turn->Finish(rows == 0 ? TableOutcome::Kind::NoRows : TableOutcome::Kind::Exported, rows);
-      continue;
-    }
-
-    std::string ls_syntax;
-    status = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_syntax);
+    // Text files stream from the result set to the file.
+    status = format.type == hostrt::SaveAsType::Text
+                 ? ExportStreamed(streaming, i, ls_table, path, manifest, *turn)
+                 : ExportThroughStore(lds_data, ls_table, path, format.type, manifest, *turn);
     if (!status.ok()) break;
-    if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1 ||
-        lds_data.Retrieve() == -1) {
-      status = lds_data.LastStatus();
-      break;
-    }
-    if (lds_data.RowCount() != 0) {
-      if (lds_data.SaveAs(path, format.type, false) != 1) {
-        status = lds_data.LastStatus();
-        if (status.message().empty()) status = hostrt::Status::FileFault("无法写入文件 " + path);
-        break;
-      }
-    } else {
-      // An empty table leaves an empty file, never an older export's rows.
-      status = ExportManifest::WriteEmptyFile(path);
-    }
-    if (status.ok()) status = manifest.AddExported(ls_table, path, sqlca);
-    if (!status.ok()) break;
-    if (lds_data.RowCount() != 0) {
-      turn->Finish(TableOutcome::Kind::Exported, lds_data.RowCount());
-    } else {
-      turn->Finish(TableOutcome::Kind::NoRows, 0);
-    }
   }
   // The manifest comes last, when every file it describes is in place.
   if (status.ok()) status = manifest.Write(directory);
@@ -240,6 +312,37 @@ bool base_data_transfer::of_bd_export() {
   sqlca.Commit();
   hostrt::MessageBox(AppTitle(), "数据导出成功!" + SummaryLine(observer_));
   return true;
+}
+
+std::uint64_t base_data_transfer::TickedFileBytes(const std::string& directory,
+                                                  const std::string& extension) const {
+  std::uint64_t bytes = 0;
+  for (long i = 1; i <= catalogue_.RowCount(); ++i) {
+    if (ItemText(catalogue_, i, "flag") != "1") continue;
+    bytes +=
+        table_transfer::FileBytes(FilePath(directory, ItemText(catalogue_, i, "table"), extension));
+  }
+  return bytes;
+}
+
+hostrt::Status base_data_transfer::CommitImport(const ExportManifest& manifest,
+                                                std::string& table) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  hostrt::Status status = manifest.RestoreIdentities(sqlca, table);
+  // The triggers go back on inside the run's transaction: data and trigger state commit (or
+  // roll back) together, whatever fails or dies when.
+  if (status.ok() && !wf_enable_trigger()) {
+    table.clear();
+    status = sqlca.LastStatus();
+  }
+  if (status.ok()) {
+    hpb_1_.SetPosition(100);
+    if (sqlca.Commit() != 0) {
+      table.clear();
+      status = sqlca.LastStatus();
+    }
+  }
+  return status;
 }
 
 bool base_data_transfer::of_bd_import() {
@@ -274,12 +377,7 @@ bool base_data_transfer::of_bd_import() {
   // Text files stream; the bar then moves by the bytes read out of all the ticked files.
   const bool streamed = format.type == hostrt::SaveAsType::Text;
   table_transfer streaming(hpb_1_, observer_);
-  std::uint64_t bytes_total = 0;
-  for (long i = 1; streamed && i <= catalogue_.RowCount(); ++i) {
-    if (ItemText(catalogue_, i, "flag") != "1") continue;
-    bytes_total += table_transfer::FileBytes(
-        FilePath(directory, ItemText(catalogue_, i, "table"), format.extension));
-  }
+  const std::uint64_t bytes_total = streamed ? TickedFileBytes(directory, format.extension) : 0;
   streaming.SetBytesTotal(bytes_total);
 
   std::optional<TableTurn> turn;
@@ -296,86 +394,14 @@ bool base_data_transfer::of_bd_import() {
       turn->Finish(TableOutcome::Kind::Stopped, 0, status.message());
       break;
     }
-    const std::string ls_sql = "SELECT * FROM " + ls_table;
     const std::string path = FilePath(directory, ls_table, format.extension);
-
-    if (streamed) {
-      long rows = 0;
-      const auto result =
-          streaming.Import(i, ls_table, ItemText(catalogue_, i, "name"), path, rows);
-      if (result == table_transfer::Result::NoFile) {
-        if (!manifest.ListsEmpty(ls_table)) {
-          turn->Finish(TableOutcome::Kind::NoFile, 0);
-          continue;
-        }
-        // Exported empty: the table is emptied to match its export.
-        if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
-          status = sqlca.LastStatus();
-          break;
-        }
-        turn->Finish(TableOutcome::Kind::Imported, 0);
-        continue;
-      }
-      if (result == table_transfer::Result::Stopped) {
-        status = hostrt::Status::Cancelled(kImportStopped);
-        turn->Finish(TableOutcome::Kind::Stopped, rows, status.message());
-        break;
-      }
-      if (result != table_transfer::Result::Done) {
-        status = streaming.LastStatus();
-        break;
-      }
-      turn->Finish(TableOutcome::Kind::Imported, rows);
-      continue;
-    }
-
-    std::string ls_syntax;
-    status = hostrt::SyntaxFromSQL(sqlca, ls_sql, kGridStyle, ls_syntax);
+    status = streamed ? ImportStreamed(streaming, i, ls_table, ItemText(catalogue_, i, "name"),
+                                       path, manifest, *turn)
+                      : ImportThroughStore(lds_data, ls_table, path, manifest, *turn);
     if (!status.ok()) break;
-    if (lds_data.Create(ls_syntax) != 1 || lds_data.SetTransObject(sqlca) == -1) {
-      status = lds_data.LastStatus();
-      break;
-    }
-
-    // A missing or empty file leaves the table as it is. A file that is there but cannot be
-    // read in full must not count as imported: it fails the run.
-    const long imported = lds_data.ImportFile(path);
-    if (imported < 0 &&
-        !(imported == hostrt::DataStore::kNoSuchFile && !hostrt::FileExists(path))) {
-      status = lds_data.LastStatus();
-      if (status.message().empty()) status = hostrt::Status::FileFault("无法读取文件 " + path);
-      break;
-    }
-    if (lds_data.RowCount() == 0 && !manifest.ListsEmpty(ls_table)) {
-      turn->Finish(TableOutcome::Kind::NoFile, 0);
-      continue;
-    }
-
-    if (sqlca.ExecuteImmediate("Truncate Table " + ls_table) != 0) {
-      status = sqlca.LastStatus();
-      break;
-    }
-    if (lds_data.Update() == -1) {
-      status = lds_data.LastStatus();
-      break;
-    }
-    turn->Finish(TableOutcome::Kind::Imported, lds_data.RowCount());
   }
 
-  if (status.ok()) status = manifest.RestoreIdentities(sqlca, ls_table);
-  // The triggers go back on inside the run's transaction: data and trigger state commit (or
-  // roll back) together, whatever fails or dies when.
-  if (status.ok() && !wf_enable_trigger()) {
-    ls_table.clear();
-    status = sqlca.LastStatus();
-  }
-  if (status.ok()) {
-    hpb_1_.SetPosition(100);
-    if (sqlca.Commit() != 0) {
-      ls_table.clear();
-      status = sqlca.LastStatus();
-    }
-  }
+  if (status.ok()) status = CommitImport(manifest, ls_table);
   if (!status.ok()) {
     sqlca.Rollback();
     if (turn) turn->Finish(TableOutcome::Kind::Failed, 0, status.message());

@@ -13,6 +13,7 @@
 // a box titled with gvar's apptitle; nothing throws.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "dataadmin/transfer_observer.h"
@@ -25,6 +26,8 @@ class SingleLineEdit;
 }  // namespace hostrt
 
 namespace importlib {
+
+class ExportManifest;
 
 // Save-as type and file extension for the text of the format list.
 struct FileFormat {
@@ -60,6 +63,12 @@ class base_data_transfer {
   long TickedCount() const;
   std::string FilePath(const std::string& directory, const std::string& table,
                        const std::string& extension) const;
+  // The bytes of the ticked tables' files in `directory` (missing files count 0).
+  std::uint64_t TickedFileBytes(const std::string& directory, const std::string& extension) const;
+  // The end of an import run whose tables all succeeded: identities as the manifest has them,
+  // the triggers back on, then the commit. On failure `table` names the table at fault, or is
+  // empty when none is; nothing is rolled back here.
+  hostrt::Status CommitImport(const ExportManifest& manifest, std::string& table);
 
   hostrt::DataStore& catalogue_;
   hostrt::SingleLineEdit& sle_exportpath_;

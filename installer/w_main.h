@@ -20,6 +20,7 @@
 namespace dbsetup {
 
 class OldDatabaseBackup;
+class ScratchCopy;
 
 class w_main : public hostrt::Window {
  public:
@@ -86,6 +87,29 @@ class w_main : public hostrt::Window {
   bool CheckLogins(bool old_exists, LoginState& login);
   // Records the installation mode in t_sys_system of the current database and reads it back.
   bool RecordMode();
+
+  // The steps of wf_installdb, in their order. Each reports its own failure (box and failure
+  // exit, or the ending of a declined or blocked installation) and then returns false.
+  // Copies the template to `scratch` and checks it is a backup with the expected files.
+  bool PrepareTemplate(const std::string& source, ScratchCopy& scratch);
+  // Sets `old_exists` to whether a database of the application's name is on the server.
+  bool FindOldDatabase(bool& old_exists);
+  // Asks the operator to confirm the old database's replacement; false when declined.
+  bool ConfirmReplacement();
+  // False when the old database (or the application login) is in use.
+  bool CheckOldDatabaseIdle(const LoginState& login);
+  // Backs up and drops the old database, then drops the application login unless it is the
+  // installation's own. From the drop on, a failure restores the old database from `backup`.
+  bool DropOldDatabase(LoginState& login, OldDatabaseBackup& backup);
+  // Adds the application login (unless it exists) as a system administrator, and the
+  // library's fixed login.
+  bool AddLogins(const LoginState& login);
+  // Reconnects as the application login, creates the database from the template backup at
+  // `template_path`, makes it the login's default and records the installation mode.
+  bool CreateFromTemplate(const std::string& template_path);
+  // After success: removes the backup and the scratch copy, registers the client alias and
+  // tells the operator.
+  void FinishInstallation(OldDatabaseBackup& backup, ScratchCopy& scratch);
   // After a failure that came after the old database was dropped: puts it back from the
   // backup. Returns the line that the failure box adds.
   std::string RestoreOldDatabase();

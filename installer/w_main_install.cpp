@@ -209,10 +209,168 @@ bool w_main::RecordMode() {
   return sqlca.SQLCode == 0;
 }
 
-bool w_main::wf_installdb() {
+bool w_main::PrepareTemplate(const std::string& source, ScratchCopy& scratch) {
   hostrt::Transaction& sqlca = hostrt::sqlca;
+  SetStatus("检测模板数据库文件...");
+  if (!scratch.Prepare(source)) {
+    hostrt::MessageBox(gs_appname, "不能写文件到磁盘。");
+    return FailureExit();
+  }
+  switch (CheckTemplate(sqlca, scratch.Path())) {
+    case TemplateStatus::Ok:
+      break;
+    case TemplateStatus::NotABackup:
+      hostrt::MessageBox(gs_appname, "模板数据库文件不是有效的数据库备份文件。");
+      return FailureExit();
+    case TemplateStatus::MissingFiles:
+      hostrt::MessageBox(gs_appname, "模板数据库文件中缺少逻辑文件 qdzt_data 或 qdzt_log。");
+      return FailureExit("模板数据库文件中缺少逻辑文件 qdzt_data 或 qdzt_log。");
+  }
+  return true;
+}
+
+bool w_main::FindOldDatabase(bool& old_exists) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  LogText("检测旧数据库及相关信息...");
+  std::string ls_name;
+  sqlca.SelectInto("select name from master.dbo.sysdatabases where name =? ", {is_dbname},
+                   {&ls_name});
+  if (sqlca.SQLCode == -1) return FailureExit();
+  old_exists = sqlca.SQLCode == 0;
+  return true;
+}
+
+bool w_main::ConfirmReplacement() {
+  SetStatus("检测旧数据库及相关信息...");
+  // Never a stale answer from an earlier dialog.
+  hostrt::message.StringParm.clear();
+  w_input_check_num dialog;
+  hostrt::Open(dialog);
+  const std::string answer = hostrt::message.StringParm;
   hostrt::SetPointer(hostrt::HourGlass);
-  sqlca.AutoCommit = true;
+  if (answer == "1") return true;
+  SetStatus("已取消安装，旧数据库未改动。");
+  hostrt::sqlca.Disconnect();  // the installation ends here; nothing is left to do on the server
+  hostrt::SetPointer(hostrt::Arrow);
+  return false;
+}
+
+bool w_main::CheckOldDatabaseIdle(const LoginState& login) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  LogText("检测旧数据库是否正在使用中...");
+  long li_count = 0;
+  sqlca.SelectInto(
+      "select count ( a.spid ) from master.dbo.sysprocesses a , master.dbo.sysdatabases b "
+      "where a.dbid =b.dbid and a.loginame =? and b.name =? ",
+      {is_logid, is_dbname}, {&li_count});
+  if (sqlca.SQLCode == -1) return FailureExit();
+  // The login is dropped with the database: a connection of it to any other database is in
+  // use of the application too, and would make that drop fail.
+  if (li_count == 0 && login.exists && !login.is_self) {
+    sqlca.SelectInto(
+        "select count ( spid ) from master.dbo.sysprocesses where loginame =? and spid <> "
+        "@@spid",
+        {is_logid}, {&li_count});
+    if (sqlca.SQLCode == -1) return FailureExit();
+  }
+  if (li_count > 0) {
+    hostrt::MessageBox("警告", "旧数据库正在被使用，请让所有用户退出应用系统，然后继续此操作。");
+    LogText("旧数据库正在被使用，不能安装新数据库。");
+    sqlca.Disconnect();  // the installation ends here; nothing is left to do on the server
+    hostrt::SetPointer(hostrt::Arrow);
+    return false;
+  }
+  return true;
+}
+
+bool w_main::DropOldDatabase(LoginState& login, OldDatabaseBackup& backup) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  SetStatus("备份旧数据库...");
+  if (!backup.Take(sqlca, is_dbname, sle_sqldbpath.Text())) return FailureExit();
+
+  LogText("删除旧数据库及相关信息...");
+  sqlca.ExecuteImmediate(DropDatabaseStatement(is_dbname));
+  if (sqlca.SQLCode == -1) {
+    SetStatus("删除旧数据库及相关信息失败！");
+    const std::string reason = sqlca.SQLErrText;
+    backup.Remove();  // the old database is still there; a failed removal only costs space
+    return FailureExit(reason);
+  }
+  restore_from_ = &backup;
+  // A login that does not exist is not dropped; the one the installation runs under cannot
+  // be, and stays (it is made a system administrator below all the same).
+  if (login.exists && !login.is_self) {
+    sqlca.ExecuteImmediate(DropLoginStatement(is_logid));
+    if (sqlca.SQLCode == -1) {
+      SetStatus("删除旧数据库及相关信息失败！");
+      return FailureExit();
+    }
+    login.exists = false;
+  }
+  return true;
+}
+
+bool w_main::AddLogins(const LoginState& login) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  LogText("开始创建新数据库...");
+  sqlca.ExecuteImmediate(AddLoginStatement(is_logid, is_pass));
+  // A login that exists already cannot be added again; any other failure is one.
+  if (sqlca.SQLCode != 0 && !login.exists) return FailureExit();
+  sqlca.ExecuteImmediate(AddSysadminStatement(is_logid));
+  if (sqlca.SQLCode != 0) return FailureExit();
+  // The fixed login of the library is often there already (it is the default application
+  // login), so these two may fail; the installation needs only the login above.
+  sqlca.ExecuteImmediate("sp_addlogin 'qdzt','kestrum'");
+  sqlca.ExecuteImmediate("sp_addsrvrolemember 'qdzt', sysadmin");
+  return true;
+}
+
+bool w_main::CreateFromTemplate(const std::string& template_path) {
+  hostrt::Transaction& sqlca = hostrt::sqlca;
+  sqlca.Disconnect();  // wf_connect_db disconnects anyway; the new connection is what counts
+  wf_connect_db(is_logid);
+  if (sqlca.SQLCode != 0) return FailureExit();
+
+  const std::string datadir = sle_sqldbpath.Text();
+  sqlca.ExecuteImmediate(CreateDatabaseStatement(is_dbname, datadir));
+  if (sqlca.SQLCode != 0) return FailureExit();
+
+  LogText("安装系统信息...");
+  SetStatus("装载系统模板数据库...");
+  sqlca.ExecuteImmediate(RestoreDatabaseStatement(is_dbname, datadir, template_path));
+  if (sqlca.SQLCode != 0) return FailureExit();
+
+  AppendLog("创建系统用户信息...");
+  sqlca.ExecuteImmediate(DefaultDatabaseStatement(is_logid, is_dbname));
+  if (sqlca.SQLCode != 0) return FailureExit();
+
+  // Without the switch the mode would be looked for in master.
+  sqlca.ExecuteImmediate(UseDatabaseStatement(is_dbname));
+  if (sqlca.SQLCode != 0) return FailureExit();
+  if (!RecordMode()) return FailureExit();
+  return true;
+}
+
+void w_main::FinishInstallation(OldDatabaseBackup& backup, ScratchCopy& scratch) {
+  hostrt::sqlca.Disconnect();  // the work is done; closing the connection cannot undo it
+  restore_from_ = nullptr;
+  if (!backup.Remove()) {
+    AppendLog("旧数据库的备份文件未能删除：" + hostrt::NativePath(backup.Path()));
+  }
+  LogText("安装新数据库成功！");
+
+  // Client tools find the server through this alias; the database is installed either way.
+  hostrt::RegistrySet(kConnectToKey, "qdzt", "DBMSSOCN,127.0.0.1,1433");
+  scratch.Remove();
+
+  hostrt::SetPointer(hostrt::Arrow);
+  cb_1.SetEnabled(false);
+  hostrt::MessageBox(gs_appname, "安装新数据库成功！");
+}
+
+bool w_main::wf_installdb() {
+  hostrt::SetPointer(hostrt::HourGlass);
+  hostrt::sqlca.AutoCommit = true;
   restore_from_ = nullptr;
   login_existed_ = false;
 
@@ -231,148 +389,26 @@ bool w_main::wf_installdb() {
   }
 
   if (!CheckAdministrator()) return false;
-
   // The template is copied to the scratch file the server restores from, and checked there,
   // before anything on the server is removed or created.
-  SetStatus("检测模板数据库文件...");
   ScratchCopy scratch;
-  if (!scratch.Prepare(source)) {
-    hostrt::MessageBox(gs_appname, "不能写文件到磁盘。");
-    return FailureExit();
-  }
-  switch (CheckTemplate(sqlca, scratch.Path())) {
-    case TemplateStatus::Ok:
-      break;
-    case TemplateStatus::NotABackup:
-      hostrt::MessageBox(gs_appname, "模板数据库文件不是有效的数据库备份文件。");
-      return FailureExit();
-    case TemplateStatus::MissingFiles:
-      hostrt::MessageBox(gs_appname, "模板数据库文件中缺少逻辑文件 qdzt_data 或 qdzt_log。");
-      return FailureExit("模板数据库文件中缺少逻辑文件 qdzt_data 或 qdzt_log。");
-  }
-
-  LogText("检测旧数据库及相关信息...");
-  std::string ls_name;
-  sqlca.SelectInto("select name from master.dbo.sysdatabases where name =? ", {is_dbname},
-                   {&ls_name});
-  if (sqlca.SQLCode == -1) return FailureExit();
-  const bool old_exists = sqlca.SQLCode == 0;
-
+  if (!PrepareTemplate(source, scratch)) return false;
+  bool old_exists = false;
+  if (!FindOldDatabase(old_exists)) return false;
   LoginState login;
   if (!CheckDataDirectory(old_exists)) return false;
   if (!CheckLogins(old_exists, login)) return false;
 
   OldDatabaseBackup backup;
   if (old_exists) {
-    SetStatus("检测旧数据库及相关信息...");
-    // Never a stale answer from an earlier dialog.
-    hostrt::message.StringParm.clear();
-    w_input_check_num dialog;
-    hostrt::Open(dialog);
-    const std::string answer = hostrt::message.StringParm;
-    hostrt::SetPointer(hostrt::HourGlass);
-    if (answer != "1") {
-      SetStatus("已取消安装，旧数据库未改动。");
-      sqlca.Disconnect();  // the installation ends here; nothing is left to do on the server
-      hostrt::SetPointer(hostrt::Arrow);
-      return false;
-    }
-
-    LogText("检测旧数据库是否正在使用中...");
-    long li_count = 0;
-    sqlca.SelectInto(
-        "select count ( a.spid ) from master.dbo.sysprocesses a , master.dbo.sysdatabases b "
-        "where a.dbid =b.dbid and a.loginame =? and b.name =? ",
-        {is_logid, is_dbname}, {&li_count});
-    if (sqlca.SQLCode == -1) return FailureExit();
-    // The login is dropped with the database: a connection of it to any other database is in
-    // use of the application too, and would make that drop fail.
-    if (li_count == 0 && login.exists && !login.is_self) {
-      sqlca.SelectInto(
-          "select count ( spid ) from master.dbo.sysprocesses where loginame =? and spid <> "
-          "@@spid",
-          {is_logid}, {&li_count});
-      if (sqlca.SQLCode == -1) return FailureExit();
-    }
-    if (li_count > 0) {
-      hostrt::MessageBox("警告", "旧数据库正在被使用，请让所有用户退出应用系统，然后继续此操作。");
-      LogText("旧数据库正在被使用，不能安装新数据库。");
-      sqlca.Disconnect();  // the installation ends here; nothing is left to do on the server
-      hostrt::SetPointer(hostrt::Arrow);
-      return false;
-    }
-
-    SetStatus("备份旧数据库...");
-    if (!backup.Take(sqlca, is_dbname, sle_sqldbpath.Text())) return FailureExit();
-
-    LogText("删除旧数据库及相关信息...");
-    sqlca.ExecuteImmediate(DropDatabaseStatement(is_dbname));
-    if (sqlca.SQLCode == -1) {
-      SetStatus("删除旧数据库及相关信息失败！");
-      const std::string reason = sqlca.SQLErrText;
-      backup.Remove();  // the old database is still there; a failed removal only costs space
-      return FailureExit(reason);
-    }
-    restore_from_ = &backup;
-    // A login that does not exist is not dropped; the one the installation runs under cannot
-    // be, and stays (it is made a system administrator below all the same).
-    if (login.exists && !login.is_self) {
-      sqlca.ExecuteImmediate(DropLoginStatement(is_logid));
-      if (sqlca.SQLCode == -1) {
-        SetStatus("删除旧数据库及相关信息失败！");
-        return FailureExit();
-      }
-      login.exists = false;
-    }
+    if (!ConfirmReplacement()) return false;
+    if (!CheckOldDatabaseIdle(login)) return false;
+    if (!DropOldDatabase(login, backup)) return false;
   }
 
-  LogText("开始创建新数据库...");
-  sqlca.ExecuteImmediate(AddLoginStatement(is_logid, is_pass));
-  // A login that exists already cannot be added again; any other failure is one.
-  if (sqlca.SQLCode != 0 && !login.exists) return FailureExit();
-  sqlca.ExecuteImmediate(AddSysadminStatement(is_logid));
-  if (sqlca.SQLCode != 0) return FailureExit();
-  // The fixed login of the library is often there already (it is the default application
-  // login), so these two may fail; the installation needs only the login above.
-  sqlca.ExecuteImmediate("sp_addlogin 'qdzt','kestrum'");
-  sqlca.ExecuteImmediate("sp_addsrvrolemember 'qdzt', sysadmin");
-
-  sqlca.Disconnect();  // wf_connect_db disconnects anyway; the new connection is what counts
-  wf_connect_db(is_logid);
-  if (sqlca.SQLCode != 0) return FailureExit();
-
-  const std::string datadir = sle_sqldbpath.Text();
-  sqlca.ExecuteImmediate(CreateDatabaseStatement(is_dbname, datadir));
-  if (sqlca.SQLCode != 0) return FailureExit();
-
-  LogText("安装系统信息...");
-  SetStatus("装载系统模板数据库...");
-  sqlca.ExecuteImmediate(RestoreDatabaseStatement(is_dbname, datadir, scratch.Path()));
-  if (sqlca.SQLCode != 0) return FailureExit();
-
-  AppendLog("创建系统用户信息...");
-  sqlca.ExecuteImmediate(DefaultDatabaseStatement(is_logid, is_dbname));
-  if (sqlca.SQLCode != 0) return FailureExit();
-
-  // Without the switch the mode would be looked for in master.
-  sqlca.ExecuteImmediate(UseDatabaseStatement(is_dbname));
-  if (sqlca.SQLCode != 0) return FailureExit();
-  if (!RecordMode()) return FailureExit();
-
-  sqlca.Disconnect();  // the work is done; closing the connection cannot undo it
-  restore_from_ = nullptr;
-  if (!backup.Remove()) {
-    AppendLog("旧数据库的备份文件未能删除：" + hostrt::NativePath(backup.Path()));
-  }
-  LogText("安装新数据库成功！");
-
-  // Client tools find the server through this alias; the database is installed either way.
-  hostrt::RegistrySet(kConnectToKey, "qdzt", "DBMSSOCN,127.0.0.1,1433");
-  scratch.Remove();
-
-  hostrt::SetPointer(hostrt::Arrow);
-  cb_1.SetEnabled(false);
-  hostrt::MessageBox(gs_appname, "安装新数据库成功！");
+  if (!AddLogins(login)) return false;
+  if (!CreateFromTemplate(scratch.Path())) return false;
+  FinishInstallation(backup, scratch);
   return true;
 }
 

@@ -315,6 +315,156 @@ std::string LinesBetween(long first, long last) {
                              " 行之间）";
 }
 
+// Reads the table's columns, in its order (no row is read).
+bool DescribeColumns(Transaction& trans, const std::string& table, std::vector<ColumnPlan>& plans,
+                     std::string& error) {
+  trans.Reset();
+  SqlStatement describe(trans);
+  if (!describe.valid() || !describe.ExecDirect("SELECT * FROM " + table + " WHERE 1 = 0")) {
+    error = trans.SQLErrText;
+    return false;
+  }
+  const int count = describe.ColumnCount();
+  for (int i = 1; i <= count; ++i) {
+    SqlColumn column;
+    if (!describe.Describe(i, column)) {
+      error = trans.SQLErrText;
+      return false;
+    }
+    plans.push_back(PlanOf(column));
+  }
+  describe.Drain();
+  if (count <= 0 || trans.SQLCode < 0) {
+    error = trans.SQLErrText.empty() ? "无法读取表的列" : trans.SQLErrText;
+    return false;
+  }
+  return true;
+}
+
+// The reader's fault as "第 N 行，列 X：reason", the column named when the fault has one.
+std::string FaultText(const TextRowFault& f, const std::vector<ColumnPlan>& plans) {
+  const std::string column = f.column >= 1 && static_cast<size_t>(f.column) <= plans.size()
+                                 ? plans[f.column - 1].name
+                                 : std::string();
+  return Where(f.line, column, f.reason);
+}
+
+// Empties the table and, when it has an identity column, lets the file's values in.
+bool EmptyTable(Transaction& trans, const std::string& table, bool identity, std::string& error) {
+  if (trans.ExecuteImmediate("Truncate Table " + table) != 0) {
+    error = trans.SQLErrText;
+    return false;
+  }
+  if (identity && trans.ExecuteImmediate("SET IDENTITY_INSERT " + table + " ON") != 0) {
+    error = trans.SQLErrText;
+    return false;
+  }
+  return true;
+}
+
+// Where the rows go: the bulk copy in batches, or one prepared INSERT executed per row.
+struct RowTarget {
+  std::unique_ptr<BulkCopy> bulk;
+  std::unique_ptr<SqlStatement> insert;
+  std::vector<SqlValue> inputs;
+  long batchFirstLine = 0;  // the file line of the current batch's first row
+  long batchRows = 0;       // rows sent in the current batch
+};
+
+// Begins the bulk copy or prepares the INSERT. The target is set up even when this fails
+// (error set), so that finishing it ends what was begun.
+void OpenTarget(Transaction& trans, const std::string& table, const std::vector<ColumnPlan>& plans,
+                bool useBulk, bool identity, RowTarget& target, std::string& error) {
+  trans.Reset();
+  if (useBulk) {
+    std::vector<BulkCopy::ColumnType> types;
+    for (const ColumnPlan& p : plans)
+      types.push_back(p.kind == ColumnPlan::Kind::DateTime ? BulkCopy::ColumnType::DateTime
+                                                           : BulkCopy::ColumnType::Text);
+    target.bulk = std::make_unique<BulkCopy>(trans);
+    if (!target.bulk->Begin(table, types, kBulkHints, identity)) error = trans.SQLErrText;
+  } else {
+    std::string names, marks;
+    for (size_t c = 0; c < plans.size(); ++c) {
+      names += (c ? ", [" : "[") + plans[c].name + "]";
+      marks += c ? ", ?" : "?";
+    }
+    target.insert = std::make_unique<SqlStatement>(trans);
+    if (!target.insert->valid() ||
+        !target.insert->Prepare("INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")"))
+      error = trans.SQLErrText;
+  }
+  target.inputs.resize(plans.size());
+}
+
+// Sends one checked row (read from file line `line`); a full batch is sent on to the server.
+bool SendRow(Transaction& trans, RowTarget& target, const std::vector<PreparedValue>& values,
+             long line, std::string& error) {
+  if (target.bulk) {
+    for (size_t c = 0; c < values.size(); ++c) {
+      const PreparedValue& v = values[c];
+      if (v.isDateTime)
+        target.bulk->SetDateTime(c, v.days, v.ticks);
+      else if (v.text)
+        target.bulk->SetText(c, *v.text);
+      else
+        target.bulk->SetNull(c);
+    }
+    if (!target.bulk->SendRow()) {
+      error = trans.SQLErrText + LinesBetween(target.batchFirstLine, line);
+      return false;
+    }
+    if (++target.batchRows == kRowsPerBatch) {
+      if (target.bulk->Batch() < 0) {
+        error = trans.SQLErrText + LinesBetween(target.batchFirstLine, line);
+        return false;
+      }
+      target.batchRows = 0;
+      target.batchFirstLine = line + 1;
+    }
+    return true;
+  }
+  for (size_t c = 0; c < values.size(); ++c) {
+    // The server converts the text as an INSERT of it would.
+    target.inputs[c] = values[c].text ? SqlValue(*values[c].text) : SqlValue();
+  }
+  if (!target.insert->Execute(target.inputs)) {
+    error = Where(line, "", trans.SQLErrText);
+    return false;
+  }
+  return true;
+}
+
+// Ends the bulk copy (sending its last batch) and releases the INSERT. A failure of the last
+// batch is reported only when everything before it succeeded.
+void CloseTarget(Transaction& trans, RowTarget& target, long line,
+                 TableFileTransfer::Result& result, std::string& error) {
+  if (target.bulk) {
+    const long last = target.bulk->Done();
+    if (result == TableFileTransfer::Result::Done && last < 0) {
+      error = trans.SQLErrText + LinesBetween(target.batchFirstLine, line);
+      result = TableFileTransfer::Result::Failed;
+    }
+  }
+  target.insert.reset();
+}
+
+// Switches identity insertion off again: a session setting, not part of the transaction, so
+// it is switched off whatever happened. An earlier failure stays the one reported.
+void IdentityInsertOff(Transaction& trans, const std::string& table,
+                       TableFileTransfer::Result& result, std::string& error) {
+  const std::string kept = trans.SQLErrText;
+  const long keptCode = trans.SQLCode;
+  if (trans.ExecuteImmediate("SET IDENTITY_INSERT " + table + " OFF") != 0 &&
+      result == TableFileTransfer::Result::Done) {
+    error = trans.SQLErrText;
+    result = TableFileTransfer::Result::Failed;
+  } else if (keptCode != 0) {
+    trans.SQLCode = keptCode;
+    trans.SQLErrText = kept;
+  }
+}
+
 }  // namespace
 
 TableFileTransfer::TableFileTransfer(Transaction& trans) : trans_(trans) {}
@@ -357,30 +507,8 @@ TableFileTransfer::Result TableFileTransfer::ImportRows(const std::string& table
   bytes_ = 0;
   bulk_ = false;
   error.clear();
-  // The table's columns, in its order (no row is read).
   std::vector<ColumnPlan> plans;
-  trans_.Reset();
-  {
-    SqlStatement describe(trans_);
-    if (!describe.valid() || !describe.ExecDirect("SELECT * FROM " + table + " WHERE 1 = 0")) {
-      error = trans_.SQLErrText;
-      return Result::Failed;
-    }
-    const int count = describe.ColumnCount();
-    for (int i = 1; i <= count; ++i) {
-      SqlColumn column;
-      if (!describe.Describe(i, column)) {
-        error = trans_.SQLErrText;
-        return Result::Failed;
-      }
-      plans.push_back(PlanOf(column));
-    }
-    describe.Drain();
-    if (count <= 0 || trans_.SQLCode < 0) {
-      error = trans_.SQLErrText.empty() ? "无法读取表的列" : trans_.SQLErrText;
-      return Result::Failed;
-    }
-  }
+  if (!DescribeColumns(trans_, table, plans, error)) return Result::Failed;
 
   TextRowReader reader;
   switch (reader.Open(path, error)) {
@@ -395,93 +523,29 @@ TableFileTransfer::Result TableFileTransfer::ImportRows(const std::string& table
 
   // The first row is read and checked before the table is emptied.
   std::vector<PreparedValue> values(plans.size());
-  auto fileFault = [&] {
-    const TextRowFault& f = reader.Fault();
-    const std::string column = f.column >= 1 && static_cast<size_t>(f.column) <= plans.size()
-                                   ? plans[f.column - 1].name
-                                   : std::string();
-    error = Where(f.line, column, f.reason);
-    return Result::Failed;
-  };
   int got = reader.Next(plans.size());
-  if (got < 0) return fileFault();
+  if (got < 0) {
+    error = FaultText(reader.Fault(), plans);
+    return Result::Failed;
+  }
   if (got == 0) return Result::NoFile;
   if (!PrepareRow(reader, plans, values, error)) return Result::Failed;
 
-  if (trans_.ExecuteImmediate("Truncate Table " + table) != 0) {
-    error = trans_.SQLErrText;
-    return Result::Failed;
-  }
   const bool identity =
       std::any_of(plans.begin(), plans.end(), [](const ColumnPlan& p) { return p.identity; });
-  if (identity && trans_.ExecuteImmediate("SET IDENTITY_INSERT " + table + " ON") != 0) {
-    error = trans_.SQLErrText;
-    return Result::Failed;
-  }
+  if (!EmptyTable(trans_, table, identity, error)) return Result::Failed;
 
   bulk_ = bulkAllowed_ && BulkCopy::Available(trans_);
-  std::unique_ptr<BulkCopy> bulk;
-  std::unique_ptr<SqlStatement> insert;
-  trans_.Reset();
-  if (bulk_) {
-    std::vector<BulkCopy::ColumnType> types;
-    for (const ColumnPlan& p : plans)
-      types.push_back(p.kind == ColumnPlan::Kind::DateTime ? BulkCopy::ColumnType::DateTime
-                                                           : BulkCopy::ColumnType::Text);
-    bulk = std::make_unique<BulkCopy>(trans_);
-    if (!bulk->Begin(table, types, kBulkHints, identity)) error = trans_.SQLErrText;
-  } else {
-    std::string names, marks;
-    for (size_t c = 0; c < plans.size(); ++c) {
-      names += (c ? ", [" : "[") + plans[c].name + "]";
-      marks += c ? ", ?" : "?";
-    }
-    insert = std::make_unique<SqlStatement>(trans_);
-    if (!insert->valid() ||
-        !insert->Prepare("INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")"))
-      error = trans_.SQLErrText;
-  }
+  RowTarget target;
+  OpenTarget(trans_, table, plans, bulk_, identity, target, error);
+  target.batchFirstLine = reader.Line();
 
   Result result = error.empty() ? Result::Done : Result::Failed;
-  long batchFirstLine = reader.Line();
-  long batchRows = 0;
   uint64_t reported = 0;
-  std::vector<SqlValue> inputs(plans.size());
   while (result == Result::Done) {
-    if (bulk) {
-      for (size_t c = 0; c < plans.size(); ++c) {
-        const PreparedValue& v = values[c];
-        if (v.isDateTime)
-          bulk->SetDateTime(c, v.days, v.ticks);
-        else if (v.text)
-          bulk->SetText(c, *v.text);
-        else
-          bulk->SetNull(c);
-      }
-      if (!bulk->SendRow()) {
-        error = trans_.SQLErrText + LinesBetween(batchFirstLine, reader.Line());
-        result = Result::Failed;
-        break;
-      }
-      if (++batchRows == kRowsPerBatch) {
-        if (bulk->Batch() < 0) {
-          error = trans_.SQLErrText + LinesBetween(batchFirstLine, reader.Line());
-          result = Result::Failed;
-          break;
-        }
-        batchRows = 0;
-        batchFirstLine = reader.Line() + 1;
-      }
-    } else {
-      for (size_t c = 0; c < plans.size(); ++c) {
-        // The server converts the text as an INSERT of it would.
-        inputs[c] = values[c].text ? SqlValue(*values[c].text) : SqlValue();
-      }
-      if (!insert->Execute(inputs)) {
-        error = Where(reader.Line(), "", trans_.SQLErrText);
-        result = Result::Failed;
-        break;
-      }
+    if (!SendRow(trans_, target, values, reader.Line(), error)) {
+      result = Result::Failed;
+      break;
     }
     ++rows_;
     if (rows_ % kRowsPerChunk == 0 && onChunk_) {
@@ -492,7 +556,7 @@ TableFileTransfer::Result TableFileTransfer::ImportRows(const std::string& table
     }
     got = reader.Next(plans.size());
     if (got < 0) {
-      fileFault();
+      error = FaultText(reader.Fault(), plans);
       result = Result::Failed;
     } else if (got == 0) {
       break;
@@ -500,29 +564,9 @@ TableFileTransfer::Result TableFileTransfer::ImportRows(const std::string& table
       result = Result::Failed;
     }
   }
-  if (bulk) {
-    const long last = bulk->Done();
-    if (result == Result::Done && last < 0) {
-      error = trans_.SQLErrText + LinesBetween(batchFirstLine, reader.Line());
-      result = Result::Failed;
-    }
-  }
-  insert.reset();
+  CloseTarget(trans_, target, reader.Line(), result, error);
   bytes_ = reader.BytesRead();
-  if (identity) {
-    // A session setting, not part of the transaction: switched off whatever happened. An
-    // earlier failure stays the one reported.
-    const std::string kept = trans_.SQLErrText;
-    const long keptCode = trans_.SQLCode;
-    if (trans_.ExecuteImmediate("SET IDENTITY_INSERT " + table + " OFF") != 0 &&
-        result == Result::Done) {
-      error = trans_.SQLErrText;
-      result = Result::Failed;
-    } else if (keptCode != 0) {
-      trans_.SQLCode = keptCode;
-      trans_.SQLErrText = kept;
-    }
-  }
+  if (identity) IdentityInsertOff(trans_, table, result, error);
   if (result == Result::Done && onChunk_) onChunk_(rows_, bytes_ - reported, true);
   return result;
 }

@@ -163,6 +163,8 @@ bool TextRowReader::Decode(size_t at, size_t length, bool quoted, size_t column)
   return true;
 }
 
+// Kept in one piece: the per-byte scan of the hot path shares its position and line count
+// across the values and the line end, and stops for more data at any point.
 TextRowReader::Parse TextRowReader::ParseRow(size_t columns, size_t& end) {
   struct Span {
     size_t at, length;
