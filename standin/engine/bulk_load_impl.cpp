@@ -94,11 +94,12 @@ bool BulkLoadImpl::start(const std::vector<Column>& clientColumns, ResultSink& s
         triggers_ = triggers_ || (tr.enabled && tr.onInsert);
     return true;
   } catch (const SqlError& e) {
-    session_.reportError(e, 1, sink);
+    session_.reportLoadError(e, sink);
     fail(sink);
     return false;
   } catch (const std::exception& ex) {
-    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
+    session_.reportLoadError(makeError(8630, 16, std::string("Internal error: ") + ex.what()),
+                             sink);
     fail(sink);
     return false;
   }
@@ -134,7 +135,7 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
       }
       // A column left out takes its default; so does a NULL sent for it unless KEEP_NULLS.
       if (col.defaultExpr && (!given_[i] || (row_[i].isNull() && !hints_.keepNulls)))
-        row_[i] = col.stored(session_.evalConst(*col.defaultExpr));
+        row_[i] = col.stored(session_.evalDefault(*col.defaultExpr));
       if (row_[i].isNull() && !col.nullable)
         raise(515, 16,
               "Cannot insert the value NULL into column '" + col.name + "', table '" +
@@ -150,18 +151,18 @@ bool BulkLoadImpl::row(const std::vector<Value>& values, ResultSink& sink) {
     int rc = sqlite3_step(insert_);
     if (rc != SQLITE_DONE) {
       sqlite3_reset(insert_);
-      session_.dmlVerb_ = "INSERT";
-      session_.constraintFailure(*conn_, t, row_, sqlite3_extended_errcode(conn_->handle()));
+      session_.insertFailure(*conn_, t, row_, sqlite3_extended_errcode(conn_->handle()));
     }
     if (triggers_) inserted_.push_back(row_);
     ++count_;
     return true;
   } catch (const SqlError& e) {
-    session_.reportError(e, 1, sink);
+    session_.reportLoadError(e, sink);
     fail(sink);
     return false;
   } catch (const std::exception& ex) {
-    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
+    session_.reportLoadError(makeError(8630, 16, std::string("Internal error: ") + ex.what()),
+                             sink);
     fail(sink);
     return false;
   }
@@ -188,16 +189,7 @@ void BulkLoadImpl::finish(ResultSink& sink) {
     }
     if (triggers_ && !inserted_.empty()) {
       // The triggers see the load's rows as one insert statement's.
-      ResultSink* outer = session_.sink_;
-      session_.sink_ = &sink;
-      session_.dmlVerb_ = "INSERT";
-      try {
-        session_.fireTriggers(*conn_, *def_, true, false, false, inserted_, {});
-      } catch (...) {
-        session_.sink_ = outer;
-        throw;
-      }
-      session_.sink_ = outer;
+      session_.fireInsertTriggers(*conn_, *def_, inserted_, sink);
       inserted_.clear();
     }
     int mode = mode_;
@@ -206,19 +198,20 @@ void BulkLoadImpl::finish(ResultSink& sink) {
   } catch (const SqlError& e) {
     if (mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
     mode_ = -1;
-    session_.reportError(e, 1, sink);
+    session_.reportLoadError(e, sink);
     d.error = true;
     sink.done(d);
     return;
   } catch (const std::exception& ex) {
     if (mode_ >= 0) session_.statementEnd(*conn_, mode_, false);
     mode_ = -1;
-    session_.reportError(makeError(8630, 16, std::string("Internal error: ") + ex.what()), 1, sink);
+    session_.reportLoadError(makeError(8630, 16, std::string("Internal error: ") + ex.what()),
+                             sink);
     d.error = true;
     sink.done(d);
     return;
   }
-  session_.rowcount_ = int64_t(count_);
+  session_.setRowCount(int64_t(count_));
   d.countValid = true;
   d.count = count_;
   d.kind = StatementKind::Insert;

@@ -48,6 +48,64 @@ const std::unordered_set<std::string>& reserved() {
   return words;
 }
 
+// A built-in type name and what it declares before any (length) or (precision, scale).
+struct TypeName {
+  const char* name;
+  TypeId id;
+  int32_t length;
+  uint8_t scale;
+};
+
+const TypeName kTypeNames[] = {
+    {"bit", TypeId::Bit, 0, 0},
+    {"tinyint", TypeId::TinyInt, 0, 0},
+    {"smallint", TypeId::SmallInt, 0, 0},
+    {"int", TypeId::Int, 0, 0},
+    {"integer", TypeId::Int, 0, 0},
+    {"bigint", TypeId::BigInt, 0, 0},
+    {"decimal", TypeId::Decimal, 0, 0},
+    {"numeric", TypeId::Decimal, 0, 0},
+    {"dec", TypeId::Decimal, 0, 0},
+    {"money", TypeId::Money, 0, 0},
+    {"smallmoney", TypeId::SmallMoney, 0, 0},
+    {"float", TypeId::Float, 0, 0},
+    {"double", TypeId::Float, 0, 0},  // DOUBLE PRECISION
+    {"real", TypeId::Real, 0, 0},
+    {"datetime", TypeId::DateTime, 0, 0},
+    {"date", TypeId::Date, 0, 0},
+    {"datetime2", TypeId::DateTime2, 0, 7},
+    {"time", TypeId::Time, 0, 7},
+    {"smalldatetime", TypeId::SmallDateTime, 0, 0},
+    {"char", TypeId::Char, 0, 0},
+    {"character", TypeId::Char, 0, 0},
+    {"varchar", TypeId::VarChar, 0, 0},
+    {"nchar", TypeId::NChar, 0, 0},
+    {"nvarchar", TypeId::NVarChar, 0, 0},
+    {"sysname", TypeId::NVarChar, 128, 0},
+    {"text", TypeId::Text, 0, 0},
+    {"ntext", TypeId::NText, 0, 0},
+    {"binary", TypeId::Binary, 0, 0},
+    {"varbinary", TypeId::VarBinary, 0, 0},
+    {"image", TypeId::Image, 0, 0},
+    {"timestamp", TypeId::Binary, 8, 0},
+    {"rowversion", TypeId::Binary, 8, 0},
+    {"uniqueidentifier", TypeId::UniqueIdentifier, 16, 0},
+};
+
+// The type a lower-case built-in type name declares; raises 2715 for an unknown name.
+SqlType typeNamed(const std::string& n) {
+  for (const TypeName& tn : kTypeNames) {
+    if (n != tn.name) continue;
+    SqlType t;
+    t.id = tn.id;
+    t.length = tn.length;
+    t.scale = tn.scale;
+    return t;
+  }
+  raise(2715, 16, "Column, parameter, or variable #1: Cannot find data type " + n + ".",
+        ErrorScope::Batch);
+}
+
 class Parser {
  public:
   Parser(std::string_view sql, std::vector<Token> toks) : sql_(sql), t_(std::move(toks)) {}
@@ -251,107 +309,128 @@ class Parser {
     s->line = cur().line;
     const Token& t = cur();
     if (t.kind != TokKind::Ident) {
-      if (isOp("(")) {
-        s->kind = StmtKind::Select;
-        s->select = selectStmt();
-      } else {
-        syntaxError();
-      }
-    } else if (isKw("select")) {
+      if (!isOp("(")) syntaxError();
       s->kind = StmtKind::Select;
       s->select = selectStmt();
+    } else if (!dataStatement(*s, start) && !transactionStatement(*s) && !flowStatement(*s)) {
+      if (isReserved(t)) syntaxError();
+      // A procedure call without EXEC (sp_droplogin x).
+      execStmt(*s);
+    }
+    if (s->text.empty()) s->text = sourceFrom(start);
+    return s;
+  }
+
+  // Statements on data, objects and databases, and the session's settings; false when the
+  // current keyword opens none of them.
+  bool dataStatement(Stmt& s, size_t start) {
+    if (isKw("select")) {
+      s.kind = StmtKind::Select;
+      s.select = selectStmt();
     } else if (isKw("insert")) {
-      insertStmt(*s);
+      insertStmt(s);
     } else if (isKw("update")) {
-      updateStmt(*s);
+      updateStmt(s);
     } else if (isKw("delete")) {
-      deleteStmt(*s);
+      deleteStmt(s);
     } else if (isKw("create")) {
-      createStmt(*s, start);
+      createStmt(s, start);
     } else if (isKw("drop")) {
-      dropStmt(*s);
+      dropStmt(s);
     } else if (isKw("alter")) {
-      alterStmt(*s);
+      alterStmt(s);
     } else if (isKw("truncate")) {
       ++p_;
       expectKw("table");
-      s->kind = StmtKind::Truncate;
-      s->table = objectName();
+      s.kind = StmtKind::Truncate;
+      s.table = objectName();
     } else if (isKw("use")) {
       ++p_;
-      s->kind = StmtKind::Use;
-      s->name = identifier();
+      s.kind = StmtKind::Use;
+      s.name = identifier();
     } else if (isKw("backup")) {
-      backupStmt(*s);
+      backupStmt(s);
     } else if (isKw("restore")) {
-      restoreStmt(*s);
-    } else if (isKw("exec") || isKw("execute")) {
-      ++p_;
-      execStmt(*s);
-    } else if (isKw("begin")) {
-      beginStmt(*s);
+      restoreStmt(s);
+    } else if (isKw("set")) {
+      setStmt(s);
+    } else if (isKw("dbcc")) {
+      dbccStmt(s);
+    } else if (isKw("declare")) {
+      declareStmt(s);
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // BEGIN (a block or a transaction), COMMIT, ROLLBACK and SAVE; false for anything else.
+  bool transactionStatement(Stmt& s) {
+    if (isKw("begin")) {
+      beginStmt(s);
     } else if (isKw("commit")) {
       ++p_;
-      s->kind = StmtKind::CommitTran;
+      s.kind = StmtKind::CommitTran;
       if (acceptKw("tran") || acceptKw("transaction") || acceptKw("work")) {
         if (isIdentifier() || cur().kind == TokKind::Variable) ++p_;
       }
     } else if (isKw("rollback")) {
       ++p_;
-      s->kind = StmtKind::RollbackTran;
+      s.kind = StmtKind::RollbackTran;
       if (acceptKw("tran") || acceptKw("transaction") || acceptKw("work")) {
         if (isIdentifier() || cur().kind == TokKind::Variable) {
-          s->name = cur().text;
+          s.name = cur().text;
           ++p_;
         }
       }
     } else if (isKw("save")) {
       ++p_;
       if (!acceptKw("tran")) expectKw("transaction");
-      s->kind = StmtKind::SaveTran;
-      s->name = identifier();
-    } else if (isKw("set")) {
-      setStmt(*s);
-    } else if (isKw("dbcc")) {
-      dbccStmt(*s);
-    } else if (isKw("declare")) {
-      declareStmt(*s);
+      s.kind = StmtKind::SaveTran;
+      s.name = identifier();
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // EXEC, IF, WHILE, PRINT, RETURN and RAISERROR; false for anything else.
+  bool flowStatement(Stmt& s) {
+    if (isKw("exec") || isKw("execute")) {
+      ++p_;
+      execStmt(s);
     } else if (isKw("if")) {
       ++p_;
-      s->kind = StmtKind::If;
-      s->condition = expression();
-      s->body.push_back(statement(false));
+      s.kind = StmtKind::If;
+      s.condition = expression();
+      s.body.push_back(statement(false));
       skipSemicolons();
-      if (acceptKw("else")) s->elseBody.push_back(statement(false));
+      if (acceptKw("else")) s.elseBody.push_back(statement(false));
     } else if (isKw("while")) {
       ++p_;
-      s->kind = StmtKind::While;
-      s->condition = expression();
-      s->body.push_back(statement(false));
+      s.kind = StmtKind::While;
+      s.condition = expression();
+      s.body.push_back(statement(false));
     } else if (isKw("print")) {
       ++p_;
-      s->kind = StmtKind::Print;
-      s->condition = expression();
+      s.kind = StmtKind::Print;
+      s.condition = expression();
     } else if (isKw("return")) {
       ++p_;
-      s->kind = StmtKind::Return;
-      if (!atEnd() && !isOp(";") && !startsStatement()) s->condition = expression();
+      s.kind = StmtKind::Return;
+      if (!atEnd() && !isOp(";") && !startsStatement()) s.condition = expression();
     } else if (isKw("raiserror")) {
       ++p_;
-      s->kind = StmtKind::RaisError;
+      s.kind = StmtKind::RaisError;
       bool paren = acceptOp("(");
-      s->args.push_back({"", expression()});
-      while (acceptOp(",")) s->args.push_back({"", expression()});
+      s.args.push_back({"", expression()});
+      while (acceptOp(",")) s.args.push_back({"", expression()});
       if (paren) expectOp(")");
       if (acceptKw("with")) identifier();
-    } else if (!isReserved(t)) {
-      // A procedure call without EXEC (sp_droplogin x).
-      execStmt(*s);
     } else {
-      syntaxError();
+      return false;
     }
-    if (s->text.empty()) s->text = sourceFrom(start);
-    return s;
+    return true;
   }
 
   void skipSemicolons() {
@@ -482,96 +561,38 @@ class Parser {
       n = lowerAscii(cur().text);
       ++p_;
     }
-    SqlType t;
-    if (n == "bit")
-      t.id = TypeId::Bit;
-    else if (n == "tinyint")
-      t.id = TypeId::TinyInt;
-    else if (n == "smallint")
-      t.id = TypeId::SmallInt;
-    else if (n == "int" || n == "integer")
-      t.id = TypeId::Int;
-    else if (n == "bigint")
-      t.id = TypeId::BigInt;
-    else if (n == "decimal" || n == "numeric" || n == "dec")
-      t.id = TypeId::Decimal;
-    else if (n == "money")
-      t.id = TypeId::Money;
-    else if (n == "smallmoney")
-      t.id = TypeId::SmallMoney;
-    else if (n == "float")
-      t.id = TypeId::Float;
-    else if (n == "double") {
-      acceptKw("precision");
-      t.id = TypeId::Float;
-    } else if (n == "real")
-      t.id = TypeId::Real;
-    else if (n == "datetime")
-      t.id = TypeId::DateTime;
-    else if (n == "date")
-      t.id = TypeId::Date;
-    else if (n == "datetime2" || n == "time") {
-      t.id = n == "time" ? TypeId::Time : TypeId::DateTime2;
-      t.scale = 7;
-    } else if (n == "smalldatetime")
-      t.id = TypeId::SmallDateTime;
-    else if (n == "char" || n == "character")
-      t.id = TypeId::Char;
-    else if (n == "varchar")
-      t.id = TypeId::VarChar;
-    else if (n == "nchar")
-      t.id = TypeId::NChar;
-    else if (n == "nvarchar")
-      t.id = TypeId::NVarChar;
-    else if (n == "sysname") {
-      t.id = TypeId::NVarChar;
-      t.length = 128;
-    } else if (n == "text")
-      t.id = TypeId::Text;
-    else if (n == "ntext")
-      t.id = TypeId::NText;
-    else if (n == "binary")
-      t.id = TypeId::Binary;
-    else if (n == "varbinary")
-      t.id = TypeId::VarBinary;
-    else if (n == "image")
-      t.id = TypeId::Image;
-    else if (n == "timestamp" || n == "rowversion") {
-      t.id = TypeId::Binary;
-      t.length = 8;
-    } else if (n == "uniqueidentifier") {
-      t.id = TypeId::UniqueIdentifier;
-      t.length = 16;
-    } else {
-      raise(2715, 16, "Column, parameter, or variable #1: Cannot find data type " + n + ".",
-            ErrorScope::Batch);
-    }
+    SqlType t = typeNamed(n);
+    if (n == "double") acceptKw("precision");
     if (acceptKw("varying")) t.id = t.id == TypeId::NChar ? TypeId::NVarChar : TypeId::VarChar;
-    if (isOp("(")) {
-      ++p_;
-      if (acceptKw("max")) {
-        t.length = -1;
-      } else {
-        int64_t a = integerLit();
-        if (t.id == TypeId::Decimal) {
-          t.precision = uint8_t(std::clamp<int64_t>(a, 1, 38));
-          if (acceptOp(",")) t.scale = uint8_t(std::clamp<int64_t>(integerLit(), 0, t.precision));
-        } else if (t.id == TypeId::Float) {
-          if (a <= 24) t.id = TypeId::Real;
-        } else if (t.id == TypeId::DateTime2 || t.id == TypeId::Time) {
-          t.scale = uint8_t(std::clamp<int64_t>(a, 0, 7));
-        } else {
-          t.length = int32_t(a);
-          if (acceptOp(",")) integerLit();
-        }
-      }
-      expectOp(")");
-    }
+    if (isOp("(")) typeArguments(t);
     if (t.id == TypeId::Decimal && t.precision == 0) t.precision = 18;
     if ((isCharLike(t.id)) && t.length == 0) t.length = defaultLength;
     if (t.id == TypeId::Money) t.precision = 19, t.scale = 4;
     if (t.id == TypeId::SmallMoney) t.precision = 10, t.scale = 4;
     return t;
+  }
+
+  // The parenthesised part of a type: (max), (length), (precision, scale) or digits of a
+  // fraction; float(24) and less is real.
+  void typeArguments(SqlType& t) {
+    expectOp("(");
+    if (acceptKw("max")) {
+      t.length = -1;
+    } else {
+      int64_t a = integerLit();
+      if (t.id == TypeId::Decimal) {
+        t.precision = uint8_t(std::clamp<int64_t>(a, 1, 38));
+        if (acceptOp(",")) t.scale = uint8_t(std::clamp<int64_t>(integerLit(), 0, t.precision));
+      } else if (t.id == TypeId::Float) {
+        if (a <= 24) t.id = TypeId::Real;
+      } else if (t.id == TypeId::DateTime2 || t.id == TypeId::Time) {
+        t.scale = uint8_t(std::clamp<int64_t>(a, 0, 7));
+      } else {
+        t.length = int32_t(a);
+        if (acceptOp(",")) integerLit();
+      }
+    }
+    expectOp(")");
   }
 
   static bool isCharLike(TypeId id) {
@@ -1552,31 +1573,12 @@ class Parser {
   ExprPtr primary() {
     const Token& t = cur();
     switch (t.kind) {
-      case TokKind::Integer: {
+      case TokKind::Integer:
         ++p_;
-        const std::string& txt = t.text;
-        if (txt.size() <= 18) {
-          int64_t v = std::stoll(txt);
-          if (v <= INT32_MAX) return literal(Value::integer(v), SqlType{TypeId::Int, 0, 0, 0});
-          return literal(Value::decimal(txt), SqlType{TypeId::Decimal, 0, uint8_t(txt.size()), 0});
-        }
-        return literal(Value::decimal(txt),
-                       SqlType{TypeId::Decimal, 0, uint8_t(std::min<size_t>(38, txt.size())), 0});
-      }
-      case TokKind::Number: {
+        return integerLiteral(t.text);
+      case TokKind::Number:
         ++p_;
-        std::string txt = t.text;
-        if (txt[0] == '.') txt = "0" + txt;
-        size_t dot = txt.find('.');
-        uint8_t scale = uint8_t(txt.size() - dot - 1);
-        uint8_t prec = uint8_t(std::max<size_t>(txt.size() - 1, scale));
-        std::string lead = txt.substr(0, dot);
-        while (lead.size() > 1 && lead[0] == '0') lead.erase(0, 1);
-        prec = uint8_t(
-            std::min<size_t>(38, std::max<size_t>(lead == "0" ? scale : lead.size() + scale, 1)));
-        if (txt.back() == '.') txt.pop_back();
-        return literal(Value::decimal(txt), SqlType{TypeId::Decimal, 0, prec, scale});
-      }
+        return numberLiteral(t.text);
       case TokKind::Float:
         ++p_;
         return literal(Value::real(std::stod(t.text)), SqlType{TypeId::Float, 0, 0, 0});
@@ -1605,27 +1607,58 @@ class Parser {
         return e;
       }
       case TokKind::Op:
-        if (t.text == "(") {
-          ++p_;
-          if (isKw("select")) {
-            auto e = std::make_unique<Expr>();
-            e->kind = ExprKind::Subquery;
-            e->sub = selectStmt();
-            expectOp(")");
-            return e;
-          }
-          ExprPtr inner = expression();
-          expectOp(")");
-          return inner;
-        }
-        syntaxError();
+        if (t.text != "(") syntaxError();
+        ++p_;
+        return parenthesised();
       case TokKind::QuotedIdent:
         return columnRef();
       case TokKind::Ident:
-        break;
+        return wordExpr(t);
       default:
         syntaxError();
     }
+  }
+
+  // An integer literal is int when it fits, else a decimal of its digits.
+  ExprPtr integerLiteral(const std::string& txt) {
+    if (txt.size() <= 18) {
+      int64_t v = std::stoll(txt);
+      if (v <= INT32_MAX) return literal(Value::integer(v), SqlType{TypeId::Int, 0, 0, 0});
+      return literal(Value::decimal(txt), SqlType{TypeId::Decimal, 0, uint8_t(txt.size()), 0});
+    }
+    return literal(Value::decimal(txt),
+                   SqlType{TypeId::Decimal, 0, uint8_t(std::min<size_t>(38, txt.size())), 0});
+  }
+
+  // A literal with a decimal point is a decimal whose precision counts its significant digits.
+  ExprPtr numberLiteral(std::string txt) {
+    if (txt[0] == '.') txt = "0" + txt;
+    size_t dot = txt.find('.');
+    uint8_t scale = uint8_t(txt.size() - dot - 1);
+    std::string lead = txt.substr(0, dot);
+    while (lead.size() > 1 && lead[0] == '0') lead.erase(0, 1);
+    uint8_t prec = uint8_t(
+        std::min<size_t>(38, std::max<size_t>(lead == "0" ? scale : lead.size() + scale, 1)));
+    if (txt.back() == '.') txt.pop_back();
+    return literal(Value::decimal(txt), SqlType{TypeId::Decimal, 0, prec, scale});
+  }
+
+  // After "(": a subquery or an expression in parentheses.
+  ExprPtr parenthesised() {
+    if (isKw("select")) {
+      auto e = std::make_unique<Expr>();
+      e->kind = ExprKind::Subquery;
+      e->sub = selectStmt();
+      expectOp(")");
+      return e;
+    }
+    ExprPtr inner = expression();
+    expectOp(")");
+    return inner;
+  }
+
+  // An expression opened by a word: NULL, CASE, CAST, CONVERT, a function call or a column.
+  ExprPtr wordExpr(const Token& t) {
     std::string lw = lowerAscii(t.text);
     if (lw == "null") {
       ++p_;
@@ -1655,32 +1688,7 @@ class Parser {
     }
     if (isOp("(", 1) && (!isReserved(t) || lw == "left" || lw == "right" || lw == "update")) {
       p_ += 2;
-      auto e = std::make_unique<Expr>();
-      e->kind = ExprKind::Func;
-      e->name = lw;
-      if (lw == "count" && isOp("*")) {
-        ++p_;
-        e->star = true;
-        expectOp(")");
-        return e;
-      }
-      if (acceptKw("distinct"))
-        e->distinct = true;
-      else
-        acceptKw("all");
-      if (lw == "dateadd" || lw == "datediff" || lw == "datepart" || lw == "datename") {
-        // The first argument is a date part name.
-        e->args.push_back(
-            literal(Value::text(lowerAscii(cur().text)), SqlType{TypeId::VarChar, 10, 0, 0}));
-        ++p_;
-        expectOp(",");
-      }
-      if (!isOp(")")) {
-        do e->args.push_back(expression());
-        while (acceptOp(","));
-      }
-      expectOp(")");
-      return e;
+      return functionCall(lw);
     }
     // Schema-qualified function: dbo.f(...)
     if (isOp(".", 1) && peek(2).kind == TokKind::Ident && isOp("(", 3)) {
@@ -1689,6 +1697,36 @@ class Parser {
     }
     if (isReserved(t)) syntaxError();
     return columnRef();
+  }
+
+  // The arguments of a call to the function `lw`, after its "(".
+  ExprPtr functionCall(const std::string& lw) {
+    auto e = std::make_unique<Expr>();
+    e->kind = ExprKind::Func;
+    e->name = lw;
+    if (lw == "count" && isOp("*")) {
+      ++p_;
+      e->star = true;
+      expectOp(")");
+      return e;
+    }
+    if (acceptKw("distinct"))
+      e->distinct = true;
+    else
+      acceptKw("all");
+    if (lw == "dateadd" || lw == "datediff" || lw == "datepart" || lw == "datename") {
+      // The first argument is a date part name.
+      e->args.push_back(
+          literal(Value::text(lowerAscii(cur().text)), SqlType{TypeId::VarChar, 10, 0, 0}));
+      ++p_;
+      expectOp(",");
+    }
+    if (!isOp(")")) {
+      do e->args.push_back(expression());
+      while (acceptOp(","));
+    }
+    expectOp(")");
+    return e;
   }
 
   static size_t gbkLen(const std::string& s) { return gbkLength(s); }

@@ -95,6 +95,12 @@ void SessionImpl::constraintFailure(DatabaseConn& c, const TableDef& t,
   c.fail(rc);
 }
 
+void SessionImpl::insertFailure(DatabaseConn& c, const TableDef& t, const std::vector<Value>& row,
+                                int rc) {
+  dmlVerb_ = "INSERT";
+  constraintFailure(c, t, row, rc);
+}
+
 void SessionImpl::checkConstraints(DatabaseConn& c, const TableDef& t,
                                    const std::vector<Value>& row) {
   if (t.checks.empty()) return;
@@ -271,6 +277,22 @@ void SessionImpl::fireTriggers(DatabaseConn& c, const TableDef& t, bool ins, boo
     dmlVerb_ = savedVerb;
     rowcount_ = savedRowcount;
   }
+}
+
+void SessionImpl::fireInsertTriggers(DatabaseConn& c, const TableDef& t,
+                                     const std::vector<std::vector<Value>>& rows,
+                                     ResultSink& sink) {
+  ResultSink* outer = sink_;
+  sink_ = &sink;
+  dmlVerb_ = "INSERT";
+  const std::vector<std::vector<Value>> none;
+  try {
+    fireTriggers(c, t, true, false, false, rows, none);
+  } catch (...) {
+    sink_ = outer;
+    throw;
+  }
+  sink_ = outer;
 }
 
 void SessionImpl::execInsert(const Stmt& s, ResultSink& sink) {

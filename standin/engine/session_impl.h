@@ -104,11 +104,19 @@ class SessionImpl : public Session, public EvalHost {
   void checkConstraints(DatabaseConn& c, const TableDef& t, const std::vector<Value>& row);
   [[noreturn]] void constraintFailure(DatabaseConn& c, const TableDef& t,
                                       const std::vector<Value>& row, int rc);
+  // An error of a bulk load, reported as one at line 1 of its statement.
+  void reportLoadError(const SqlError& e, ResultSink& sink) { reportError(e, 1, sink); }
+  Value evalDefault(const Expr& e) { return evalConst(e); }
+  // Raises the error of a row the table refused, worded as an INSERT's.
+  [[noreturn]] void insertFailure(DatabaseConn& c, const TableDef& t, const std::vector<Value>& row,
+                                  int rc);
+  // Fires the table's insert triggers once for `rows`; their results go to `sink`.
+  void fireInsertTriggers(DatabaseConn& c, const TableDef& t,
+                          const std::vector<std::vector<Value>>& rows, ResultSink& sink);
+  void setRowCount(int64_t n) { rowcount_ = n; }
   ServerImpl& server() { return server_; }
 
  private:
-  friend class BulkLoadImpl;
-
   // Batch and statement execution (session_impl.cpp).
   void runBatch(const Batch& b, ResultSink& sink);
   void runStatements(const std::vector<StmtPtr>& stmts, ResultSink& sink, bool* returned);

@@ -148,104 +148,124 @@ std::string TableDef::selectAllSql() const {
   return sql + " FROM " + quoteIdent(name) + scanOrder();
 }
 
+namespace {
+
+// Appends one column definition; raises for a repeated name, an oversized length or a second or
+// ill-typed identity column.
+void addColumn(TableDef& def, const ColumnDef& cd) {
+  if (def.findColumn(cd.name) >= 0)
+    raise(2705, 16,
+          "Column names in each table must be unique. Column name '" + cd.name + "' in table '" +
+              def.name + "' is specified more than once.",
+          ErrorScope::Batch);
+  ColumnInfo c;
+  c.name = cd.name;
+  c.type = normalizedType(cd.type);
+  if ((isCharType(c.type.id) || isBinaryType(c.type.id)) && c.type.length > 8000 &&
+      !isUnicodeType(c.type.id))
+    raise(131, 16,
+          "The size (" + std::to_string(c.type.length) + ") given to the column '" + c.name +
+              "' exceeds the maximum allowed for any data type (8000).",
+          ErrorScope::Batch);
+  c.nullable = cd.nullable;
+  c.identity = cd.identity;
+  c.identityStart = cd.identityStart;
+  c.identityStep = cd.identityStep == 0 ? 1 : cd.identityStep;
+  c.defaultExpr = cd.defaultExpr.get();
+  if (c.identity) {
+    if (def.identityCol >= 0)
+      raise(2744, 16,
+            "Multiple identity columns specified for table '" + def.name +
+                "'. Only one identity column per table is allowed.",
+            ErrorScope::Batch);
+    if (!isIntegerType(c.type.id) && !(c.type.id == TypeId::Decimal && c.type.scale == 0))
+      raise(2749, 16,
+            "Identity column '" + c.name +
+                "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
+                "with a scale of 0, and constrained to be nonnullable.",
+            ErrorScope::Batch);
+    if (!cd.nullSpecified) c.nullable = false;
+    def.identityCol = int(def.cols.size());
+  }
+  def.cols.push_back(std::move(c));
+}
+
+void addCheck(TableDef& def, const TableConstraint& k) {
+  CheckInfo ck;
+  ck.condition = k.check.get();
+  ck.column = k.columns.empty() ? std::string() : k.columns[0];
+  ck.name = !k.name.empty() ? k.name
+                            : "CK__" + def.name + "__" +
+                                  shortHash(def.name + "check" + std::to_string(def.checks.size()));
+  def.checks.push_back(std::move(ck));
+}
+
+// The positions of a constraint's columns; raises 1911 for a name the table does not have.
+std::vector<int> constraintColumns(const TableDef& def, const TableConstraint& k) {
+  std::vector<int> idx;
+  for (const std::string& cn : k.columns) {
+    int i = def.findColumn(cn);
+    if (i < 0)
+      raise(1911, 16, "Column name '" + cn + "' does not exist in the target table or view.",
+            ErrorScope::Batch);
+    idx.push_back(i);
+  }
+  return idx;
+}
+
+// A primary key or unique constraint; a primary key makes its columns NOT NULL and may appear
+// once.
+void addKey(TableDef& def, const TableConstraint& k, std::vector<int> idx) {
+  bool pk = k.kind == TableConstraint::Kind::PrimaryKey;
+  if (pk) {
+    for (const KeyInfo& other : def.keys)
+      if (other.primary)
+        raise(8110, 16, "Cannot add multiple PRIMARY KEY constraints to table '" + def.name + "'.",
+              ErrorScope::Batch);
+    for (int i : idx) def.cols[size_t(i)].nullable = false;
+  }
+  KeyInfo key;
+  key.primary = pk;
+  key.cols = std::move(idx);
+  key.name = !k.name.empty() ? k.name
+                             : std::string(pk ? "PK__" : "UQ__") + def.name + "__" +
+                                   shortHash(def.name + k.columns[0]);
+  def.keys.push_back(std::move(key));
+}
+
+// fkNumber counts the table's foreign keys so far; unnamed ones are named from it.
+void addForeignKey(TableDef& def, const TableConstraint& k, std::vector<int> idx, int fkNumber) {
+  ForeignKeyInfo fk;
+  fk.cols = std::move(idx);
+  fk.refTable = k.refTable.name;
+  fk.refCols = k.refColumns;
+  fk.name = !k.name.empty()
+                ? k.name
+                : "FK__" + def.name + "__" + shortHash(def.name + std::to_string(fkNumber));
+  def.fks.push_back(std::move(fk));
+}
+
+}  // namespace
+
 std::shared_ptr<TableDef> TableDef::fromStatement(const Stmt& s, std::shared_ptr<Batch> source) {
   auto def = std::make_shared<TableDef>();
   def->name = s.table.name;
   def->source = std::move(source);
   def->createText = s.text;
   if (s.columnDefs.empty()) raise(102, 15, "Incorrect syntax near ')'.", ErrorScope::Batch);
-  for (const ColumnDef& cd : s.columnDefs) {
-    if (def->findColumn(cd.name) >= 0)
-      raise(2705, 16,
-            "Column names in each table must be unique. Column name '" + cd.name + "' in table '" +
-                def->name + "' is specified more than once.",
-            ErrorScope::Batch);
-    ColumnInfo c;
-    c.name = cd.name;
-    c.type = normalizedType(cd.type);
-    if ((isCharType(c.type.id) || isBinaryType(c.type.id)) && c.type.length > 8000 &&
-        !isUnicodeType(c.type.id))
-      raise(131, 16,
-            "The size (" + std::to_string(c.type.length) + ") given to the column '" + c.name +
-                "' exceeds the maximum allowed for any data type (8000).",
-            ErrorScope::Batch);
-    c.nullable = cd.nullable;
-    c.identity = cd.identity;
-    c.identityStart = cd.identityStart;
-    c.identityStep = cd.identityStep == 0 ? 1 : cd.identityStep;
-    c.defaultExpr = cd.defaultExpr.get();
-    if (c.identity) {
-      if (def->identityCol >= 0)
-        raise(2744, 16,
-              "Multiple identity columns specified for table '" + def->name +
-                  "'. Only one identity column per table is allowed.",
-              ErrorScope::Batch);
-      if (!isIntegerType(c.type.id) && !(c.type.id == TypeId::Decimal && c.type.scale == 0))
-        raise(2749, 16,
-              "Identity column '" + c.name +
-                  "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric "
-                  "with a scale of 0, and constrained to be nonnullable.",
-              ErrorScope::Batch);
-      if (!cd.nullSpecified) c.nullable = false;
-      def->identityCol = int(def->cols.size());
-    }
-    def->cols.push_back(std::move(c));
-  }
+  for (const ColumnDef& cd : s.columnDefs) addColumn(*def, cd);
   int fkCount = 0;
   for (const TableConstraint& k : s.constraints) {
-    if (k.kind == TableConstraint::Kind::Check) {
-      CheckInfo ck;
-      ck.condition = k.check.get();
-      ck.column = k.columns.empty() ? std::string() : k.columns[0];
-      ck.name = !k.name.empty()
-                    ? k.name
-                    : "CK__" + def->name + "__" +
-                          shortHash(def->name + "check" + std::to_string(def->checks.size()));
-      def->checks.push_back(std::move(ck));
-      continue;
-    }
-    std::vector<int> idx;
-    for (const std::string& cn : k.columns) {
-      int i = def->findColumn(cn);
-      if (i < 0)
-        raise(1911, 16, "Column name '" + cn + "' does not exist in the target table or view.",
-              ErrorScope::Batch);
-      idx.push_back(i);
-    }
     switch (k.kind) {
-      case TableConstraint::Kind::PrimaryKey:
-      case TableConstraint::Kind::Unique: {
-        bool pk = k.kind == TableConstraint::Kind::PrimaryKey;
-        if (pk) {
-          for (const KeyInfo& other : def->keys)
-            if (other.primary)
-              raise(8110, 16,
-                    "Cannot add multiple PRIMARY KEY constraints to table '" + def->name + "'.",
-                    ErrorScope::Batch);
-          for (int i : idx) def->cols[i].nullable = false;
-        }
-        KeyInfo key;
-        key.primary = pk;
-        key.cols = idx;
-        key.name = !k.name.empty() ? k.name
-                                   : std::string(pk ? "PK__" : "UQ__") + def->name + "__" +
-                                         shortHash(def->name + k.columns[0]);
-        def->keys.push_back(std::move(key));
-        break;
-      }
-      case TableConstraint::Kind::ForeignKey: {
-        ForeignKeyInfo fk;
-        fk.cols = idx;
-        fk.refTable = k.refTable.name;
-        fk.refCols = k.refColumns;
-        fk.name = !k.name.empty()
-                      ? k.name
-                      : "FK__" + def->name + "__" + shortHash(def->name + std::to_string(fkCount));
-        ++fkCount;
-        def->fks.push_back(std::move(fk));
-        break;
-      }
       case TableConstraint::Kind::Check:
+        addCheck(*def, k);
+        break;
+      case TableConstraint::Kind::PrimaryKey:
+      case TableConstraint::Kind::Unique:
+        addKey(*def, k, constraintColumns(*def, k));
+        break;
+      case TableConstraint::Kind::ForeignKey:
+        addForeignKey(*def, k, constraintColumns(*def, k), fkCount++);
         break;
     }
   }

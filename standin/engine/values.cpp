@@ -1202,230 +1202,274 @@ std::string guidText(const Value& v) {
         ErrorScope::Batch);
 }
 
+Value toBit(const Value& v, const SqlType& to) {
+  if (v.kind == Value::Kind::Text) {
+    std::string_view t = trimBoth(v.s);
+    if (strncasecmp(std::string(t).c_str(), "true", 5) == 0 && t.size() == 4)
+      return Value::integer(1);
+    if (strncasecmp(std::string(t).c_str(), "false", 6) == 0 && t.size() == 5)
+      return Value::integer(0);
+  }
+  if (v.kind == Value::Kind::Float) return Value::integer(v.f != 0);
+  if (v.kind == Value::Kind::Decimal) {
+    Decimal d;
+    Decimal::parse(v.s, &d);
+    return Value::integer(d.m != 0);
+  }
+  return Value::integer(toInt(v, to) != 0);
+}
+
+// tinyint, smallint, int or bigint; raises the overflow error outside the type's range.
+Value toInteger(const Value& v, const SqlType& to) {
+  int64_t i = toInt(v, to);
+  int64_t lo = INT64_MIN, hi = INT64_MAX;
+  if (to.id == TypeId::TinyInt)
+    lo = 0, hi = 255;
+  else if (to.id == TypeId::SmallInt)
+    lo = -32768, hi = 32767;
+  else if (to.id == TypeId::Int)
+    lo = INT32_MIN, hi = INT32_MAX;
+  if (i < lo || i > hi) {
+    Value shown = v;
+    if (v.kind != Value::Kind::Int) shown = Value::decimal(valueToText(v));
+    overflow(shown, to);
+  }
+  return Value::integer(i);
+}
+
+// decimal, money or smallmoney, rounded to the target's scale.
+Value toExactNumeric(const Value& v, const SqlType& to) {
+  Decimal d = toDecimal(v, to).rescaled(to.scale);
+  bool bad = d.digits() > to.precision && d.m != 0;
+  if (to.id == TypeId::Money) {
+    static const __int128 lim = (__int128)922337203685477LL * 10000 + 5807;
+    bad = d.m > lim || d.m < -lim - 1;
+  } else if (to.id == TypeId::SmallMoney) {
+    bad = d.m > (__int128)2147483647 || d.m < -(__int128)2147483648LL;
+  }
+  if (bad) overflow(v, to);
+  return Value::decimal(d.toString());
+}
+
+Value toFloat(const Value& v, const SqlType& to) {
+  double f = toDouble(v, to);
+  if (to.id == TypeId::Real) f = double(float(f));
+  return Value::real(f);
+}
+
+// 100-ns units rounded to the number of fractional digits a time or datetime2 keeps.
+int64_t roundToScale(int64_t hns, int scale) {
+  int64_t unit = 1;
+  for (int k = scale; k < 7; ++k) unit *= 10;
+  return (hns + unit / 2) / unit * unit;
+}
+
+// The time of day of a date and time, or of a text with or without a date; numbers and binary
+// data do not convert.
+Value toTime(const Value& v, const SqlType& to) {
+  int64_t days = 0, hns = 0;
+  uint32_t ticks = 0;
+  if (v.kind == Value::Kind::DateTime)
+    timeOfDay100ns(v, &days, &hns);
+  else if (v.kind != Value::Kind::Text)
+    raise(529, 16,
+          "Explicit conversion from data type " + sourceTypeWord(v) + " to time is not allowed.",
+          ErrorScope::Batch);
+  else if (!parseDateTime(v.s, &days, &ticks, &hns))
+    conversionFailed(v, to);
+  hns = roundToScale(hns, to.scale) % kHnsPerDay;  // 23:59:59.9 as time(0) is 00:00:00
+  return datetime2Value(0, hns);
+}
+
+// datetime2 from a date and time or a text keeps 100-ns units, rounded to its digits.
+Value toDateTime2Precise(const Value& v, const SqlType& to) {
+  int64_t days = 0, hns = 0;
+  uint32_t ticks = 0;
+  if (v.kind == Value::Kind::DateTime)
+    timeOfDay100ns(v, &days, &hns);
+  else if (!parseDateTime(v.s, &days, &ticks, &hns))
+    conversionFailed(v, to);
+  hns = roundToScale(hns, to.scale);
+  if (hns >= kHnsPerDay) {
+    hns -= kHnsPerDay;
+    ++days;
+  }
+  return datetime2Value(days, hns);
+}
+
+// smalldatetime rounds to the minute: 29.998 seconds and less round down, 29.999 and more up.
+void roundToMinute(int64_t* days, uint32_t* ticks) {
+  int64_t perMin = 300 * 60;
+  int64_t t = int64_t(*ticks) / perMin * perMin;
+  if (int64_t(*ticks) % perMin >= 300 * 30) t += perMin;
+  if (t >= kTicksPerDay) {
+    t -= kTicksPerDay;
+    ++*days;
+  }
+  *ticks = uint32_t(t);
+}
+
+// datetime, smalldatetime, date or datetime2 (the last from numbers only; see
+// toDateTime2Precise), with each type's range checked.
+Value toDateTime(const Value& v, const SqlType& to) {
+  if (to.id == TypeId::DateTime2 &&
+      (v.kind == Value::Kind::DateTime || v.kind == Value::Kind::Text))
+    return toDateTime2Precise(v, to);
+  int64_t days = 0;
+  uint32_t ticks = 0;
+  if (v.kind == Value::Kind::DateTime) {
+    days = v.i;
+    ticks = v.ticks;
+  } else if (v.kind == Value::Kind::Text) {
+    if (!parseDateTime(v.s, &days, &ticks)) conversionFailed(v, to);
+  } else if (v.kind == Value::Kind::Int) {
+    days = v.i;
+  } else if (v.kind == Value::Kind::Float || v.kind == Value::Kind::Decimal) {
+    double f = toDouble(v, to);
+    days = int64_t(std::floor(f));
+    ticks = uint32_t(std::llround((f - double(days)) * kTicksPerDay));
+    if (ticks >= kTicksPerDay) ticks = uint32_t(kTicksPerDay - 1);
+  } else {
+    conversionFailed(v, to);
+  }
+  if (to.id == TypeId::SmallDateTime) {
+    roundToMinute(&days, &ticks);
+    if (days < 0 || days > daysFromCivil(2079, 6, 6))
+      raise(242, 16,
+            "The conversion of a varchar data type to a smalldatetime data type resulted in "
+            "an out-of-range value.",
+            ErrorScope::Batch);
+  } else if (to.id == TypeId::Date || to.id == TypeId::DateTime2) {
+    // Both reach back to 0001-01-01; a date has no time of day.
+    if (to.id == TypeId::Date) ticks = 0;
+  } else if (days < daysFromCivil(1753, 1, 1)) {
+    raise(242, 16,
+          "The conversion of a varchar data type to a datetime data type resulted in an "
+          "out-of-range value.",
+          ErrorScope::Batch);
+  }
+  return Value::datetime(days, ticks);
+}
+
+// The text of any value as the target's characters: code page 936 for char, UTF-8 for nchar.
+std::string textOf(const Value& v, bool unicodeTarget, int style) {
+  if (v.kind == Value::Kind::Text)
+    // Char data holds only what code page 936 can represent.
+    return unicodeTarget ? v.s : toCodePage(v.s);
+  if (v.kind == Value::Kind::Binary)
+    // Bytes read as the target's encoding: UTF-16LE for nchar, the code page for char.
+    return unicodeTarget ? utf16Decode(v.s) : gbkDecode(v.s);
+  if (v.kind == Value::Kind::DateTime) return formatDateTime(v.i, v.ticks, style);
+  return valueToText(v, nullptr, style);
+}
+
+// Cuts *s to whole characters filling at most lim units (characters for nchar, bytes of code
+// page 936 for char); returns the units used.
+size_t cutToFit(std::string* s, size_t lim, bool unicode) {
+  size_t i = 0, used = 0;
+  while (i < s->size()) {
+    size_t j = i;
+    uint32_t cp = decodeUtf8(*s, &j);
+    size_t w = unicode ? 1 : (cp < 0x80 ? 1 : cp > 0xFFFF ? 4 : gbkWidths()[cp]);
+    if (used + w > lim) break;
+    used += w;
+    i = j;
+  }
+  s->resize(i);
+  return used;
+}
+
+// char, varchar, nchar, nvarchar, text or ntext: fitted to the declared length, and fixed
+// lengths padded with blanks.
+Value toCharacter(const Value& v, const SqlType& to, bool truncateError, int style) {
+  bool unicode = isUnicodeType(to.id);
+  std::string s = textOf(v, unicode, style);
+  if (to.length <= 0 || to.id == TypeId::Text || to.id == TypeId::NText)
+    return Value::text(std::move(s));
+  size_t len = unicode ? charLength(s) : gbkLength(s);
+  size_t lim = size_t(to.length);
+  if (len > lim) {
+    // Excess blanks are dropped silently; other excess is an error on assignment.
+    std::string_view trimmed = rtrimBlanks(s);
+    size_t tlen = unicode ? charLength(trimmed) : gbkLength(trimmed);
+    if (tlen <= lim) {
+      s.resize(trimmed.size());
+      len = tlen;
+    } else if (truncateError) {
+      raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement, true);
+    } else {
+      len = cutToFit(&s, lim, unicode);
+    }
+  }
+  if ((to.id == TypeId::Char || to.id == TypeId::NChar) && len < lim) s.append(lim - len, ' ');
+  return Value::text(std::move(s));
+}
+
+// binary, varbinary or image: cut to the declared length, binary padded with zero bytes.
+Value toBinary(const Value& v, const SqlType& to, bool truncateError) {
+  std::string b;
+  if (v.kind == Value::Kind::Binary) {
+    b = v.s;
+  } else if (v.kind == Value::Kind::Text) {
+    b = gbkBytes(v.s);  // char data; the evaluator converts nchar data itself
+  } else if (v.kind == Value::Kind::Int) {
+    uint64_t u = uint64_t(v.i);
+    for (int k = 3; k >= 0; --k) b.push_back(char((u >> (8 * k)) & 0xFF));
+  } else {
+    raise(529, 16, "Explicit conversion to " + sqlTypeWord(to.id) + " is not allowed.",
+          ErrorScope::Batch);
+  }
+  if (to.length > 0 && to.id != TypeId::Image) {
+    if (b.size() > size_t(to.length)) {
+      if (truncateError)
+        raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement, true);
+      b.resize(size_t(to.length));
+    }
+    if (to.id == TypeId::Binary) b.append(size_t(to.length) - b.size(), '\0');
+  }
+  return Value::binary(std::move(b));
+}
+
 }  // namespace
 
 Value convertValue(const Value& v, const SqlType& toIn, bool truncateError, int style) {
   if (v.isNull()) return v;
   SqlType to = normalizedType(toIn);
   switch (to.id) {
-    case TypeId::Bit: {
-      if (v.kind == Value::Kind::Text) {
-        std::string_view t = trimBoth(v.s);
-        if (strncasecmp(std::string(t).c_str(), "true", 5) == 0 && t.size() == 4)
-          return Value::integer(1);
-        if (strncasecmp(std::string(t).c_str(), "false", 6) == 0 && t.size() == 5)
-          return Value::integer(0);
-      }
-      if (v.kind == Value::Kind::Float) return Value::integer(v.f != 0);
-      if (v.kind == Value::Kind::Decimal) {
-        Decimal d;
-        Decimal::parse(v.s, &d);
-        return Value::integer(d.m != 0);
-      }
-      return Value::integer(toInt(v, to) != 0);
-    }
+    case TypeId::Bit:
+      return toBit(v, to);
     case TypeId::TinyInt:
     case TypeId::SmallInt:
     case TypeId::Int:
-    case TypeId::BigInt: {
-      int64_t i = toInt(v, to);
-      int64_t lo = INT64_MIN, hi = INT64_MAX;
-      if (to.id == TypeId::TinyInt)
-        lo = 0, hi = 255;
-      else if (to.id == TypeId::SmallInt)
-        lo = -32768, hi = 32767;
-      else if (to.id == TypeId::Int)
-        lo = INT32_MIN, hi = INT32_MAX;
-      if (i < lo || i > hi) {
-        Value shown = v;
-        if (v.kind != Value::Kind::Int) shown = Value::decimal(valueToText(v));
-        overflow(shown, to);
-      }
-      return Value::integer(i);
-    }
+    case TypeId::BigInt:
+      return toInteger(v, to);
     case TypeId::Decimal:
     case TypeId::Money:
-    case TypeId::SmallMoney: {
-      Decimal d = toDecimal(v, to).rescaled(to.scale);
-      bool bad = d.digits() > to.precision && d.m != 0;
-      if (to.id == TypeId::Money) {
-        static const __int128 lim = (__int128)922337203685477LL * 10000 + 5807;
-        bad = d.m > lim || d.m < -lim - 1;
-      } else if (to.id == TypeId::SmallMoney) {
-        bad = d.m > (__int128)2147483647 || d.m < -(__int128)2147483648LL;
-      }
-      if (bad) overflow(v, to);
-      return Value::decimal(d.toString());
-    }
+    case TypeId::SmallMoney:
+      return toExactNumeric(v, to);
     case TypeId::Float:
-    case TypeId::Real: {
-      double f = toDouble(v, to);
-      if (to.id == TypeId::Real) f = double(float(f));
-      return Value::real(f);
-    }
+    case TypeId::Real:
+      return toFloat(v, to);
     case TypeId::UniqueIdentifier:
       return Value::text(guidText(v));
-    case TypeId::Time: {
-      // The time of day of a date and time, or of a text with or without a date; numbers and
-      // binary data do not convert.
-      int64_t days = 0, hns = 0;
-      uint32_t ticks = 0;
-      if (v.kind == Value::Kind::DateTime)
-        timeOfDay100ns(v, &days, &hns);
-      else if (v.kind != Value::Kind::Text)
-        raise(
-            529, 16,
-            "Explicit conversion from data type " + sourceTypeWord(v) + " to time is not allowed.",
-            ErrorScope::Batch);
-      else if (!parseDateTime(v.s, &days, &ticks, &hns))
-        conversionFailed(v, to);
-      int64_t unit = 1;
-      for (int k = to.scale; k < 7; ++k) unit *= 10;
-      hns = (hns + unit / 2) / unit * unit % kHnsPerDay;  // 23:59:59.9 as time(0) is 00:00:00
-      return datetime2Value(0, hns);
-    }
+    case TypeId::Time:
+      return toTime(v, to);
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date:
-    case TypeId::DateTime2: {
-      int64_t days = 0;
-      uint32_t ticks = 0;
-      if (to.id == TypeId::DateTime2 &&
-          (v.kind == Value::Kind::DateTime || v.kind == Value::Kind::Text)) {
-        // datetime2 keeps 100-ns units, rounded to its digits.
-        int64_t hns = 0;
-        if (v.kind == Value::Kind::DateTime)
-          timeOfDay100ns(v, &days, &hns);
-        else if (!parseDateTime(v.s, &days, &ticks, &hns))
-          conversionFailed(v, to);
-        int64_t unit = 1;
-        for (int k = to.scale; k < 7; ++k) unit *= 10;
-        hns = (hns + unit / 2) / unit * unit;
-        if (hns >= kHnsPerDay) {
-          hns -= kHnsPerDay;
-          ++days;
-        }
-        return datetime2Value(days, hns);
-      }
-      if (v.kind == Value::Kind::DateTime) {
-        days = v.i;
-        ticks = v.ticks;
-      } else if (v.kind == Value::Kind::Text) {
-        if (!parseDateTime(v.s, &days, &ticks)) conversionFailed(v, to);
-      } else if (v.kind == Value::Kind::Int) {
-        days = v.i;
-      } else if (v.kind == Value::Kind::Float || v.kind == Value::Kind::Decimal) {
-        double f = toDouble(v, to);
-        days = int64_t(std::floor(f));
-        ticks = uint32_t(std::llround((f - double(days)) * kTicksPerDay));
-        if (ticks >= kTicksPerDay) ticks = uint32_t(kTicksPerDay - 1);
-      } else {
-        conversionFailed(v, to);
-      }
-      if (to.id == TypeId::SmallDateTime) {
-        // Rounds to the minute: 29.998 seconds and less round down, 29.999 and more up.
-        int64_t perMin = 300 * 60;
-        int64_t t = int64_t(ticks) / perMin * perMin;
-        if (int64_t(ticks) % perMin >= 300 * 30) t += perMin;
-        if (t >= kTicksPerDay) {
-          t -= kTicksPerDay;
-          ++days;
-        }
-        ticks = uint32_t(t);
-        if (days < 0 || days > daysFromCivil(2079, 6, 6))
-          raise(242, 16,
-                "The conversion of a varchar data type to a smalldatetime data type resulted in "
-                "an out-of-range value.",
-                ErrorScope::Batch);
-      } else if (to.id == TypeId::Date || to.id == TypeId::DateTime2) {
-        // Both reach back to 0001-01-01; a date has no time of day.
-        if (to.id == TypeId::Date) ticks = 0;
-      } else if (days < daysFromCivil(1753, 1, 1)) {
-        raise(242, 16,
-              "The conversion of a varchar data type to a datetime data type resulted in an "
-              "out-of-range value.",
-              ErrorScope::Batch);
-      }
-      return Value::datetime(days, ticks);
-    }
+    case TypeId::DateTime2:
+      return toDateTime(v, to);
     case TypeId::Char:
     case TypeId::VarChar:
     case TypeId::NChar:
     case TypeId::NVarChar:
     case TypeId::Text:
-    case TypeId::NText: {
-      std::string s;
-      bool unicodeTarget = isUnicodeType(to.id);
-      if (v.kind == Value::Kind::Text)
-        // Char data holds only what code page 936 can represent.
-        s = unicodeTarget ? v.s : toCodePage(v.s);
-      else if (v.kind == Value::Kind::Binary)
-        // Bytes read as the target's encoding: UTF-16LE for nchar, the code page for char.
-        s = unicodeTarget ? utf16Decode(v.s) : gbkDecode(v.s);
-      else if (v.kind == Value::Kind::DateTime)
-        s = formatDateTime(v.i, v.ticks, style);
-      else
-        s = valueToText(v, nullptr, style);
-      if (to.length > 0 && to.id != TypeId::Text && to.id != TypeId::NText) {
-        bool unicode = isUnicodeType(to.id);
-        size_t len = unicode ? charLength(s) : gbkLength(s);
-        size_t lim = size_t(to.length);
-        if (len > lim) {
-          // Excess blanks are dropped silently; other excess is an error on assignment.
-          std::string_view trimmed = rtrimBlanks(s);
-          size_t tlen = unicode ? charLength(trimmed) : gbkLength(trimmed);
-          if (tlen <= lim) {
-            s.resize(trimmed.size());
-            len = tlen;
-          } else if (truncateError) {
-            raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement,
-                  true);
-          } else {
-            // Cut whole characters until it fits.
-            size_t i = 0, used = 0;
-            while (i < s.size()) {
-              size_t j = i;
-              uint32_t cp = decodeUtf8(s, &j);
-              size_t w = unicode ? 1 : (cp < 0x80 ? 1 : cp > 0xFFFF ? 4 : gbkWidths()[cp]);
-              if (used + w > lim) break;
-              used += w;
-              i = j;
-            }
-            s.resize(i);
-            len = used;
-          }
-        }
-        if ((to.id == TypeId::Char || to.id == TypeId::NChar) && len < lim)
-          s.append(lim - len, ' ');
-      }
-      return Value::text(std::move(s));
-    }
+    case TypeId::NText:
+      return toCharacter(v, to, truncateError, style);
     case TypeId::Binary:
     case TypeId::VarBinary:
-    case TypeId::Image: {
-      std::string b;
-      if (v.kind == Value::Kind::Binary) {
-        b = v.s;
-      } else if (v.kind == Value::Kind::Text) {
-        b = gbkBytes(v.s);  // char data; the evaluator converts nchar data itself
-      } else if (v.kind == Value::Kind::Int) {
-        uint64_t u = uint64_t(v.i);
-        for (int k = 3; k >= 0; --k) b.push_back(char((u >> (8 * k)) & 0xFF));
-      } else {
-        raise(529, 16, "Explicit conversion to " + sqlTypeWord(to.id) + " is not allowed.",
-              ErrorScope::Batch);
-      }
-      if (to.length > 0 && to.id != TypeId::Image) {
-        if (b.size() > size_t(to.length)) {
-          if (truncateError)
-            raise(8152, 16, "String or binary data would be truncated.", ErrorScope::Statement,
-                  true);
-          b.resize(size_t(to.length));
-        }
-        if (to.id == TypeId::Binary) b.append(size_t(to.length) - b.size(), '\0');
-      }
-      return Value::binary(std::move(b));
-    }
+    case TypeId::Image:
+      return toBinary(v, to, truncateError);
   }
   return v;
 }

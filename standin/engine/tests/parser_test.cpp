@@ -190,6 +190,78 @@ TEST(ParserTest, TypeTexts) {
   EXPECT_FALSE(parseTypeText("varchar(", &t));
 }
 
+// Every alias and the sizes a name implies without parentheses.
+TEST(ParserTest, TypeNamesAndTheSizesTheyImply) {
+  struct Case {
+    const char* text;
+    TypeId id;
+    int32_t length;
+    int precision;
+    int scale;
+  };
+  const Case cases[] = {
+      {"integer", TypeId::Int, 0, 0, 0},
+      {"dec(5, 2)", TypeId::Decimal, 0, 5, 2},
+      {"numeric", TypeId::Decimal, 0, 18, 0},
+      {"double precision", TypeId::Float, 0, 0, 0},
+      {"double", TypeId::Float, 0, 0, 0},
+      {"float(53)", TypeId::Float, 0, 0, 0},
+      {"money", TypeId::Money, 0, 19, 4},
+      {"smallmoney", TypeId::SmallMoney, 0, 10, 4},
+      {"datetime2", TypeId::DateTime2, 0, 0, 7},
+      {"datetime2(9)", TypeId::DateTime2, 0, 0, 7},
+      {"time(3)", TypeId::Time, 0, 0, 3},
+      {"smalldatetime", TypeId::SmallDateTime, 0, 0, 0},
+      {"character(4)", TypeId::Char, 4, 0, 0},
+      {"character varying(20)", TypeId::VarChar, 20, 0, 0},
+      {"nchar varying(5)", TypeId::NVarChar, 5, 0, 0},
+      {"varbinary", TypeId::VarBinary, 1, 0, 0},
+      {"sysname", TypeId::NVarChar, 128, 0, 0},
+      {"rowversion", TypeId::Binary, 8, 0, 0},
+      {"timestamp", TypeId::Binary, 8, 0, 0},
+      {"uniqueidentifier", TypeId::UniqueIdentifier, 16, 0, 0},
+      {"dbo.ntext", TypeId::NText, 0, 0, 0},
+      {"[image]", TypeId::Image, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SqlType t;
+    ASSERT_TRUE(parseTypeText(c.text, &t)) << c.text;
+    EXPECT_EQ(t.id, c.id) << c.text;
+    EXPECT_EQ(t.length, c.length) << c.text;
+    EXPECT_EQ(t.precision, c.precision) << c.text;
+    EXPECT_EQ(t.scale, c.scale) << c.text;
+  }
+  SqlType t;
+  EXPECT_FALSE(parseTypeText("bits", &t));
+  EXPECT_FALSE(parseTypeText("'int'", &t));
+}
+
+TEST(ParserTest, TransactionAndControlStatements) {
+  Batch b = parse(
+      "begin tran commit transaction t1 rollback tran @name save transaction s1 "
+      "if @a = 1 print 'x' else return 5 while @i < 3 set @i = @i + 1 "
+      "raiserror('m', 16, 1) with nowait return");
+  EXPECT_EQ(kinds(b),
+            (std::vector<StmtKind>{StmtKind::BeginTran, StmtKind::CommitTran,
+                                   StmtKind::RollbackTran, StmtKind::SaveTran, StmtKind::If,
+                                   StmtKind::While, StmtKind::RaisError, StmtKind::Return}));
+  EXPECT_EQ(b.statements[2]->name, "@name");
+  EXPECT_EQ(b.statements[3]->name, "s1");
+  const Stmt& branch = *b.statements[4];
+  ASSERT_EQ(branch.body.size(), 1u);
+  EXPECT_EQ(branch.body[0]->kind, StmtKind::Print);
+  ASSERT_EQ(branch.elseBody.size(), 1u);
+  EXPECT_EQ(branch.elseBody[0]->kind, StmtKind::Return);
+  EXPECT_NE(branch.elseBody[0]->condition, nullptr);
+  ASSERT_EQ(b.statements[5]->body.size(), 1u);
+  EXPECT_EQ(b.statements[5]->body[0]->kind, StmtKind::SetVariable);
+  EXPECT_EQ(b.statements[6]->args.size(), 3u);
+  EXPECT_EQ(b.statements[7]->condition, nullptr);
+  EXPECT_EQ(b.statements[7]->text, "return");
+  // A reserved word that opens no statement is a syntax error, not a procedure call.
+  EXPECT_EQ(parseError("where x = 1").number, 156);
+}
+
 TEST(ParserTest, DeepNestingIsRefusedNotACrash) {
   std::string deep = "select " + std::string(100000, '(') + "1" + std::string(100000, ')');
   EXPECT_EQ(parseError(deep).number, 191);

@@ -167,5 +167,77 @@ TEST(ConversionTest, CharDataIsPaddedCutOrRefused) {
             std::string("a\0\0", 3));
 }
 
+// The same instant: day, tick and the 100-ns rest below the tick.
+void expectSameTime(const Value& a, const Value& b) {
+  EXPECT_EQ(a.i, b.i);
+  EXPECT_EQ(a.ticks, b.ticks);
+  EXPECT_EQ(a.subTick, b.subTick);
+}
+
+TEST(ConversionTest, DatesAndTimesRoundToTheirTypeAndStayInRange) {
+  // smalldatetime: 29.998 seconds round down, 29.999 up, across midnight too.
+  EXPECT_EQ(dt("2020-01-01 10:00:29.998", TypeId::SmallDateTime), "2020-01-01 10:00:00.000");
+  EXPECT_EQ(dt("2020-01-01 10:00:29.999", TypeId::SmallDateTime), "2020-01-01 10:01:00.000");
+  EXPECT_EQ(dt("2020-12-31 23:59:30", TypeId::SmallDateTime), "2021-01-01 00:00:00.000");
+  EXPECT_EQ(errorOf(Value::text("2079-06-07"), T(TypeId::SmallDateTime)), 242);
+  EXPECT_EQ(errorOf(Value::text("1752-12-31"), T(TypeId::DateTime)), 242);
+  EXPECT_EQ(errorOf(Value::text("1752-12-31"), T(TypeId::Date)), 0);
+  EXPECT_EQ(dt("2020-02-29 13:14:15", TypeId::Date), "2020-02-29 00:00:00.000");
+  Value dayAndAHalf = convertValue(Value::decimal("1.5"), T(TypeId::DateTime), true);
+  EXPECT_EQ(formatDateTime(dayAndAHalf.i, dayAndAHalf.ticks, 121), "1900-01-02 12:00:00.000");
+  EXPECT_EQ(errorOf(Value::binary("ab"), T(TypeId::DateTime)), 241);
+
+  // time and datetime2 keep 100-ns units rounded to their digits; time wraps at midnight,
+  // datetime2 moves to the next day.
+  auto convert = [](const char* text, TypeId id, uint8_t scale) {
+    return convertValue(Value::text(text), T(id, 0, 0, scale), true);
+  };
+  expectSameTime(convert("23:59:59.9", TypeId::Time, 0), convert("00:00:00", TypeId::Time, 7));
+  expectSameTime(convert("10:00:00.12345", TypeId::Time, 2),
+                 convert("10:00:00.12", TypeId::Time, 7));
+  expectSameTime(convert("2020-01-01 23:59:59.6", TypeId::DateTime2, 0),
+                 convert("2020-01-02", TypeId::DateTime2, 7));
+  expectSameTime(convert("2020-01-01 08:00:00.1234567", TypeId::DateTime2, 7),
+                 convertValue(convert("2020-01-01 08:00:00.1234567", TypeId::DateTime2, 7),
+                              T(TypeId::DateTime2, 0, 0, 7), true));
+  EXPECT_EQ(errorOf(Value::integer(1), T(TypeId::Time, 0, 0, 7)), 529);
+  EXPECT_EQ(errorOf(Value::text("25:00"), T(TypeId::Time, 0, 0, 7)), 241);
+}
+
+TEST(ConversionTest, MoneyFloatGuidAndBinaryTargets) {
+  EXPECT_EQ(convertValue(Value::text("1.23456"), T(TypeId::Money), true).s, "1.2346");
+  EXPECT_EQ(errorOf(Value::decimal("922337203685477.5808"), T(TypeId::Money)), 8115);
+  EXPECT_EQ(errorOf(Value::decimal("-922337203685477.5808"), T(TypeId::Money)), 0);
+  EXPECT_EQ(errorOf(Value::decimal("214748.3648"), T(TypeId::SmallMoney)), 8115);
+  EXPECT_EQ(errorOf(Value::decimal("214748.3647"), T(TypeId::SmallMoney)), 0);
+  EXPECT_EQ(errorOf(Value::decimal("1000"), T(TypeId::Decimal, 0, 5, 2)), 8115);
+  EXPECT_EQ(convertValue(Value::real(0.1), T(TypeId::Real), true).f, double(0.1f));
+  EXPECT_EQ(convertValue(Value::real(0.1), T(TypeId::Float), true).f, 0.1);
+  EXPECT_EQ(convertValue(Value::decimal("0.00"), T(TypeId::Bit), true).i, 0);
+  EXPECT_EQ(convertValue(Value::text("FALSE"), T(TypeId::Bit), true).i, 0);
+
+  EXPECT_EQ(convertValue(Value::text("{6f9619ff-8b86-d011-b42d-00c04fc964ff}"),
+                         T(TypeId::UniqueIdentifier), true)
+                .s,
+            "6F9619FF-8B86-D011-B42D-00C04FC964FF");
+  const char bytes[16] = {'\x01', '\x02', '\x03', '\x04', '\x05', '\x06', '\x07', '\x08',
+                          '\x09', '\x0a', '\x0b', '\x0c', '\x0d', '\x0e', '\x0f', '\x10'};
+  EXPECT_EQ(
+      convertValue(Value::binary(std::string(bytes, 16)), T(TypeId::UniqueIdentifier), true).s,
+      "04030201-0605-0807-090A-0B0C0D0E0F10");
+  EXPECT_EQ(
+      errorOf(Value::text("6F9619FF-8B86-D011-B42D-00C04FC964F"), T(TypeId::UniqueIdentifier)),
+      8169);
+
+  EXPECT_EQ(convertValue(Value::integer(258), T(TypeId::VarBinary, 8), true).s,
+            std::string("\0\0\x01\x02", 4));
+  EXPECT_EQ(convertValue(Value::binary("abc"), T(TypeId::VarBinary, 2), false).s, "ab");
+  EXPECT_EQ(convertValue(Value::binary("abc"), T(TypeId::Image, 2), true).s, "abc");
+  EXPECT_EQ(errorOf(Value::real(1.5), T(TypeId::VarBinary, 8)), 529);
+  // Binary data read as nchar is UTF-16LE.
+  EXPECT_EQ(convertValue(Value::binary(std::string("A\0B\0", 4)), T(TypeId::NVarChar, 10), true).s,
+            "AB");
+}
+
 }  // namespace
 }  // namespace standin
