@@ -1,9 +1,14 @@
 #include "runtime/ui/font.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QPointer>
 #include <QStringList>
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
 
 namespace hostrt {
 namespace {
@@ -15,6 +20,27 @@ const QStringList& CjkCandidates() {
       "Noto Sans CJK SC", "Noto Serif CJK SC", "Source Han Sans SC",  "AR PL UMing CN",
       "Microsoft YaHei"};
   return candidates;
+}
+
+// What the font database answered, kept for the application object that asked: each question
+// costs a font-configuration lookup (the first one a scan of every installed font), and a
+// window asks the same few for each of its controls. The installed fonts do not change while
+// the program runs; a new application object (tests make several) asks afresh. Only names are
+// kept: a QFont holds font engines that must not outlive the application object.
+struct Answers {
+  std::optional<QString> first_cjk;
+  std::map<std::pair<std::string, Charset>, std::string> families;
+};
+
+Answers& CurrentAnswers() {
+  static QPointer<QCoreApplication> asked_for;
+  static Answers answers;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (asked_for != app || app == nullptr) {
+    answers = Answers();
+    asked_for = app;
+  }
+  return answers;
 }
 
 bool Installed(const QString& family) {
@@ -29,15 +55,20 @@ bool HasCjk(const QString& text) {
 }
 
 QString FirstInstalledCjk() {
+  Answers& answers = CurrentAnswers();
+  if (answers.first_cjk) return *answers.first_cjk;
+  QString found;
   for (const QString& candidate : CjkCandidates()) {
-    if (Installed(candidate)) return candidate;
+    if (Installed(candidate)) {
+      found = candidate;
+      break;
+    }
   }
-  return {};
+  answers.first_cjk = found;
+  return found;
 }
 
-}  // namespace
-
-std::string ResolveFamily(const std::string& face, Charset charset) {
+std::string LookUpFamily(const std::string& face, Charset charset) {
   const QString family = QString::fromStdString(face);
   if (!family.isEmpty() && Installed(family)) return face;
   if (charset == Charset::GB2312 || HasCjk(family)) {
@@ -45,6 +76,19 @@ std::string ResolveFamily(const std::string& face, Charset charset) {
     if (!cjk.isEmpty()) return cjk.toStdString();
   }
   return face;  // left to Qt's own substitution (e.g. a sans face for "Arial")
+}
+
+}  // namespace
+
+std::string ResolveFamily(const std::string& face, Charset charset) {
+  const auto key = std::make_pair(face, charset);
+  {
+    const auto& families = CurrentAnswers().families;
+    if (const auto known = families.find(key); known != families.end()) return known->second;
+  }
+  std::string family = LookUpFamily(face, charset);
+  CurrentAnswers().families.emplace(key, family);
+  return family;
 }
 
 QFont ResolveFont(const Font& font) {

@@ -65,6 +65,9 @@ void TabPage::SetText(const std::string& text) {
 
 void TabPage::SetPictureName(const std::string& file) {
   picture_name_ = file;
+  // Not a file: asking Qt would probe every image format it knows (loading their plug-ins)
+  // under that name with each of their suffixes, only to find nothing.
+  if (!file.empty() && file.back() == '!') return;
   const QIcon icon(QString::fromStdString(file));
   const int index = tab_->tabs()->indexOf(widget());
   if (index >= 0 && !icon.availableSizes().isEmpty()) tab_->tabs()->setTabIcon(index, icon);

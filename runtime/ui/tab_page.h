@@ -15,7 +15,9 @@ class TabPage : public Control, public Container {
 
   std::string Text() const override;
   void SetText(const std::string& text) override;
-  // The tab's picture: an image file, shown when it can be read.
+  // The tab's picture: an image file, shown when it can be read. A name ending in '!' names
+  // one of the product's stock pictures, which this runtime does not have: it is kept, and the
+  // tab shows no picture.
   void SetPictureName(const std::string& file);
   const std::string& PictureName() const { return picture_name_; }
 

@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,6 +193,24 @@ TEST(Controls, ASingleLineEditShowsTheStartOfATextSetByAScript) {
   EXPECT_EQ(sle.Text(), second);
 }
 
+TEST(Controls, ATabShowsItsPictureFileButNoStockPicture) {
+  w_tabs window;
+  QTabWidget* tabs = window.tab_1.tabs();
+  QTemporaryDir dir;
+  const QString file = dir.filePath("page.png");
+  QImage square(16, 16, QImage::Format_RGB32);
+  square.fill(Qt::darkGreen);
+  ASSERT_TRUE(square.save(file));
+
+  window.tabpage_1.SetPictureName("DatabaseProfile5!");
+  EXPECT_EQ(window.tabpage_1.PictureName(), "DatabaseProfile5!");
+  EXPECT_TRUE(tabs->tabIcon(0).isNull());
+  window.tabpage_1.SetPictureName(file.toStdString());
+  EXPECT_EQ(window.tabpage_1.PictureName(), file.toStdString());
+  ASSERT_FALSE(tabs->tabIcon(0).isNull());
+  EXPECT_FALSE(tabs->tabIcon(0).availableSizes().isEmpty());
+}
+
 TEST(Controls, CheckBoxesListsAndProgressBarsKeepTheirState) {
   w_tabs window;
   int clicks = 0;
@@ -264,6 +284,33 @@ TEST(Fonts, ChineseFacesFallBackToAnInstalledFontThatHasTheGlyphs) {
   const QFont arial = ResolveFont(Font{"Arial", 9, 700, false, false, Charset::GB2312});
   EXPECT_TRUE(arial.bold());
   EXPECT_TRUE(QFontMetrics(arial).inFont(QChar(0x5B89)));
+}
+
+TEST(Fonts, RepeatedQuestionsGetTheAnswerForTheirOwnFontAndCharset) {
+  // A missing Latin face stays itself in an Ansi font and becomes the CJK face in a GB2312 one,
+  // whichever is asked first.
+  const std::string missing = "Qzxv Grotesk";
+  const std::string chinese = ResolveFamily(missing, Charset::GB2312);
+  EXPECT_NE(chinese, missing);
+  EXPECT_EQ(ResolveFamily(missing, Charset::Ansi), missing);
+  EXPECT_EQ(ResolveFamily(missing, Charset::GB2312), chinese);
+
+  const QFont normal = ResolveFont(Font{missing, 9, 400, false, false, Charset::GB2312});
+  const QFont bold = ResolveFont(Font{missing, 9, 700, false, false, Charset::GB2312});
+  const QFont large = ResolveFont(Font{missing, 14, 400, false, false, Charset::GB2312});
+  const QFont italic = ResolveFont(Font{missing, 9, 400, true, true, Charset::GB2312});
+  const QFont again = ResolveFont(Font{missing, 9, 400, false, false, Charset::GB2312});
+  EXPECT_FALSE(normal.bold());
+  EXPECT_TRUE(bold.bold());
+  EXPECT_EQ(normal.pointSize(), 9);
+  EXPECT_EQ(large.pointSize(), 14);
+  EXPECT_FALSE(normal.italic() || normal.underline());
+  EXPECT_TRUE(italic.italic() && italic.underline());
+  EXPECT_EQ(again, normal);
+  EXPECT_EQ(again.families(), QStringList{QString::fromStdString(chinese)});
+  const QFont latin = ResolveFont(Font{missing, 9, 400, false, false, Charset::Ansi});
+  EXPECT_EQ(latin.families(),
+            (QStringList{QString::fromStdString(missing), QString::fromStdString(chinese)}));
 }
 
 TEST(Fonts, AWindowWithChineseTextRendersToAnImage) {
