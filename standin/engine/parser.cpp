@@ -1129,6 +1129,8 @@ class Parser {
     ++p_;
     if (isOp(",")) {
       while (acceptOp(",")) {
+        // A list ends with ON or OFF, never with a comma.
+        if (cur().kind != TokKind::Ident) syntaxError();
         s.optionValue += (s.optionValue.empty() ? "" : ",") + lowerAscii(cur().text);
         ++p_;
       }

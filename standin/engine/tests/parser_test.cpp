@@ -172,6 +172,9 @@ TEST(ParserTest, SyntaxErrorsCarrySqlServerNumbers) {
   EXPECT_EQ(parseError("select 'abc").number, 105);
   EXPECT_EQ(parseError("select 1 /* open").number, 113);
   EXPECT_EQ(parseError("insert t values (1").number, 102);
+  // An option list cut after its comma is an error, never a read past the last token.
+  EXPECT_EQ(parseError("set ansi_nulls,").number, 102);
+  EXPECT_EQ(parseError("set ansi_nulls, ansi_padding,").number, 102);
   EXPECT_EQ(parseError("create table t (a nosuchtype)").number, 2715);
 }
 
