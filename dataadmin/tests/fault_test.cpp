@@ -107,11 +107,6 @@ class HelperProcess {
   std::string buffer_, all_;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class FaultTest : public DataAdminServerTest {
  protected:
   static constexpr const char* kTables = "cybr_bt_dish_series,t_m_member,cybr_u_tmp_orderdish";

@@ -28,11 +28,6 @@ std::set<std::string> FilesIn(const fs::path& dir) {
   return names;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 size_t LineCount(const fs::path& path) {
   const std::string text = ReadFile(path);
   size_t lines = 0;

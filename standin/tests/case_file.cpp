@@ -61,6 +61,18 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
       return nullptr;
     return &steps.back();
   };
+  // One value a TAB-separated field, NULL where the field says so.
+  auto splitRow = [&](const std::string& line) {
+    std::vector<std::optional<std::string>> row;
+    size_t start = 0;
+    for (;;) {
+      size_t tab = line.find('\t', start);
+      row.push_back(
+          cell(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
+      if (tab == std::string::npos) return row;
+      start = tab + 1;
+    }
+  };
   while (std::getline(in, raw)) {
     ++lineNo;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
@@ -69,16 +81,7 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
         bulkRows = nullptr;
         continue;
       }
-      std::vector<std::optional<std::string>> row;
-      size_t start = 0;
-      for (;;) {
-        size_t tab = raw.find('\t', start);
-        row.push_back(
-            cell(raw.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-      }
-      bulkRows->push_back(std::move(row));
+      bulkRows->push_back(splitRow(raw));
       continue;
     }
     if (rows) {
@@ -86,16 +89,7 @@ bool CaseFile::parse(const std::string& text, std::vector<CaseStep>& steps, std:
         rows = nullptr;
         continue;
       }
-      std::vector<std::optional<std::string>> row;
-      size_t start = 0;
-      for (;;) {
-        size_t tab = raw.find('\t', start);
-        row.push_back(
-            cell(raw.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-      }
-      rows->rows.push_back(std::move(row));
+      rows->rows.push_back(splitRow(raw));
       continue;
     }
     std::string t = trim(raw);
