@@ -1,5 +1,6 @@
 #include "runtime/data/data_file_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <string_view>
@@ -29,30 +30,33 @@ constexpr char kDbfLiveRecord = ' ';
 constexpr char kDbfDeletedRecord = '*';
 constexpr char kDbfFileEnd = 0x1A;
 
-void AppendTextField(std::string& out, const std::optional<std::string>& value) {
-  if (!value) return;
-  // One pass: is it ASCII (the same in GBK: no conversion needed), does it need quotes.
-  bool ascii = true;
+// One GBK value of the text layout. Quotes for "" (which tells the empty string from NULL), a
+// leading quote, TAB, CR, LF; a quote inside quotes is doubled. GBK trail bytes are 0x40 and
+// above, so the bytes can be looked at one by one.
+void AppendGbkField(std::string& out, std::string_view gbk) {
   bool special = false;
-  for (const char c : *value) {
-    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    special = special || c == '\t' || c == '\r' || c == '\n';
-  }
-  // Quotes for "" (which tells the empty string from NULL), a leading quote, TAB, CR, LF.
-  if (!(value->empty() || (*value)[0] == '"' || special)) {
-    if (ascii)
-      out += *value;
-    else
-      out += Utf8ToGbk(*value);
+  for (const char c : gbk) special = special || c == '\t' || c == '\r' || c == '\n';
+  if (!(gbk.empty() || gbk[0] == '"' || special)) {
+    out.append(gbk);
     return;
   }
-  const std::string gbk = ascii ? *value : Utf8ToGbk(*value);
   out += '"';
   for (char c : gbk) {
     if (c == '"') out += '"';
     out += c;
   }
   out += '"';
+}
+
+void AppendTextField(std::string& out, const std::optional<std::string>& value) {
+  if (!value) return;
+  // ASCII text is the same in GBK: no conversion needed.
+  const bool ascii = std::all_of(value->begin(), value->end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii)
+    AppendGbkField(out, *value);
+  else
+    AppendGbkField(out, Utf8ToGbk(*value));
 }
 
 void PutLe(std::string& out, uint32_t value, int bytes) {
@@ -187,6 +191,14 @@ void DataFileCodec::AppendTextRow(std::string& out, const DataRow& row) {
   for (size_t i = 0; i < row.size(); ++i) {
     if (i) out += '\t';
     AppendTextField(out, row[i]);
+  }
+  out += "\r\n";
+}
+
+void DataFileCodec::AppendGbkRow(std::string& out, const GbkRow& row) {
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i) out += '\t';
+    if (row[i]) AppendGbkField(out, *row[i]);
   }
   out += "\r\n";
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/text/status.h"
@@ -13,6 +14,8 @@
 namespace hostrt {
 
 using DataRow = std::vector<std::optional<std::string>>;
+// A row whose values are already GBK bytes (the file's own), borrowed; NULL as nullopt.
+using GbkRow = std::vector<std::optional<std::string_view>>;
 
 struct DataFileFault {
   long line = 0;
@@ -27,6 +30,8 @@ class DataFileCodec {
   // One row of the text layout, with its line end, appended to `out` (what EncodeText writes
   // for each row; the streaming export writes the same bytes).
   static void AppendTextRow(std::string& out, const DataRow& row);
+  // The same for values that are GBK already (no conversion: the bytes go in as they are).
+  static void AppendGbkRow(std::string& out, const GbkRow& row);
   static bool DecodeText(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
                          DataFileFault& fault);
 

@@ -7,6 +7,8 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string_view>
 #include <vector>
 
 #include "runtime/data/text_row_reader.h"
@@ -14,6 +16,7 @@
 #include "runtime/sql/bulk_copy.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
+#include "runtime/text/gbk.h"
 
 namespace hostrt {
 namespace {
@@ -89,6 +92,35 @@ bool AsciiText(std::string type) {
                                        "smallmoney",    "float",    "real",    "datetime",
                                        "smalldatetime", "date",     "time",    "datetime2"};
   return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Names (lower case) of the table's columns whose collation keeps their text in code page 936,
+// the data file's own: a char column of these holds the file's bytes already. Empty when the
+// server cannot say; the export then reads all text converted, which gives the same file.
+std::set<std::string> ColumnsInFileCodePage(Transaction& trans, const std::string& table) {
+  std::set<std::string> names;
+  if (table.find_first_of("'.[]") != std::string::npos) return names;
+  trans.Reset();
+  SqlStatement query(trans);
+  if (!query.valid() ||
+      !query.ExecDirect("SELECT COLUMN_NAME, CONVERT(int, COLLATIONPROPERTY(COLLATION_NAME, "
+                        "'CodePage')) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = N'" +
+                        table + "'"))
+    return names;
+  std::set<std::string> others;  // a name twice (two schemas) counts only if both agree
+  std::optional<std::string> name, codePage;
+  while (query.Fetch() == 1) {
+    if (!query.GetText(1, name) || !query.GetText(2, codePage) || !name) break;
+    (codePage == std::optional<std::string>("936") ? names : others).insert(Lower(*name));
+  }
+  query.Drain();
+  for (const std::string& other : others) names.erase(other);
+  return names;
 }
 
 std::string Quoted(const std::string& value) {
@@ -578,6 +610,7 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
   bytes_ = 0;
   sha256_.clear();
   error.clear();
+  const std::set<std::string> gbkColumns = ColumnsInFileCodePage(trans_, table);
   trans_.Reset();
   SqlStatement select(trans_);
   if (!select.valid() || !select.ExecDirect("SELECT * FROM " + table)) {
@@ -591,7 +624,8 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
     return Result::Failed;
   }
   // Rows come in blocks into bound buffers when every column has a bounded text form (long
-  // text columns are read value by value).
+  // text columns are read value by value). Char columns kept in the file's code page come as
+  // their stored bytes, which go to the file as they are; other text comes as UTF-8.
   std::vector<size_t> chars;
   std::vector<SqlStatement::BlockKind> kinds;
   for (int c = 1; c <= columns; ++c) {
@@ -605,15 +639,22 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
         column.size > 0 && column.size <= 4000 && type.find("text") == std::string::npos &&
         type.find("image") == std::string::npos && type.find("binary") == std::string::npos;
     chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
+    const bool stored =
+        (type == "char" || type == "varchar") && gbkColumns.count(Lower(column.name));
     kinds.push_back(type == "datetime" ? SqlStatement::BlockKind::DateTime
                     : AsciiText(type)  ? SqlStatement::BlockKind::AsciiText
+                    : stored           ? SqlStatement::BlockKind::Bytes
                                        : SqlStatement::BlockKind::Text);
   }
   const bool blocks = std::find(chars.begin(), chars.end(), size_t{0}) == chars.end() &&
                       select.BindBlock(chars, kRowsPerBlock, kinds);
   if (!blocks) trans_.Reset();  // a refused binding leaves the value-by-value path
+  const auto count = static_cast<size_t>(columns);
+  // UTF-8 values are converted into `gbk`; the row views them, the block or `scratch`.
+  std::vector<std::optional<std::string>> values(count);
+  std::vector<std::string> scratch(count), gbk(count);
+  GbkRow row(count);
   TextRowWriter writer;
-  DataRow row(static_cast<size_t>(columns));
   uint64_t reported = 0;
   for (;;) {
     const int fetched = blocks ? select.FetchBlock() : select.Fetch();
@@ -623,17 +664,25 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
     }
     if (fetched == 0) break;
     for (int r = 0; r < (blocks ? fetched : 1); ++r) {
-      for (int c = 1; c <= columns; ++c) {
-        auto& value = row[static_cast<size_t>(c - 1)];
+      for (size_t c = 0; c < count; ++c) {
+        std::optional<std::string_view>& value = row[c];
+        const int column = static_cast<int>(c + 1);
         if (blocks) {
-          select.BlockText(static_cast<size_t>(r), c, value);
-        } else if (!select.GetText(c, value)) {
+          value = select.BlockView(static_cast<size_t>(r), column, scratch[c]);
+        } else if (!select.GetText(column, values[c])) {
           error = trans_.SQLErrText;
           return Result::Failed;
+        } else {
+          value = values[c] ? std::optional<std::string_view>(*values[c]) : std::nullopt;
+        }
+        const bool utf8 = !blocks || kinds[c] == SqlStatement::BlockKind::Text;
+        if (value && utf8 && !IsAscii(*value)) {
+          gbk[c] = Utf8ToGbk(*value);
+          value = gbk[c];
         }
       }
       Status written = rows_ == 0 ? writer.Open(path) : Status::Ok();
-      if (written.ok()) written = writer.Write(row);
+      if (written.ok()) written = writer.WriteGbk(row);
       if (!written.ok()) {
         error = written.message();
         return Result::Failed;

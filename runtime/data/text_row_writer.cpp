@@ -38,6 +38,17 @@ Status TextRowWriter::Write(const DataRow& row) {
   if (!open_) return Status::FileFault(kNotOpen);
   const size_t before = pending_.size();
   DataFileCodec::AppendTextRow(pending_, row);
+  return RowAppended(before);
+}
+
+Status TextRowWriter::WriteGbk(const GbkRow& row) {
+  if (!open_) return Status::FileFault(kNotOpen);
+  const size_t before = pending_.size();
+  DataFileCodec::AppendGbkRow(pending_, row);
+  return RowAppended(before);
+}
+
+Status TextRowWriter::RowAppended(size_t before) {
   bytes_ += pending_.size() - before;
   ++rows_;
   return pending_.size() < chunk_ ? Status::Ok() : Flush();

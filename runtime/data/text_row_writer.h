@@ -27,6 +27,8 @@ class TextRowWriter {
 
   Status Open(const std::string& path);  // UTF-8 path, "\" separates
   Status Write(const DataRow& row);
+  // The same row with its values given as GBK bytes already (written as they are).
+  Status WriteGbk(const GbkRow& row);
   Status Commit();
   void Abandon();
 
@@ -37,6 +39,7 @@ class TextRowWriter {
 
  private:
   Status Flush();
+  Status RowAppended(size_t before);
 
   size_t chunk_;
   OutputFile out_;

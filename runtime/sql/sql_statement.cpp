@@ -314,8 +314,8 @@ bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows,
     SQLSMALLINT cType = odbctext::kCType;
     b.room = chars[c] + 1;
     b.unit = sizeof(odbctext::Char);
-    if (b.kind == BlockKind::AsciiText) {
-      cType = SQL_C_CHAR;
+    if (b.kind == BlockKind::AsciiText || b.kind == BlockKind::Bytes) {
+      cType = b.kind == BlockKind::Bytes ? SQL_C_BINARY : SQL_C_CHAR;
       b.unit = 1;
     } else if (b.kind == BlockKind::DateTime) {
       cType = SQL_C_TYPE_TIMESTAMP;
@@ -365,48 +365,54 @@ int SqlStatement::FetchBlock() {
 }
 
 void SqlStatement::BlockText(size_t row, int column, std::optional<std::string>& value) const {
-  const BlockColumn& b = block_[static_cast<size_t>(column - 1)];
-  const SQLLEN length = reinterpret_cast<const SQLLEN*>(b.indicators.data())[row];
-  if (length == SQL_NULL_DATA) {
+  std::string scratch = value ? std::move(*value) : std::string();
+  const std::optional<std::string_view> view = BlockView(row, column, scratch);
+  if (!view) {
     value.reset();
     return;
   }
-  if (!value) value.emplace();
+  if (view->data() != scratch.data()) scratch.assign(*view);
+  value = std::move(scratch);
+}
+
+std::optional<std::string_view> SqlStatement::BlockView(size_t row, int column,
+                                                        std::string& scratch) const {
+  const BlockColumn& b = block_[static_cast<size_t>(column - 1)];
+  const SQLLEN length = reinterpret_cast<const SQLLEN*>(b.indicators.data())[row];
+  if (length == SQL_NULL_DATA) return std::nullopt;
   if (b.kind == BlockKind::DateTime) {
     // "yyyy-mm-dd hh:mm:ss.fff", the driver's text of a datetime (milliseconds rounded from
     // the value's 1/300 seconds).
     SQL_TIMESTAMP_STRUCT t;
     std::memcpy(&t, b.text.data() + row * b.unit, sizeof t);
     const unsigned ms = static_cast<unsigned>((t.fraction + 500000u) / 1000000u);
-    char text[23];
-    auto put = [&text](size_t at, unsigned number, size_t digits) {
+    scratch.resize(23);
+    auto put = [&scratch](size_t at, unsigned number, size_t digits) {
       for (size_t k = digits; k > 0; --k, number /= 10)
-        text[at + k - 1] = static_cast<char>('0' + number % 10);
+        scratch[at + k - 1] = static_cast<char>('0' + number % 10);
     };
     put(0, static_cast<unsigned>(t.year), 4);
-    text[4] = '-';
+    scratch[4] = '-';
     put(5, t.month, 2);
-    text[7] = '-';
+    scratch[7] = '-';
     put(8, t.day, 2);
-    text[10] = ' ';
+    scratch[10] = ' ';
     put(11, t.hour, 2);
-    text[13] = ':';
+    scratch[13] = ':';
     put(14, t.minute, 2);
-    text[16] = ':';
+    scratch[16] = ':';
     put(17, t.second, 2);
-    text[19] = '.';
+    scratch[19] = '.';
     put(20, ms, 3);
-    value->assign(text, sizeof text);
-    return;
+    return std::string_view(scratch);
   }
-  if (b.unit == 1) {
-    value->assign(reinterpret_cast<const char*>(b.text.data()) + row * b.room,
-                  static_cast<size_t>(length));
-    return;
-  }
+  if (b.unit == 1)
+    return std::string_view(reinterpret_cast<const char*>(b.text.data()) + row * b.room,
+                            static_cast<size_t>(length));
   const auto* text = reinterpret_cast<const odbctext::Char*>(b.text.data());
-  odbctext::AssignFromOdbc(*value, text + row * b.room,
+  odbctext::AssignFromOdbc(scratch, text + row * b.room,
                            static_cast<size_t>(length) / sizeof(odbctext::Char));
+  return std::string_view(scratch);
 }
 
 long SqlStatement::RowCount() {

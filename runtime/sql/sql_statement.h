@@ -70,14 +70,19 @@ class SqlStatement {
   // time. A value longer than its room fails the fetch (recorded). Use instead of Fetch().
   // `kinds` (one a column; Text where missing) lets the driver skip work: AsciiText columns
   // (numbers: text that is ASCII in every character set) come as narrow text, DateTime
-  // columns (the datetime type) as timestamps formatted here as the driver writes them.
-  enum class BlockKind { Text, AsciiText, DateTime };
+  // columns (the datetime type) as timestamps formatted here as the driver writes them, Bytes
+  // columns as the bytes the server holds (a char column's in its code page, unconverted).
+  enum class BlockKind { Text, AsciiText, DateTime, Bytes };
   bool BindBlock(const std::vector<size_t>& chars, size_t rows,
                  const std::vector<BlockKind>& kinds = {});
   int FetchBlock();  // rows now in the block; 0 at the end; -1 on error
   // Column (from 1) of a row of the block (from 0), as GetText gives it; nullopt for NULL.
   // The text is assigned into `value`'s own string, reusing its room.
   void BlockText(size_t row, int column, std::optional<std::string>& value) const;
+  // The same without a copy where there is nothing to convert: AsciiText and Bytes values are
+  // viewed in the block (valid until the next fetch), the others are made in `scratch` and
+  // viewed there (valid until `scratch` changes).
+  std::optional<std::string_view> BlockView(size_t row, int column, std::string& scratch) const;
   long RowCount();  // rows affected by the current result, -1 when not known
   // Moves to the next result of the batch: 1 there is one, 0 none left, -1 that result is an
   // error (recorded; calling again goes on with the one after).
@@ -104,7 +109,7 @@ class SqlStatement {
     std::vector<unsigned char> text;        // `room` units per row
     std::vector<unsigned char> indicators;  // one SQLLEN per row
     size_t room = 0;                        // units per row, the terminator included
-    size_t unit = 2;  // bytes a unit: UTF-16, 1 for ASCII text, a timestamp for DateTime
+    size_t unit = 2;  // bytes a unit: UTF-16; 1 for ASCII text and bytes; a timestamp
     BlockKind kind = BlockKind::Text;
   };
   std::vector<BlockColumn> block_;

@@ -880,7 +880,7 @@ Value SessionImpl::serverProperty(const std::string& property) {
   if (property == "productlevel") return Value::text(ServerVersion::kLevel);
   if (property == "edition") return Value::text("Developer Edition");
   if (property == "servername" || property == "machinename") return Value::text("SQLSTANDIN");
-  if (property == "collation") return Value::text("Chinese_PRC_CI_AS");
+  if (property == "collation") return Value::text(kCollationName);
   return Value::null();
 }
 

@@ -130,7 +130,7 @@ void SystemViews::sysSchemaDatabases(RowSource* src, Rows* rows) {
       uint32_t ticks = 0;
       parseDateTime(d.created, &days, &ticks);
       rows->push_back({Value::text(d.name), Value::integer(d.dbid), Value::datetime(days, ticks),
-                       Value::text("Chinese_PRC_CI_AS"), Value::integer(0)});
+                       Value::text(kCollationName), Value::integer(0)});
     }
 }
 
@@ -151,7 +151,8 @@ void SystemViews::informationSchema(const ObjectName& n, bool tables, RowSource*
                  col("DATA_TYPE", T(TypeId::NVarChar, 128)),
                  col("CHARACTER_MAXIMUM_LENGTH", T(TypeId::Int)),
                  col("NUMERIC_PRECISION", T(TypeId::TinyInt)),
-                 col("NUMERIC_SCALE", T(TypeId::Int))};
+                 col("NUMERIC_SCALE", T(TypeId::Int)),
+                 col("COLLATION_NAME", T(TypeId::NVarChar, 128))};
   if (rows) {
     DatabaseConn& c = session_.connFor(n.db);
     session_.statementBegin(c, false);
@@ -181,7 +182,9 @@ void SystemViews::informationSchema(const ObjectName& n, bool tables, RowSource*
                                               : ci.type.id == TypeId::TinyInt  ? 3
                                                                                : ci.type.precision)
                              : Value::null(),
-                         num ? Value::integer(ci.type.scale) : Value::null(), Value::integer(0)});
+                         num ? Value::integer(ci.type.scale) : Value::null(),
+                         isCharType(ci.type.id) ? Value::text(kCollationName) : Value::null(),
+                         Value::integer(0)});
       }
     }
   }

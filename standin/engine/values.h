@@ -11,6 +11,9 @@
 
 namespace standin {
 
+// The server's one collation (code page 936), for every database and text column.
+inline constexpr const char* kCollationName = "Chinese_PRC_CI_AS";
+
 // An exact decimal number: mantissa * 10^-scale.
 struct Decimal {
   __int128 m = 0;

@@ -203,6 +203,33 @@ TEST_F(TableFileTransferTest, BlockFetchedExportWritesTheLoadedBytes) {
   sqlca_.Rollback();
 }
 
+// Char columns kept in the file's code page are written as the server's bytes, wide ones
+// converted from UTF-8: the same file either way, and the same as when every column is read
+// converted (a name with its schema is not looked up, so nothing is read as bytes).
+TEST_F(TableFileTransferTest, StoredBytesAndConvertedTextWriteTheSameFile) {
+  Exec("if object_id('tft_d') is not null drop table tft_d");
+  Exec(
+      "create table tft_d (id int not null primary key, v varchar(12) null, "
+      "c char(6) null, n nvarchar(12) null)");
+  const std::string rows =
+      "1\t菜品\"大类\"\t员工  \t菜品\"大类\"\r\n"
+      "2\t\"\"\t\"\"\"甲   \"\t\"\"\r\n"
+      "3\t\"甲\t乙\r\n丙\"\t\t\"甲\t乙\r\n丙\"\r\n"
+      "4\t\t      \tabc\r\n";
+  const std::string file = Write("d.txt", rows);
+  TableFileTransfer load(sqlca_);
+  ASSERT_EQ(load.Import("tft_d", file), TableFileTransfer::Result::Done)
+      << load.LastStatus().message();
+  for (const char* table : {"tft_d", "dbo.tft_d"}) {
+    const std::string out = (dir_ / "d_out.txt").string();
+    TableFileTransfer exporter(sqlca_);
+    ASSERT_EQ(exporter.Export(table, out), TableFileTransfer::Result::Done)
+        << table << ": " << exporter.LastStatus().message();
+    EXPECT_EQ(Read(out), Utf8ToGbk(rows)) << table;
+  }
+  sqlca_.Rollback();
+}
+
 TEST_F(TableFileTransferTest, ServerRulesHoldOnBothPathsAndFailTheLoad) {
   struct Case {
     const char* what;

@@ -27,6 +27,7 @@ constexpr int kBcpSucceeded = SUCCEED;
 #include "runtime/sql/odbc.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
+#include "runtime/text/gbk.h"
 #include "tests/support/sql_test_server.h"
 
 namespace hostrt {
@@ -524,6 +525,24 @@ TEST_F(TransactionServerTest, RepeatedExecutionsRebindOnlyWhenNeededAndBlocksFet
   EXPECT_EQ(fetched, 0) << t.SQLErrText;
   EXPECT_EQ(blocks, (std::vector<int>{3, 3, 1}));
   EXPECT_EQ(got, expected);
+
+  // Bytes: the server's own bytes of a char column (code page 936), viewed in the block; an
+  // empty string stays empty and NULL stays NULL. Numbers come as ASCII text, viewed as well.
+  SqlStatement raw(t);
+  ASSERT_TRUE(
+      raw.ExecDirect("select name, id from " + table_ + " where id in (2, 3, 6) order by id"))
+      << t.SQLErrText;
+  ASSERT_TRUE(raw.BindBlock({40, 12}, 8,
+                            {SqlStatement::BlockKind::Bytes, SqlStatement::BlockKind::AsciiText}))
+      << t.SQLErrText;
+  ASSERT_EQ(raw.FetchBlock(), 3) << t.SQLErrText;
+  std::string scratch;
+  const std::string gbk = Utf8ToGbk("甲乙丙丁戊己庚辛壬癸甲乙丙丁戊己庚辛壬癸");
+  EXPECT_EQ(raw.BlockView(0, 1, scratch), std::optional<std::string_view>(gbk));
+  EXPECT_EQ(raw.BlockView(1, 1, scratch), std::nullopt);
+  EXPECT_EQ(raw.BlockView(2, 1, scratch), std::optional<std::string_view>(""));
+  EXPECT_EQ(raw.BlockView(2, 2, scratch), std::optional<std::string_view>("6"));
+  EXPECT_TRUE(scratch.empty());  // nothing needed converting
 }
 
 #ifndef _WIN32
