@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace standin {
 namespace {
@@ -142,6 +144,31 @@ struct StringGrow {
   void used(size_t n) { out.resize(base + n); }
 };
 
+// The two bytes of every character of the Basic Multilingual Plane that code page 936 writes in
+// two bytes (0 for the others), made once from iconv's own conversion of each so that the table
+// and iconv always agree. Text made only of ASCII and these characters (nearly all Chinese text)
+// is converted through the table; anything else goes through iconv.
+const std::vector<uint16_t>& twoByteForms() {
+  static const std::vector<uint16_t> forms = [] {
+    std::vector<uint16_t> table(0x10000, 0);
+    Converter converter("GB18030", "UTF-8");
+    std::string one, gbk;
+    for (uint32_t c = 0x80; c <= 0xFFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      one.clear();
+      putUtf8(one, c);
+      gbk.clear();
+      StringGrow grow{gbk};
+      converter.run(one, grow);
+      if (gbk.size() == 2 && static_cast<unsigned char>(gbk[0]) >= 0x81)
+        table[c] = static_cast<uint16_t>((static_cast<unsigned char>(gbk[0]) << 8) |
+                                         static_cast<unsigned char>(gbk[1]));
+    }
+    return table;
+  }();
+  return forms;
+}
+
 }  // namespace
 
 size_t TextCodec::appendUtf16(ByteWriter& out, std::string_view utf8) {
@@ -203,7 +230,32 @@ size_t TextCodec::appendGbk(ByteWriter& out, std::string_view utf8) {
     out.append(utf8);
     return utf8.size();
   }
-  size_t before = out.size();
+  const size_t before = out.size();
+  // At most one GBK byte for each UTF-8 byte: two for a character of two or three bytes.
+  uint8_t* p = out.open(utf8.size());
+  size_t written = 0;
+  const std::vector<uint16_t>& forms = twoByteForms();
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      p[written++] = lead;
+      ++i;
+      continue;
+    }
+    const uint32_t c = nextCodePoint(utf8, i);
+    const uint16_t form = c < 0x10000 && c != 0xFFFD ? forms[c] : 0;
+    if (form == 0) {
+      written = SIZE_MAX;  // not all in the table: the whole text goes through iconv
+      break;
+    }
+    p[written++] = static_cast<uint8_t>(form >> 8);
+    p[written++] = static_cast<uint8_t>(form & 0xFF);
+  }
+  if (written != SIZE_MAX) {
+    out.commit(written);
+    return written;
+  }
+  out.commit(0);
   WriterGrow grow{out};
   toGbkConverter().run(utf8, grow);
   return out.size() - before;
