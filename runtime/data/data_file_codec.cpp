@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 
@@ -30,22 +31,12 @@ constexpr char kDbfLiveRecord = ' ';
 constexpr char kDbfDeletedRecord = '*';
 constexpr char kDbfFileEnd = 0x1A;
 
-// One GBK value of the text layout. Quotes for "" (which tells the empty string from NULL), a
-// leading quote, TAB, CR, LF; a quote inside quotes is doubled. GBK trail bytes are 0x40 and
-// above, so the bytes can be looked at one by one.
+// One GBK value of the text layout, appended.
 void AppendGbkField(std::string& out, std::string_view gbk) {
-  bool special = false;
-  for (const char c : gbk) special = special || c == '\t' || c == '\r' || c == '\n';
-  if (!(gbk.empty() || gbk[0] == '"' || special)) {
-    out.append(gbk);
-    return;
-  }
-  out += '"';
-  for (char c : gbk) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
+  const size_t before = out.size();
+  out.resize(before + 2 * gbk.size() + 2);
+  char* end = DataFileCodec::PutGbkField(out.data() + before, gbk);
+  out.resize(static_cast<size_t>(end - out.data()));
 }
 
 void AppendTextField(std::string& out, const std::optional<std::string>& value) {
@@ -193,6 +184,26 @@ void DataFileCodec::AppendTextRow(std::string& out, const DataRow& row) {
     AppendTextField(out, row[i]);
   }
   out += "\r\n";
+}
+
+char* DataFileCodec::PutGbkField(char* out, std::string_view gbk) {
+  // Quotes for "" (which tells the empty string from NULL), a leading quote, TAB, CR, LF; a
+  // quote inside quotes is doubled. GBK trail bytes are 0x40 and above, so the bytes can be
+  // looked at one by one; the marks are all below '"', which most bytes are not.
+  bool quoted = gbk.empty() || gbk[0] == '"';
+  for (const char c : gbk)
+    if (static_cast<unsigned char>(c) < '"' && (c == '\t' || c == '\r' || c == '\n')) quoted = true;
+  if (!quoted) {
+    std::memcpy(out, gbk.data(), gbk.size());
+    return out + gbk.size();
+  }
+  *out++ = '"';
+  for (const char c : gbk) {
+    if (c == '"') *out++ = '"';
+    *out++ = c;
+  }
+  *out++ = '"';
+  return out;
 }
 
 void DataFileCodec::AppendGbkRow(std::string& out, const GbkRow& row) {

@@ -123,6 +123,13 @@ std::set<std::string> ColumnsInFileCodePage(Transaction& trans, const std::strin
   return names;
 }
 
+// tinyint, smallint, int and bigint (the name as the server describes it, lower case, e.g.
+// "int identity").
+bool IntegerType(std::string type) {
+  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+  return type == "tinyint" || type == "smallint" || type == "int" || type == "bigint";
+}
+
 std::string Quoted(const std::string& value) {
   return "“" + value + "”";
 }
@@ -641,10 +648,11 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
     chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
     const bool stored =
         (type == "char" || type == "varchar") && gbkColumns.count(Lower(column.name));
-    kinds.push_back(type == "datetime" ? SqlStatement::BlockKind::DateTime
-                    : AsciiText(type)  ? SqlStatement::BlockKind::AsciiText
-                    : stored           ? SqlStatement::BlockKind::Bytes
-                                       : SqlStatement::BlockKind::Text);
+    kinds.push_back(type == "datetime"  ? SqlStatement::BlockKind::DateTime
+                    : IntegerType(type) ? SqlStatement::BlockKind::Integer
+                    : AsciiText(type)   ? SqlStatement::BlockKind::AsciiText
+                    : stored            ? SqlStatement::BlockKind::Bytes
+                                        : SqlStatement::BlockKind::Text);
   }
   const bool blocks = std::find(chars.begin(), chars.end(), size_t{0}) == chars.end() &&
                       select.BindBlock(chars, kRowsPerBlock, kinds);

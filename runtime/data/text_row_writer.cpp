@@ -1,5 +1,8 @@
 #include "runtime/data/text_row_writer.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace hostrt {
 
 namespace {
@@ -16,42 +19,64 @@ Status TextRowWriter::Open(const std::string& path) {
   open_ = true;
   rows_ = 0;
   bytes_ = 0;
-  pending_.clear();
-  pending_.reserve(chunk_ + (size_t{64} << 10));
+  used_ = 0;
   hash_ = Sha256();
   sha256_.clear();
   return Status::Ok();
 }
 
 Status TextRowWriter::Flush() {
-  if (pending_.empty()) return Status::Ok();
-  hash_.Update(pending_);
-  if (!out_.Write(pending_)) {
+  if (used_ == 0) return Status::Ok();
+  const std::string_view bytes(pending_.get(), used_);
+  hash_.Update(bytes);
+  if (!out_.Write(bytes)) {
     open_ = false;  // OutputFile dropped its temporary file
     return Status::FileFault(out_.Error());
   }
-  pending_.clear();
+  used_ = 0;
   return Status::Ok();
+}
+
+char* TextRowWriter::Room(size_t bytes) {
+  if (capacity_ - used_ < bytes) {
+    const size_t capacity = std::max(used_ + bytes, chunk_ + (size_t{64} << 10));
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    if (used_ != 0) std::memcpy(bigger.get(), pending_.get(), used_);
+    pending_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+  return pending_.get() + used_;
 }
 
 Status TextRowWriter::Write(const DataRow& row) {
   if (!open_) return Status::FileFault(kNotOpen);
-  const size_t before = pending_.size();
-  DataFileCodec::AppendTextRow(pending_, row);
-  return RowAppended(before);
+  std::string line;
+  DataFileCodec::AppendTextRow(line, row);
+  std::memcpy(Room(line.size()), line.data(), line.size());
+  used_ += line.size();
+  bytes_ += line.size();
+  ++rows_;
+  return used_ < chunk_ ? Status::Ok() : Flush();
 }
 
 Status TextRowWriter::WriteGbk(const GbkRow& row) {
   if (!open_) return Status::FileFault(kNotOpen);
-  const size_t before = pending_.size();
-  DataFileCodec::AppendGbkRow(pending_, row);
-  return RowAppended(before);
-}
-
-Status TextRowWriter::RowAppended(size_t before) {
-  bytes_ += pending_.size() - before;
+  // The most a row can take: every byte doubled inside quotes, a separator or line end each.
+  size_t most = 2;
+  for (const auto& value : row) most += value ? 2 * value->size() + 3 : 1;
+  char* const start = Room(most);
+  char* at = start;
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (i != 0) *at++ = '\t';
+    if (row[i]) at = DataFileCodec::PutGbkField(at, *row[i]);
+  }
+  *at++ = '\r';
+  *at++ = '\n';
+  const auto length = static_cast<size_t>(at - start);
+  used_ += length;
+  bytes_ += length;
   ++rows_;
-  return pending_.size() < chunk_ ? Status::Ok() : Flush();
+  return used_ < chunk_ ? Status::Ok() : Flush();
 }
 
 Status TextRowWriter::Commit() {
@@ -65,7 +90,7 @@ Status TextRowWriter::Commit() {
 
 void TextRowWriter::Abandon() {
   open_ = false;
-  pending_.clear();
+  used_ = 0;
   out_.Abandon();
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "runtime/data/data_file_codec.h"
@@ -39,11 +40,16 @@ class TextRowWriter {
 
  private:
   Status Flush();
-  Status RowAppended(size_t before);
+  // Room for `bytes` more at the end of the pending bytes; where they go.
+  char* Room(size_t bytes);
 
   size_t chunk_;
   OutputFile out_;
-  std::string pending_;
+  // Bytes not yet written: a flat buffer that grows to one chunk and a row, without the
+  // clearing a string's resize does.
+  std::unique_ptr<char[]> pending_;
+  size_t used_ = 0;
+  size_t capacity_ = 0;
   Sha256 hash_;
   std::string sha256_;
   long rows_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "runtime/sql/driver_results.h"
@@ -321,6 +322,10 @@ bool SqlStatement::BindBlock(const std::vector<size_t>& chars, size_t rows,
       cType = SQL_C_TYPE_TIMESTAMP;
       b.room = 1;
       b.unit = sizeof(SQL_TIMESTAMP_STRUCT);
+    } else if (b.kind == BlockKind::Integer) {
+      cType = SQL_C_SBIGINT;
+      b.room = 1;
+      b.unit = sizeof(SQLBIGINT);
     }
     b.text.assign(b.room * rows * b.unit, 0);
     b.indicators.assign(rows * sizeof(SQLLEN), 0);
@@ -352,7 +357,7 @@ int SqlStatement::FetchBlock() {
     for (size_t c = 0; c < block_.size(); ++c)
       for (size_t r = 0; r < fetched; ++r) {
         const SQLLEN length = reinterpret_cast<const SQLLEN*>(block_[c].indicators.data())[r];
-        if (block_[c].kind == BlockKind::DateTime) continue;
+        if (block_[c].kind == BlockKind::DateTime || block_[c].kind == BlockKind::Integer) continue;
         if (length == SQL_NO_TOTAL ||
             (length > 0 && static_cast<size_t>(length) >= block_[c].room * block_[c].unit)) {
           trans_.Fail("第 " + std::to_string(c + 1) + " 列的值比为它留出的空间长");
@@ -404,6 +409,22 @@ std::optional<std::string_view> SqlStatement::BlockView(size_t row, int column,
     put(17, t.second, 2);
     scratch[19] = '.';
     put(20, ms, 3);
+    return std::string_view(scratch);
+  }
+  if (b.kind == BlockKind::Integer) {
+    SQLBIGINT number = 0;
+    std::memcpy(&number, b.text.data() + row * b.unit, sizeof number);
+    // Digits from the end; the magnitude is unsigned so that the most negative value works.
+    char digits[24];
+    char* at = std::end(digits);
+    auto magnitude = static_cast<unsigned long long>(number);
+    if (number < 0) magnitude = 0 - magnitude;
+    do {
+      *--at = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (number < 0) *--at = '-';
+    scratch.assign(at, static_cast<size_t>(std::end(digits) - at));
     return std::string_view(scratch);
   }
   if (b.unit == 1)

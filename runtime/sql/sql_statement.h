@@ -71,8 +71,9 @@ class SqlStatement {
   // `kinds` (one a column; Text where missing) lets the driver skip work: AsciiText columns
   // (numbers: text that is ASCII in every character set) come as narrow text, DateTime
   // columns (the datetime type) as timestamps formatted here as the driver writes them, Bytes
-  // columns as the bytes the server holds (a char column's in its code page, unconverted).
-  enum class BlockKind { Text, AsciiText, DateTime, Bytes };
+  // columns as the bytes the server holds (a char column's in its code page, unconverted),
+  // Integer columns (tinyint to bigint) as numbers written here in decimal.
+  enum class BlockKind { Text, AsciiText, DateTime, Bytes, Integer };
   bool BindBlock(const std::vector<size_t>& chars, size_t rows,
                  const std::vector<BlockKind>& kinds = {});
   int FetchBlock();  // rows now in the block; 0 at the end; -1 on error
@@ -109,7 +110,7 @@ class SqlStatement {
     std::vector<unsigned char> text;        // `room` units per row
     std::vector<unsigned char> indicators;  // one SQLLEN per row
     size_t room = 0;                        // units per row, the terminator included
-    size_t unit = 2;  // bytes a unit: UTF-16; 1 for ASCII text and bytes; a timestamp
+    size_t unit = 2;  // bytes a unit: UTF-16; 1 for ASCII text and bytes; a timestamp; 8
     BlockKind kind = BlockKind::Text;
   };
   std::vector<BlockColumn> block_;
