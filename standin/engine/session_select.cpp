@@ -568,7 +568,7 @@ bool SessionImpl::streamSelectAll(const Stmt& s, ResultSink& sink) {
   int rc;
   size_t ncols = def->cols.size();
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    for (size_t i = 0; i < ncols; ++i) row[i] = readValue(st, int(i), def->cols[i].type);
+    for (size_t i = 0; i < ncols; ++i) readValueInto(st, int(i), def->cols[i].type, row[i]);
     for (size_t i : limited) limitLongValue(row[i], meta[i].type, size_t(textSize_));
     sink.row(row);
     ++count;

@@ -327,11 +327,37 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t, bo
 }
 
 Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
-  if (sqlite3_column_type(st, index) == SQLITE_NULL) return Value::null();
+  Value v;
+  readValueInto(st, index, t, v);
+  return v;
+}
+
+void readValueInto(sqlite3_stmt* st, int index, const SqlType& t, Value& out) {
+  // Everything but the text is set afresh; the text keeps its room for the next value.
+  out.i = 0;
+  out.ticks = 0;
+  out.subTick = 0;
+  out.f = 0;
+  auto text = [&](Value::Kind kind) {
+    out.kind = kind;
+    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
+    if (p != nullptr)
+      out.s.assign(p, size_t(sqlite3_column_bytes(st, index)));
+    else
+      out.s.clear();
+  };
+  if (sqlite3_column_type(st, index) == SQLITE_NULL) {
+    out.kind = Value::Kind::Null;
+    out.s.clear();
+    return;
+  }
   switch (t.id) {
     case TypeId::Float:
     case TypeId::Real:
-      return Value::real(sqlite3_column_double(st, index));
+      out.kind = Value::Kind::Float;
+      out.f = sqlite3_column_double(st, index);
+      out.s.clear();
+      return;
     case TypeId::DateTime2: {
       int64_t raw = sqlite3_column_int64(st, index);
       int64_t days = raw / kHnsPerDay, hns = raw % kHnsPerDay;
@@ -339,10 +365,12 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
         hns += kHnsPerDay;
         --days;
       }
-      return datetime2Value(days, hns);
+      out = datetime2Value(days, hns);
+      return;
     }
     case TypeId::Time:
-      return datetime2Value(0, sqlite3_column_int64(st, index) % kHnsPerDay);
+      out = datetime2Value(0, sqlite3_column_int64(st, index) % kHnsPerDay);
+      return;
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::Date: {
@@ -352,32 +380,42 @@ Value readValue(sqlite3_stmt* st, int index, const SqlType& t) {
         ticks += kTicksPerDay;
         --days;
       }
-      return Value::datetime(days, uint32_t(ticks));
+      out.kind = Value::Kind::DateTime;
+      out.i = days;
+      out.ticks = uint32_t(ticks);
+      out.s.clear();
+      return;
     }
     case TypeId::Decimal:
     case TypeId::Money:
-    case TypeId::SmallMoney: {
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
-      return Value::decimal(std::string(p, size_t(sqlite3_column_bytes(st, index))));
-    }
+    case TypeId::SmallMoney:
+      text(Value::Kind::Decimal);
+      return;
     case TypeId::Char:
     case TypeId::VarChar:
     case TypeId::NChar:
     case TypeId::NVarChar:
     case TypeId::Text:
     case TypeId::NText:
-    case TypeId::UniqueIdentifier: {
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
-      return Value::text(std::string(p, size_t(sqlite3_column_bytes(st, index))));
-    }
+    case TypeId::UniqueIdentifier:
+      text(Value::Kind::Text);
+      return;
     case TypeId::Binary:
     case TypeId::VarBinary:
     case TypeId::Image: {
+      out.kind = Value::Kind::Binary;
       const char* p = static_cast<const char*>(sqlite3_column_blob(st, index));
-      return Value::binary(std::string(p ? p : "", size_t(sqlite3_column_bytes(st, index))));
+      if (p != nullptr)
+        out.s.assign(p, size_t(sqlite3_column_bytes(st, index)));
+      else
+        out.s.clear();
+      return;
     }
     default:
-      return Value::integer(sqlite3_column_int64(st, index));
+      out.kind = Value::Kind::Int;
+      out.i = sqlite3_column_int64(st, index);
+      out.s.clear();
+      return;
   }
 }
 

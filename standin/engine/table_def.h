@@ -98,5 +98,7 @@ std::string quoteIdent(std::string_view name);  // "name" for SQLite
 // statement has been stepped (and is rebound before it is stepped again).
 void bindValue(sqlite3_stmt* st, int index, const Value& v, const SqlType& t, bool copy = true);
 Value readValue(sqlite3_stmt* st, int index, const SqlType& t);
+// The same into `out`, reusing the room its text has (for reading many rows).
+void readValueInto(sqlite3_stmt* st, int index, const SqlType& t, Value& out);
 
 }  // namespace standin

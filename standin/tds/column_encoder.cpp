@@ -181,8 +181,51 @@ const uint8_t kTimestamp[8] = {0, 0, 0, 0, 0, 0, 0, 1};
 
 }  // namespace
 
+namespace {
+
+// parseDecimal's common case, the engine's own text of a decimal: [-]digits[.digits] with at
+// most 18 digits and no more after the point than the scale, so no rounding and no overflow
+// before scaling. False, with nothing set, for anything else.
+bool parsePlainDecimal(std::string_view text, uint8_t scale, bool& negative, U128& magnitude) {
+  size_t i = 0;
+  const bool minus = !text.empty() && text[0] == '-';
+  if (minus) ++i;
+  uint64_t m = 0;
+  int digits = 0;
+  int fraction = -1;  // digits after the point; -1 before a point
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + static_cast<unsigned>(c - '0');
+      ++digits;
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 18 || fraction > scale) return false;
+  static const U128 kLimit = [] {
+    U128 x = 1;
+    for (int k = 0; k < 38; ++k) x *= 10;
+    return x;
+  }();
+  U128 scaled = m;
+  for (int k = std::max(fraction, 0); k < scale; ++k) {
+    scaled *= 10;
+    if (scaled >= kLimit) return false;
+  }
+  magnitude = scaled;
+  negative = minus && scaled != 0;
+  return true;
+}
+
+}  // namespace
+
 bool ColumnEncoder::parseDecimal(std::string_view text, uint8_t scale, bool& negative,
                                  U128& magnitude) {
+  if (parsePlainDecimal(text, scale, negative, magnitude)) return true;
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ')) ++i;
   negative = false;
