@@ -55,6 +55,14 @@ class ByteWriter {
     if (n) std::memcpy(grow(n), p, n);
   }
   void append(std::string_view s) { append(s.data(), s.size()); }
+  // The first n bytes of a value (n at most its size), copied as one fixed-size move: a
+  // variable-length copy of a few bytes costs more than the whole value.
+  template <typename T>
+  void appendFirst(const T& value, size_t n) {
+    uint8_t* at = open(sizeof value);
+    std::memcpy(at, &value, sizeof value);
+    commit(n);
+  }
   // Reserves n bytes at the end and returns their offset, for lengths patched in later.
   size_t reserve(size_t n) {
     const size_t at = size_;

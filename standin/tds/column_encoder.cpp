@@ -553,7 +553,7 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
       if (!asInt(v, x)) return writeNull();
       if (p.code == kBitN || p.code == kBit) x = x != 0;
       length(p.size);
-      out.append(&x, p.size);  // little-endian host
+      out.appendFirst(x, p.size);  // little-endian host
       return;
     }
     case kFloatN: {
@@ -574,7 +574,7 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
       if (!asScaled(v, p.scale, neg, mag)) return writeNull();
       out.u8(p.size);
       out.u8(neg ? 0 : 1);
-      out.append(&mag, p.size - 1);
+      out.appendFirst(mag, p.size - 1u);
       return;
     }
     case kMoneyN: {
@@ -630,7 +630,7 @@ void ColumnEncoder::writeValue(ByteWriter& out, size_t col, const Value& v) cons
         uint64_t units = (static_cast<uint64_t>(hns) + per100ns / 2) / per100ns;
         if (units >= 86400 * perSecond) units = 86400 * perSecond - 1;
         // A time is the time of day alone; a datetime2 is followed by its date.
-        out.append(&units, p.code == kTimeN ? p.size : p.size - 3u);  // little-endian host
+        out.appendFirst(units, p.code == kTimeN ? p.size : p.size - 3u);  // little-endian host
         if (p.code == kTimeN) return;
       }
       uint32_t d = static_cast<uint32_t>(days);
