@@ -189,21 +189,23 @@ void DataFileCodec::AppendTextRow(std::string& out, const DataRow& row) {
 char* DataFileCodec::PutGbkField(char* out, std::string_view gbk) {
   // Quotes for "" (which tells the empty string from NULL), a leading quote, TAB, CR, LF; a
   // quote inside quotes is doubled. GBK trail bytes are 0x40 and above, so the bytes can be
-  // looked at one by one; the marks are all below '"', which most bytes are not.
+  // looked at one by one. Values are short: they are copied while being looked at, and
+  // written again with quotes in the rare case that needs them.
   bool quoted = gbk.empty() || gbk[0] == '"';
-  for (const char c : gbk)
-    if (static_cast<unsigned char>(c) < '"' && (c == '\t' || c == '\r' || c == '\n')) quoted = true;
-  if (!quoted) {
-    std::memcpy(out, gbk.data(), gbk.size());
-    return out + gbk.size();
-  }
-  *out++ = '"';
+  char* at = out;
   for (const char c : gbk) {
-    if (c == '"') *out++ = '"';
-    *out++ = c;
+    *at++ = c;
+    quoted |= static_cast<unsigned char>(c) < '"' && (c == '\t' || c == '\r' || c == '\n');
   }
-  *out++ = '"';
-  return out;
+  if (!quoted) return at;
+  at = out;
+  *at++ = '"';
+  for (const char c : gbk) {
+    if (c == '"') *at++ = '"';
+    *at++ = c;
+  }
+  *at++ = '"';
+  return at;
 }
 
 void DataFileCodec::AppendGbkRow(std::string& out, const GbkRow& row) {
