@@ -37,17 +37,20 @@ server_cpu() {
   awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$server_pid/stat"
 }
 # Runs a command under /usr/bin/time; appends "seconds peak_kB server_cpu_seconds" to the file
-# named first.
+# named first. The seconds are read from the clock in nanoseconds around the command
+# (/usr/bin/time rounds to hundredths, too coarse for the smaller runs).
 measure() {
   local out=$1
   shift
-  local s0 s1
+  local s0 s1 t0 t1
   s0=$(server_cpu)
-  /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >"$work/cmd.log" 2>&1 ||
+  t0=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >"$work/cmd.log" 2>&1 ||
     { cat "$work/cmd.log" >&2; echo "failed: $*" >&2; exit 1; }
+  t1=$(date +%s%N)
   s1=$(server_cpu)
-  printf '%s %s\n' "$(cat "$work/time.txt")" "$(awk -v a="$s0" -v b="$s1" 'BEGIN { print b - a }')" \
-    >>"$out"
+  printf '%s %s %s\n' "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')" \
+    "$(cat "$work/time.txt")" "$(awk -v a="$s0" -v b="$s1" 'BEGIN { print b - a }')" >>"$out"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -91,7 +94,7 @@ for rows in "${sizes[@]}"; do
     t=$(awk '{ print $1 }' "$work/$what" | median)
     m=$(awk '{ print $2 }' "$work/$what" | median)
     c=$(awk '{ print $3 }' "$work/$what" | median)
-    printf '%-11s median %7.2f s   peak RSS %6.1f MB   server CPU %6.2f s = %8.0f rows/s   (runs: %s)\n' \
+    printf '%-11s median %7.3f s   peak RSS %6.1f MB   server CPU %6.2f s = %8.0f rows/s   (runs: %s)\n' \
       "$what" "$t" "$(awk -v k="$m" 'BEGIN { print k / 1024 }')" "$c" \
       "$(awk -v n="$rows" -v c="$c" 'BEGIN { print (c > 0 ? n / c : 0) }')" \
       "$(awk '{ printf "%s ", $1 }' "$work/$what")"

@@ -14,7 +14,8 @@ class Picture : public Control {
           const std::string& picture_name = "");
 
   const std::string& PictureName() const { return picture_name_; }
-  // 1 when the image was loaded, -1 when it could not be read.
+  // 1 when the file holds an image (decoded when the control is first shown), -1 when it
+  // cannot be read.
   int SetPicture(const std::string& file);
   bool HasImage() const;
 

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -209,6 +210,36 @@ TEST(Controls, ATabShowsItsPictureFileButNoStockPicture) {
   EXPECT_EQ(window.tabpage_1.PictureName(), file.toStdString());
   ASSERT_FALSE(tabs->tabIcon(0).isNull());
   EXPECT_FALSE(tabs->tabIcon(0).availableSizes().isEmpty());
+}
+
+// A picture's file is checked when it is named and decoded only when the control is shown or
+// asked about, so a window built and never shown does not decode its images.
+TEST(Controls, APictureIsDecodedWhenFirstShown) {
+  w_tabs window;
+  QTemporaryDir dir;
+  const QString file = dir.filePath("side.png");
+  QImage square(8, 8, QImage::Format_RGB32);
+  square.fill(Qt::darkBlue);
+  ASSERT_TRUE(square.save(file));
+  auto* label = static_cast<QLabel*>(window.p_1.widget());
+
+  EXPECT_EQ(window.p_1.SetPicture(file.toStdString()), 1);
+  EXPECT_TRUE(label->pixmap().isNull());  // not decoded while hidden
+  window.ShowOpen();
+  EXPECT_FALSE(label->pixmap().isNull());
+  EXPECT_EQ(label->pixmap().size(), QSize(8, 8));
+
+  // Named while shown: decoded at once. An unreadable file fails and empties the control.
+  EXPECT_EQ(window.p_1.SetPicture(file.toStdString()), 1);
+  EXPECT_FALSE(label->pixmap().isNull());
+  EXPECT_EQ(window.p_1.SetPicture(dir.filePath("none.png").toStdString()), -1);
+  EXPECT_TRUE(label->pixmap().isNull());
+  EXPECT_FALSE(window.p_1.HasImage());
+
+  // Asked about before being shown: decoded then.
+  w_tabs hidden;
+  EXPECT_EQ(hidden.p_1.SetPicture(file.toStdString()), 1);
+  EXPECT_TRUE(hidden.p_1.HasImage());
 }
 
 TEST(Controls, CheckBoxesListsAndProgressBarsKeepTheirState) {
