@@ -56,6 +56,10 @@ void Catalog::close() {
 }
 
 bool Catalog::open(const std::string& path, std::string* error) {
+  // SQLite keeps memory statistics behind a global lock taken on every allocation; the server
+  // never reads them. This must come before SQLite's first use, which the catalogue is.
+  static std::once_flag configured;
+  std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   std::lock_guard<std::mutex> lock(mu_);
   if (sqlite3_open_v2(path.c_str(), &db_,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,

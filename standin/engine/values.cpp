@@ -1238,7 +1238,32 @@ Value toInteger(const Value& v, const SqlType& to) {
 }
 
 // decimal, money or smallmoney, rounded to the target's scale.
+// True when `text` is Decimal::toString's form of a value of the decimal type `to`: its scale
+// of fraction digits after one leading zero or a nonzero digit, no negative zero, and no more
+// digits than the precision. Such a value needs no conversion (bulk loads send most so).
+bool decimalAsStored(std::string_view text, const SqlType& to) {
+  if (to.id != TypeId::Decimal) return false;
+  size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  const size_t start = i;
+  auto digits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - from;
+  };
+  const size_t whole = digits();
+  if (whole == 0 || (whole > 1 && text[start] == '0')) return false;
+  if (to.scale > 0) {
+    if (i >= text.size() || text[i] != '.') return false;
+    ++i;
+    if (digits() != to.scale) return false;
+  }
+  if (i != text.size()) return false;
+  if ((text[start] == '0' ? 0 : whole) + to.scale > to.precision) return false;
+  return start == 0 || text.find_first_of("123456789") != std::string_view::npos;
+}
+
 Value toExactNumeric(const Value& v, const SqlType& to) {
+  if (v.kind == Value::Kind::Decimal && decimalAsStored(v.s, to)) return v;
   Decimal d = toDecimal(v, to).rescaled(to.scale);
   bool bad = d.digits() > to.precision && d.m != 0;
   if (to.id == TypeId::Money) {
@@ -1491,8 +1516,17 @@ void checkExplicitConversion(const SqlType& from, const SqlType& to) {
 int compareText(std::string_view a, std::string_view b) {
   a = rtrimBlanks(a);
   b = rtrimBlanks(b);
+  // Equal bytes are equal characters: skip the common start (index keys share long ones),
+  // back to the start of the character where they part.
+  size_t same = 0;
+  const size_t shorter = std::min(a.size(), b.size());
+  while (same < shorter && a[same] == b[same]) ++same;
+  auto continuation = [](std::string_view s, size_t at) {
+    return at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80;
+  };
+  while (same > 0 && (continuation(a, same) || continuation(b, same))) --same;
   const uint32_t* keys = nullptr;
-  size_t i = 0, j = 0;
+  size_t i = same, j = same;
   while (i < a.size() && j < b.size()) {
     unsigned char x = (unsigned char)a[i], y = (unsigned char)b[j];
     uint32_t kx, ky;

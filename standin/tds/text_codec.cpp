@@ -169,6 +169,30 @@ const std::vector<uint16_t>& twoByteForms() {
   return forms;
 }
 
+// The character of every two-byte code page 936 sequence (lead byte 0x81..0xFE, trail byte
+// 0x40..0xFE), by (lead - 0x81) * 191 + (trail - 0x40); 0 where iconv gives no single
+// character of the Basic Multilingual Plane. Made once from iconv's own conversion.
+const std::vector<uint16_t>& twoByteCharacters() {
+  static const std::vector<uint16_t> characters = [] {
+    std::vector<uint16_t> table(126 * 191, 0);
+    Converter converter("UTF-8", "GB18030");
+    std::string utf8;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead)
+      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        utf8.clear();
+        StringGrow grow{utf8};
+        converter.run(std::string_view(pair, 2), grow);
+        size_t at = 0;
+        const uint32_t c = utf8.empty() ? 0 : nextCodePoint(utf8, at);
+        if (at == utf8.size() && c >= 0x80 && c < 0x10000 && c != 0xFFFD)
+          table[(lead - 0x81) * 191 + (trail - 0x40)] = static_cast<uint16_t>(c);
+      }
+    return table;
+  }();
+  return characters;
+}
+
 }  // namespace
 
 size_t TextCodec::appendUtf16(ByteWriter& out, std::string_view utf8) {
@@ -273,6 +297,30 @@ void TextCodec::gbkToUtf8(std::string_view gbk, std::string& out) {
     out.assign(gbk);
     return;
   }
+  // Text of ASCII and two-byte characters (nearly all Chinese text) goes through the table;
+  // anything else goes through iconv.
+  const std::vector<uint16_t>& characters = twoByteCharacters();
+  bool table = true;
+  for (size_t i = 0; i < gbk.size() && table;) {
+    const auto lead = static_cast<unsigned char>(gbk[i]);
+    if (lead < 0x80) {
+      out.push_back(static_cast<char>(lead));
+      ++i;
+      continue;
+    }
+    const auto trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0u;
+    const uint16_t c = lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE
+                           ? characters[(lead - 0x81) * 191 + (trail - 0x40)]
+                           : 0;
+    if (c == 0) {
+      table = false;
+    } else {
+      putUtf8(out, c);
+      i += 2;
+    }
+  }
+  if (table) return;
+  out.clear();
   StringGrow grow{out};
   fromGbkConverter().run(gbk, grow);
 }

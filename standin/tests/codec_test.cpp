@@ -2,6 +2,8 @@
 // char data), parameter declarations, login and RPC parsing, the bulk token stream.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstring>
 
 #include "standin/tds/bulk_stream.h"
@@ -30,6 +32,50 @@ TEST(TextCodecTest, ConvertsBetweenUtf8Utf16AndGbk) {
   std::string gbk = TextCodec::toGbk("表");
   EXPECT_EQ(gbk, "\xB1\xED");
   EXPECT_EQ(TextCodec::toGbk("数据\\"), "\xCA\xFD\xBE\xDD\\");
+}
+
+// The conversions go through tables for the common characters: they must give what iconv
+// gives, for every character of the Basic Multilingual Plane (in text with others around it)
+// and every two-byte sequence of the code page (valid or not).
+TEST(TextCodecTest, TablesGiveIconvsBytesForEveryCharacter) {
+  auto viaIconv = [](const char* to, const char* from, std::string_view in) {
+    iconv_t cd = iconv_open(to, from);
+    std::string out(in.size() * 4 + 16, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1)) return std::string("<refused>");
+    out.resize(out.size() - dstLeft);
+    return out;
+  };
+  int compared = 0;
+  for (uint32_t c = 0x80; c <= 0xFFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string utf8 = "a";
+    if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    utf8 += "\xE4\xB8\xAD";  // 中
+    const std::string expected = viaIconv("GB18030", "UTF-8", utf8);
+    if (expected == "<refused>") continue;
+    ASSERT_EQ(TextCodec::toGbk(utf8), expected) << "U+" << std::hex << c;
+    ++compared;
+  }
+  EXPECT_GT(compared, 60000);
+  for (unsigned lead = 0x81; lead <= 0xFE; ++lead)
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string gbk = {'x', static_cast<char>(lead), static_cast<char>(trail), 'y'};
+      const std::string expected = viaIconv("UTF-8", "GB18030", gbk);
+      if (expected == "<refused>") continue;
+      ASSERT_EQ(TextCodec::gbkToUtf8(gbk), expected) << std::hex << lead << " " << trail;
+    }
 }
 
 TEST(TextCodecTest, BrokenInputBecomesReplacementNotGarbage) {
