@@ -61,13 +61,18 @@ void ValueDecoder::decimalText(bool negative, const uint8_t* magnitude, size_t n
     small /= 10;
   } while (small != 0 && nd < 48);
   while (nd <= scale) digits[nd++] = '0';
-  out.clear();
-  if (negative) out.push_back('-');
+  // Sign, digits from the most significant, the point before the last `scale` of them.
+  char text[52];
+  size_t length = 0;
+  bool zero = true;
   for (int i = nd - 1; i >= 0; --i) {
-    out.push_back(digits[i]);
-    if (i == scale && scale > 0) out.push_back('.');
+    text[length++] = digits[i];
+    zero = zero && digits[i] == '0';
+    if (i == scale && scale > 0) text[length++] = '.';
   }
-  if (negative && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+  out.clear();
+  if (negative && !zero) out.push_back('-');
+  out.append(text, length);
 }
 
 bool ValueDecoder::readTypeInfo(ByteReader& in, WireType& t, ValueContext ctx) {
