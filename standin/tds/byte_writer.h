@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace standin {
 
@@ -22,8 +23,17 @@ class ByteWriter {
     }
     return *this;
   }
-  ByteWriter(ByteWriter&&) noexcept = default;
-  ByteWriter& operator=(ByteWriter&&) noexcept = default;
+  // A writer moved from is empty, with no room.
+  ByteWriter(ByteWriter&& other) noexcept { *this = std::move(other); }
+  ByteWriter& operator=(ByteWriter&& other) noexcept {
+    if (this != &other) {
+      buf_ = std::move(other.buf_);
+      size_ = std::exchange(other.size_, 0);
+      cap_ = std::exchange(other.cap_, 0);
+      openAt_ = std::exchange(other.openAt_, 0);
+    }
+    return *this;
+  }
 
   void clear() { size_ = 0; }
   size_t size() const { return size_; }

@@ -37,6 +37,41 @@ TEST(TextCodecTest, ConvertsBetweenUtf8Utf16AndGbk) {
 // The conversions go through tables for the common characters: they must give what iconv
 // gives, for every character of the Basic Multilingual Plane (in text with others around it)
 // and every two-byte sequence of the code page (valid or not).
+// The wire buffer: bytes survive its growth, room reserved for a length reads as zeros, a
+// copy is independent, and a writer moved from is empty and usable.
+TEST(ByteWriterTest, KeepsItsBytesThroughGrowthCopiesAndMoves) {
+  ByteWriter w;
+  std::string expected;
+  for (int i = 0; i < 5000; ++i) {  // past several doublings of the room
+    w.u16(static_cast<uint16_t>(i));
+    expected += static_cast<char>(i & 0xFF);
+    expected += static_cast<char>(i >> 8);
+  }
+  ASSERT_EQ(w.view(), expected);
+  const size_t at = w.reserve(4);
+  EXPECT_EQ(w.view().substr(at), std::string(4, '\0'));
+  w.patchU32(at, 0x04030201);
+  EXPECT_EQ(w.view().substr(at), "\x01\x02\x03\x04");
+  w.truncate(at + 6);  // growing through truncate adds zeros
+  EXPECT_EQ(w.view().substr(at), std::string("\x01\x02\x03\x04\0\0", 6));
+  w.consume(at);
+  EXPECT_EQ(w.size(), 6u);
+
+  ByteWriter copy = w;
+  copy.u8(7);
+  EXPECT_EQ(w.size(), 6u);
+  ByteWriter moved = std::move(copy);
+  EXPECT_EQ(moved.size(), 7u);
+  EXPECT_EQ(copy.size(), 0u);  // NOLINT(bugprone-use-after-move): moved from is empty
+  copy.append("abc");
+  EXPECT_EQ(copy.view(), "abc");
+  uint8_t* room = moved.open(16);
+  room[0] = 'x';
+  moved.commit(1);
+  EXPECT_EQ(moved.view().back(), 'x');
+  EXPECT_EQ(moved.size(), 8u);
+}
+
 TEST(TextCodecTest, TablesGiveIconvsBytesForEveryCharacter) {
   auto viaIconv = [](const char* to, const char* from, std::string_view in) {
     iconv_t cd = iconv_open(to, from);
