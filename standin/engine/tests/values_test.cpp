@@ -53,6 +53,16 @@ TEST(DecimalTest, ColumnConversionKeepsEveryDigit) {
   EXPECT_EQ(errorOf(Value::decimal("1000.00"), T(TypeId::Decimal, 0, 5, 2)), 8115);
   EXPECT_EQ(errorOf(Value::text("922337203685477.5808"), T(TypeId::Money)), 8115);
   EXPECT_EQ(errorOf(Value::text("12a"), T(TypeId::Decimal, 0, 18, 2)), 8114);
+  // Decimal text already in the column's form is kept; anything else takes the same form.
+  const SqlType twelveThree = T(TypeId::Decimal, 0, 12, 3);
+  for (const char* same : {"123456789.123", "-0.500", "0.000", "7.250"})
+    EXPECT_EQ(convertValue(Value::decimal(same), twelveThree, true).s, same);
+  EXPECT_EQ(convertValue(Value::decimal("-0.000"), twelveThree, true).s, "0.000");
+  EXPECT_EQ(convertValue(Value::decimal("007.250"), twelveThree, true).s, "7.250");
+  EXPECT_EQ(convertValue(Value::decimal(".5"), twelveThree, true).s, "0.500");
+  EXPECT_EQ(convertValue(Value::decimal("7.2500"), twelveThree, true).s, "7.250");
+  EXPECT_EQ(convertValue(Value::decimal("7.25"), twelveThree, true).s, "7.250");
+  EXPECT_EQ(errorOf(Value::decimal("1234567890.123"), twelveThree), 8115);
 }
 
 TEST(DateTimeTest, CalendarRoundTripsAcrossCenturiesAndLeapDays) {
@@ -120,6 +130,11 @@ TEST(TextTest, CollationIgnoresCaseAndTrailingBlanks) {
   EXPECT_NE(compareText("中", "仲"), 0);
   EXPECT_LT(compareText("abc", "abd"), 0);
   EXPECT_GT(compareText("ab c", "ab"), 0);
+  // A common start, then case or a character apart (comparison resumes at its first byte).
+  EXPECT_EQ(compareText("M0001234abc", "m0001234ABC"), 0);
+  EXPECT_LT(compareText("单据0001啊", "单据0001北"), 0);
+  EXPECT_LT(compareText("单据A", "单据b"), 0);
+  EXPECT_GT(compareText("菜品中", "菜品北"), 0);
   EXPECT_EQ(compareValues(Value::text("10"), Value::integer(10)), 0);
   EXPECT_EQ(compareValues(Value::decimal("1.50"), Value::integer(2)), -1);
   EXPECT_EQ(compareValues(Value::null(), Value::integer(2)), 2);
