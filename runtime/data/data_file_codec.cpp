@@ -41,10 +41,7 @@ void AppendGbkField(std::string& out, std::string_view gbk) {
 
 void AppendTextField(std::string& out, const std::optional<std::string>& value) {
   if (!value) return;
-  // ASCII text is the same in GBK: no conversion needed.
-  const bool ascii = std::all_of(value->begin(), value->end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii)
+  if (IsAscii(*value))  // the same in GBK: no conversion needed
     AppendGbkField(out, *value);
   else
     AppendGbkField(out, Utf8ToGbk(*value));
@@ -206,14 +203,6 @@ char* DataFileCodec::PutGbkField(char* out, std::string_view gbk) {
   }
   *at++ = '"';
   return at;
-}
-
-void DataFileCodec::AppendGbkRow(std::string& out, const GbkRow& row) {
-  for (size_t i = 0; i < row.size(); ++i) {
-    if (i) out += '\t';
-    if (row[i]) AppendGbkField(out, *row[i]);
-  }
-  out += "\r\n";
 }
 
 bool DataFileCodec::DecodeText(const std::string& in, size_t columns, std::vector<DataRow>& rows,

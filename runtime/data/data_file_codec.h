@@ -30,10 +30,9 @@ class DataFileCodec {
   // One row of the text layout, with its line end, appended to `out` (what EncodeText writes
   // for each row; the streaming export writes the same bytes).
   static void AppendTextRow(std::string& out, const DataRow& row);
-  // The same for values that are GBK already (no conversion: the bytes go in as they are).
-  static void AppendGbkRow(std::string& out, const GbkRow& row);
-  // One such value as the text layout writes it, at `out`, which has room for twice its
-  // bytes and two more; returns the end of what was written.
+  // One value that is GBK already (no conversion: the bytes go in as they are) as the text
+  // layout writes it, at `out`, which has room for twice its bytes and two more; returns the
+  // end of what was written.
   static char* PutGbkField(char* out, std::string_view gbk);
   static bool DecodeText(const std::string& bytes, size_t columns, std::vector<DataRow>& rows,
                          DataFileFault& fault);

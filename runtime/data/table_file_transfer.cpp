@@ -16,6 +16,7 @@
 #include "runtime/sql/bulk_copy.h"
 #include "runtime/sql/sql_statement.h"
 #include "runtime/sql/transaction.h"
+#include "runtime/text/ascii.h"
 #include "runtime/text/gbk.h"
 
 namespace hostrt {
@@ -40,17 +41,19 @@ struct ColumnPlan {
   bool identity = false;
 };
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// The type's name as the server describes it, lower case and without what follows it
+// ("int identity" is "int").
+std::string BaseTypeName(const std::string& typeName) {
+  std::string type = ToLowerAscii(typeName);
+  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+  return type;
 }
 
 ColumnPlan PlanOf(const SqlColumn& c) {
   ColumnPlan p;
   p.name = c.name;
   p.identity = c.identity;
-  std::string type = Lower(c.typeName);
-  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+  const std::string type = BaseTypeName(c.typeName);
   using K = ColumnPlan::Kind;
   if (type == "tinyint" || type == "smallint" || type == "int" || type == "bigint") {
     p.kind = K::Integer;
@@ -83,20 +86,13 @@ ColumnPlan PlanOf(const SqlColumn& c) {
   return p;
 }
 
-// Types whose values read as ASCII text in every character set (the name as the server
-// describes it, lower case, e.g. "int identity").
-bool AsciiText(std::string type) {
-  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+// Types whose values read as ASCII text in every character set (by BaseTypeName).
+bool AsciiText(const std::string& type) {
   static const char* const kTypes[] = {"tinyint",       "smallint", "int",     "bigint",
                                        "bit",           "decimal",  "numeric", "money",
                                        "smallmoney",    "float",    "real",    "datetime",
                                        "smalldatetime", "date",     "time",    "datetime2"};
   return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
-}
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Names (lower case) of the table's columns whose collation keeps their text in code page 936,
@@ -116,17 +112,15 @@ std::set<std::string> ColumnsInFileCodePage(Transaction& trans, const std::strin
   std::optional<std::string> name, codePage;
   while (query.Fetch() == 1) {
     if (!query.GetText(1, name) || !query.GetText(2, codePage) || !name) break;
-    (codePage == std::optional<std::string>("936") ? names : others).insert(Lower(*name));
+    (codePage == std::optional<std::string>("936") ? names : others).insert(ToLowerAscii(*name));
   }
   query.Drain();
   for (const std::string& other : others) names.erase(other);
   return names;
 }
 
-// tinyint, smallint, int and bigint (the name as the server describes it, lower case, e.g.
-// "int identity").
-bool IntegerType(std::string type) {
-  if (size_t space = type.find(' '); space != std::string::npos) type.resize(space);
+// tinyint, smallint, int and bigint (by BaseTypeName).
+bool IntegerType(const std::string& type) {
   return type == "tinyint" || type == "smallint" || type == "int" || type == "bigint";
 }
 
@@ -641,13 +635,13 @@ TableFileTransfer::Result TableFileTransfer::ExportRows(const std::string& table
       error = trans_.SQLErrText;
       return Result::Failed;
     }
-    const std::string type = Lower(column.typeName);
+    const std::string type = BaseTypeName(column.typeName);
     const bool bounded =
         column.size > 0 && column.size <= 4000 && type.find("text") == std::string::npos &&
         type.find("image") == std::string::npos && type.find("binary") == std::string::npos;
     chars.push_back(bounded ? std::max<size_t>(column.size + 2, 40) : 0);
     const bool stored =
-        (type == "char" || type == "varchar") && gbkColumns.count(Lower(column.name));
+        (type == "char" || type == "varchar") && gbkColumns.count(ToLowerAscii(column.name));
     kinds.push_back(type == "datetime"  ? SqlStatement::BlockKind::DateTime
                     : IntegerType(type) ? SqlStatement::BlockKind::Integer
                     : AsciiText(type)   ? SqlStatement::BlockKind::AsciiText

@@ -29,6 +29,12 @@ inline std::string ToUpperAscii(std::string_view text) {
   return out;
 }
 
+// True when every byte is ASCII: such text is the same in UTF-8 and GBK.
+inline bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 inline bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return ToLowerAscii(x) == ToLowerAscii(y);
