@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "runtime/text/ascii.h"
+#include "runtime/text/gbk.h"
 
 namespace hostrt {
 
@@ -49,14 +53,19 @@ char* TextRowWriter::Room(size_t bytes) {
 }
 
 Status TextRowWriter::Write(const DataRow& row) {
-  if (!open_) return Status::FileFault(kNotOpen);
-  std::string line;
-  DataFileCodec::AppendTextRow(line, row);
-  std::memcpy(Room(line.size()), line.data(), line.size());
-  used_ += line.size();
-  bytes_ += line.size();
-  ++rows_;
-  return used_ < chunk_ ? Status::Ok() : Flush();
+  // ASCII values are the same in GBK and are viewed as they are; the others are converted.
+  std::vector<std::string> converted(row.size());
+  GbkRow gbk(row.size());
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (!row[i]) continue;
+    if (IsAscii(*row[i])) {
+      gbk[i] = *row[i];
+    } else {
+      converted[i] = Utf8ToGbk(*row[i]);
+      gbk[i] = converted[i];
+    }
+  }
+  return WriteGbk(gbk);
 }
 
 Status TextRowWriter::WriteGbk(const GbkRow& row) {
