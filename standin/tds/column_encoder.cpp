@@ -179,9 +179,12 @@ const uint8_t kTextPointer[16] = {0x74, 0x65, 0x78, 0x74, 0x70, 0x74, 0x72, 0x00
                                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01};
 const uint8_t kTimestamp[8] = {0, 0, 0, 0, 0, 0, 0, 1};
 
-}  // namespace
-
-namespace {
+// 10^38: no decimal reaches it.
+const U128 kLimit = [] {
+  U128 x = 1;
+  for (int k = 0; k < 38; ++k) x *= 10;
+  return x;
+}();
 
 // parseDecimal's common case, the engine's own text of a decimal: [-]digits[.digits] with at
 // most 18 digits and no more after the point than the scale, so no rounding and no overflow
@@ -206,11 +209,6 @@ bool parsePlainDecimal(std::string_view text, uint8_t scale, bool& negative, U12
     }
   }
   if (digits == 0 || digits > 18 || fraction > scale) return false;
-  static const U128 kLimit = [] {
-    U128 x = 1;
-    for (int k = 0; k < 38; ++k) x *= 10;
-    return x;
-  }();
   U128 scaled = m;
   for (int k = std::max(fraction, 0); k < scale; ++k) {
     scaled *= 10;
@@ -236,11 +234,6 @@ bool ColumnEncoder::parseDecimal(std::string_view text, uint8_t scale, bool& neg
   bool seenDot = false;
   bool any = false;
   int roundDigit = -1;
-  static const U128 kLimit = [] {
-    U128 x = 1;
-    for (int k = 0; k < 38; ++k) x *= 10;
-    return x;
-  }();
   for (; i < text.size(); ++i) {
     char c = text[i];
     if (c == '.' && !seenDot) {
